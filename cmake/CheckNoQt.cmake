@@ -1,0 +1,16 @@
+# Fails when a source file of the core includes a Qt header.
+# Called with -DSOURCE_DIR=... -DDIRS="image;formats;..."
+set(found "")
+foreach(dir IN LISTS DIRS)
+  file(GLOB files ${SOURCE_DIR}/${dir}/*.cpp ${SOURCE_DIR}/${dir}/*.h)
+  foreach(f IN LISTS files)
+    file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Qt[A-Za-z]*/|Q[A-Z][A-Za-z]*[>\"])")
+    if(lines)
+      list(APPEND found "${f}: ${lines}")
+    endif()
+  endforeach()
+endforeach()
+if(found)
+  list(JOIN found "\n  " msg)
+  message(FATAL_ERROR "The core (orvalink_core) must not include Qt:\n  ${msg}")
+endif()

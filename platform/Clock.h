@@ -1,0 +1,31 @@
+// The clock every part asks for the time: seconds for seeding the
+// pseudo-random generator, the local date for proposed file names.
+#pragma once
+
+#include <cstdint>
+
+namespace orvalink {
+
+struct LocalDate {
+    int year = 1970;
+    int month = 1;
+    int day = 1;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Seconds since 1970-01-01 00:00 UTC.
+    virtual int64_t NowSeconds() const = 0;
+    // Today's date in local time.
+    virtual LocalDate Today() const = 0;
+};
+
+// The computer's clock.
+class SystemClock final : public Clock {
+public:
+    int64_t NowSeconds() const override;
+    LocalDate Today() const override;
+};
+
+}  // namespace orvalink

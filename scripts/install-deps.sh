@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Orvalink needs to build, run and test.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  libzip-dev zlib1g-dev
+  libgtest-dev googletest
+  zip unzip
+  clang libclang-rt-14-dev
+  binutils-mingw-w64-x86-64
+  python3
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+else
+  echo "All packages are installed."
+fi

@@ -11,6 +11,9 @@ packages=(
   clang libclang-rt-14-dev
   binutils-mingw-w64-x86-64
   python3
+  qt6-base-dev libqt6serialport6-dev libgl-dev
+  libudev-dev libjpeg-dev libfreetype-dev xfonts-base
+  xvfb xauth
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,1 +1,164 @@
-int main(){return 0;}
+// orvalink-cli: a command-line companion for scripting and service work.
+// Output is stable "key: value" lines; exit 0 on success, 1 when a file
+// cannot be read or written, 2 on a usage error.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/FileIo.h"
+#include "formats/Flashut.h"
+#include "formats/ModelCatalogue.h"
+#include "image/DeviceTree.h"
+#include "image/Tiflashut.h"
+#include "platform/Clock.h"
+#include "platform/Random.h"
+
+using namespace orvalink;
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr uint64_t kMaxInputBytes = 64ull << 20;
+
+const char kUsage[] =
+    "usage:\n"
+    "  orvalink-cli info FILE\n"
+    "  orvalink-cli extract FILE OUT\n"
+    "  orvalink-cli pack IN OUT --kind 100|101|102|103 --model CODE [--version X.YY]\n"
+    "  orvalink-cli devices FILE\n";
+
+int Usage(const std::string& why = {}) {
+    if (!why.empty()) std::cerr << "orvalink-cli: " << why << "\n";
+    std::cerr << kUsage;
+    return kExitUsage;
+}
+
+int Fail(const std::string& message) {
+    std::cerr << message << "\n";
+    return kExitFailed;
+}
+
+// The main window's words for a document that does not load.
+int LoadError(const std::string& path) { return Fail("Load V File error ! \n\nPath: " + path); }
+
+bool ParseNumber(std::string_view text, uint16_t& value) {
+    if (text.empty() || text.size() > 5) return false;
+    unsigned v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + unsigned(c - '0');
+    }
+    if (v > 0xFFFF) return false;
+    value = uint16_t(v);
+    return true;
+}
+
+int Info(const std::string& path) {
+    std::vector<uint8_t> payload;
+    VFileHeader header;
+    if (!LoadVFile(PathFromUtf8(path), payload, header)) return LoadError(path);
+    std::string name;
+    if (!ModelName(header.modelCode, name)) name = FieldText(header.modelName);
+    std::cout << "kind: " << header.kindCode << "\n"
+              << "extension: " << FieldText(header.extensionText) << "\n"
+              << "model: " << header.modelCode << "\n"
+              << "model name: " << name << "\n"
+              << "version: " << VersionText(header.versionWord) << "\n"
+              << "payload length: " << header.payloadLength << "\n"
+              << "entry: " << EntryNameOf(header) << "\n";
+    return kExitOk;
+}
+
+int Extract(const std::string& path, const std::string& out) {
+    std::vector<uint8_t> payload;
+    VFileHeader header;
+    if (!LoadVFile(PathFromUtf8(path), payload, header)) return LoadError(path);
+    if (!ReplaceFileBytes(PathFromUtf8(out), payload)) return Fail("Write file error ! \n\nPath: " + out);
+    std::cout << "payload length: " << payload.size() << "\n";
+    return kExitOk;
+}
+
+int Pack(const std::vector<std::string>& args) {
+    if (args.size() < 2) return Usage("pack needs IN and OUT");
+    std::optional<uint16_t> kind, model;
+    uint16_t version = 0;
+    for (size_t i = 2; i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) return Usage(args[i] + " needs a value");
+        const std::string& opt = args[i];
+        const std::string& value = args[i + 1];
+        uint16_t number = 0;
+        if (opt == "--kind") {
+            if (!ParseNumber(value, number) || number < kKindVmcf || number > kKindVirc)
+                return Usage("--kind takes 100, 101, 102 or 103");
+            kind = number;
+        } else if (opt == "--model") {
+            if (!ParseNumber(value, number)) return Usage("--model takes a model code");
+            model = number;
+        } else if (opt == "--version") {
+            if (ParseTypedVersion(value, version) != TypedVersion::Ok)
+                return Usage("--version takes a version such as 1.05");
+        } else {
+            return Usage("unknown option " + opt);
+        }
+    }
+    if (!kind || !model) return Usage("pack needs --kind and --model");
+    std::string name;
+    if (!ModelName(*model, name)) return Usage("model code " + std::to_string(*model) + " is not in the catalogue");
+
+    std::vector<uint8_t> payload;
+    if (!ReadFileBytes(PathFromUtf8(args[0]), payload, kMaxInputBytes))
+        return Fail("Read file error ! \n\nPath: " + args[0]);
+    VFileHeader header;
+    if (!FillVFileHeader(*kind, *model, version, header)) return Fail("Please Select Model first !");
+    SetSingleName(header, name + "_");
+    SystemClock clock;
+    Pcg32Random random;
+    if (!SaveVFile(PathFromUtf8(args[1]), payload, header, clock, random))
+        return Fail("Make V File Error ! \n\nPath: " + args[1]);
+    std::cout << "file length: " << header.fileLength << "\n"
+              << "payload length: " << header.payloadLength << "\n";
+    return kExitOk;
+}
+
+int Devices(const std::string& path) {
+    std::vector<uint8_t> payload;
+    VFileHeader header;
+    if (!LoadVFile(PathFromUtf8(path), payload, header)) return LoadError(path);
+    if (header.kindCode != kKindVmcf || !Is5100Family(header.modelCode))
+        return Fail("Not a QM-5100 family document (kind " + std::to_string(header.kindCode) + ", model " +
+                    std::to_string(header.modelCode) + ") !\n\nPath: " + path);
+    TTiFlashFm flash;
+    auto image = flash.Image();
+    if (payload.size() > image.size()) return LoadError(path);
+    std::copy(payload.begin(), payload.end(), image.begin());
+    std::cout << "Home\n";
+    for (const DeviceTreeNode& node : BuildDeviceTree(flash))
+        std::cout << std::string(2 * size_t(node.depth), ' ') << int(node.key.link) << " " << node.text << "\n";
+    std::cout << "Macro\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) return Usage();
+    std::string command = args[0];
+    args.erase(args.begin());
+    if (command == "info" && args.size() == 1) return Info(args[0]);
+    if (command == "extract" && args.size() == 2) return Extract(args[0], args[1]);
+    if (command == "pack") return Pack(args);
+    if (command == "devices" && args.size() == 1) return Devices(args[0]);
+    if (command == "-h" || command == "--help" || command == "help") {
+        std::cout << kUsage;
+        return kExitOk;
+    }
+    return Usage();
+}

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Orvalink and shows it working: makes a
-# document from a fresh (erased) QM-5100 memory image and reads it back.
+# Installs what is missing, builds Orvalink and starts it inside the program
+# folder the build stages (build/program). Without a display the program runs
+# under Xvfb: it loads the factory document through the start dialog, takes a
+# picture of its main window (build/orvalink-main-window.png) and ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh build
-cli=build/tools/orvalink-cli
-work=build/demo
-mkdir -p "$work"
-# A fresh image is erased flash: 1081334 bytes of 0xFF.
-head -c 1081334 /dev/zero | tr '\0' '\377' > "$work/fresh-image.bin"
-"$cli" pack "$work/fresh-image.bin" "$work/fresh.vmcf" --kind 100 --model 2000 --version 1.05
-"$cli" info "$work/fresh.vmcf"
-"$cli" devices "$work/fresh.vmcf"
+cd build/program
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  exec ./orvalink "$@"
+fi
+shot="$(pwd)/../orvalink-main-window.png"
+echo "No display: running Orvalink under Xvfb and taking a picture of its main window."
+xvfb-run -a -s "-screen 0 1280x900x24" ./orvalink --screenshot "$shot"
+echo "The picture is at build/orvalink-main-window.png"

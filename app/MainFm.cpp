@@ -1,0 +1,709 @@
+#include "app/MainFm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "app/AboutBox.h"
+#include "app/PreProgram.h"
+#include "formats/Flashut.h"
+#include "image/CodeRecords.h"
+#include "image/DeviceBundle.h"
+#include "image/DeviceTree.h"
+#include "image/Settings.h"
+#include "image/Tiflashut.h"
+#include "platform/UiServices.h"
+
+namespace orvalink {
+
+namespace {
+
+constexpr int kPictureHome = 0;
+constexpr int kPictureMacro = 1;
+constexpr int kPictureDevice = 3;
+constexpr int kEntryRole = Qt::UserRole + 1;  // index into the node record list
+const char kHomeText[] = "Home ";
+const char kMacroText[] = "Macro ";
+constexpr uint16_t kDocumentModelCode = 2000;
+
+QPixmap TreePicture(int index) {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    switch (index) {
+        case kPictureHome:
+            p.setBrush(QColor(200, 60, 40));
+            p.drawPolygon(QPolygon({QPoint(1, 8), QPoint(8, 1), QPoint(15, 8)}));
+            p.setBrush(QColor(240, 220, 170));
+            p.drawRect(3, 8, 10, 7);
+            break;
+        case kPictureMacro:
+            p.setBrush(QColor(60, 120, 200));
+            p.drawRoundedRect(1, 1, 14, 14, 3, 3);
+            p.setPen(Qt::white);
+            p.setFont(QFont(QStringLiteral("Arial"), 8, QFont::Bold));
+            p.drawText(QRect(1, 1, 14, 14), Qt::AlignCenter, QStringLiteral("M"));
+            break;
+        default:
+            p.setBrush(QColor(70, 70, 70));
+            p.drawRoundedRect(4, 1, 8, 14, 2, 2);
+            p.setBrush(QColor(120, 220, 120));
+            p.drawRect(6, 3, 4, 3);
+            break;
+    }
+    return pm;
+}
+
+QIcon QuickIcon(QStyle* style, QStyle::StandardPixmap pixmap) { return style->standardIcon(pixmap); }
+
+}  // namespace
+
+TMainFm::TMainFm(const AppServices& services, Brand brand, QWidget* parent)
+    : QMainWindow(parent), services_(services), brand_(brand), texts_(TextsOf(brand)) {
+    for (int i = 0; i < 4; ++i) treePictures_[i] = TreePicture(i);
+    mdi_ = new QMdiArea(this);
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdi_);
+    BuildTreePanel();
+    BuildMenus();
+
+    static const int kPanelWidths[4] = {300, 50, 50, 50};
+    for (int i = 0; i < 4; ++i) {
+        statusPanels_[i] = new QLabel(this);
+        statusPanels_[i]->setMinimumWidth(kPanelWidths[i]);
+        statusPanels_[i]->setFrameShape(QFrame::StyledPanel);
+        statusBar()->addWidget(statusPanels_[i], i == 0 ? 0 : 0);
+    }
+    statusPanels_[0]->setText(QStringLiteral("List Count = 0"));
+
+    setWindowTitle(QString::fromUtf8(texts_.windowTitle));
+    resize(900, 640);
+    RebuildTree();
+}
+
+TMainFm::~TMainFm() = default;
+
+void TMainFm::BuildTreePanel() {
+    m_MTreePal = new QDockWidget(QStringLiteral("Main View"), this);
+    m_MTreePal->setObjectName(QStringLiteral("m_TreePal"));
+    m_MTreePal->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    m_MainTView = new QTreeWidget(m_MTreePal);
+    m_MainTView->setObjectName(QStringLiteral("m_MainTView"));
+    m_MainTView->setHeaderHidden(true);
+    m_MainTView->setIndentation(19);
+    m_MainTView->setFont(QFont(QStringLiteral("Arial")));
+    m_MainTView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_MainTView->viewport()->installEventFilter(this);
+    m_MTreePal->setWidget(m_MainTView);
+    m_MTreePal->setMinimumWidth(200);
+    addDockWidget(Qt::LeftDockWidgetArea, m_MTreePal);
+}
+
+void TMainFm::BuildMenus() {
+    QStyle* st = style();
+    auto* fileMenu = new QMenu(QStringLiteral("File"), this);
+    QAction* newAct = fileMenu->addAction(QStringLiteral("New"), this, [this] { m_fNewItClick(); });
+    QAction* openAct = fileMenu->addAction(QStringLiteral("Open"), this, [this] { m_fOpenItClick(); });
+    QAction* saveAct = fileMenu->addAction(QStringLiteral("Save"), this, [this] { m_fSaveItClick(); });
+    fileMenu->addAction(QStringLiteral("Save As"), this, [this] { m_fSaveAsItClick(); });
+    fileMenu->addSeparator();
+    fileMenu->addAction(QStringLiteral("Exit"), this, [this] { m_fExitItClick(); });
+
+    auto* editMenu = new QMenu(QStringLiteral("Edit"), this);
+    editMenu->addAction(QStringLiteral("Undo"));
+    editMenu->addSeparator();
+    editMenu->addAction(QStringLiteral("Cut"), this, [this] { m_eCutItClick(); });
+    editMenu->addAction(QStringLiteral("Copy"), this, [this] { m_eCopyItClick(); });
+    editMenu->addAction(QStringLiteral("Paste"), this, [this] { m_ePasteItClick(); });
+    editMenu->addAction(QStringLiteral("Delete"), this, [this] { m_eDeleteItClick(); });
+    editMenu->addSeparator();
+    editMenu->addAction(QStringLiteral("Edit Remote config"), this, [this] { m_eRemoteConfigItClick(); });
+
+    auto* commMenu = new QMenu(QStringLiteral("Communications"), this);
+    downloadAct_ = commMenu->addAction(QStringLiteral("Download From Remote"), this, [this] { m_cDownloadItClick(); });
+    uploadAct_ = commMenu->addAction(QStringLiteral("Upload to Remote"), this, [this] { m_cUploadItClick(); });
+    downloadAct_->setEnabled(services_.link != nullptr);
+    uploadAct_->setEnabled(services_.link != nullptr);
+
+    auto* toolsMenu = new QMenu(QStringLiteral("Tools"), this);
+    toolsMenu->addAction(QStringLiteral("Update Library"));
+    toolsMenu->addAction(QStringLiteral("Icon Edit Tools"));
+
+    auto* helpMenu = new QMenu(QStringLiteral("Help"), this);
+    helpMenu->addAction(QStringLiteral("How to use help ?"));
+    helpMenu->addAction(QString::fromUtf8(texts_.webCaption), this, [this] { m_hWebItClick(); });
+    helpMenu->addSeparator();
+    helpMenu->addAction(QStringLiteral("About Orvalink"), this, [this] { m_hAboutItClick(); });
+
+    m_MTreePMu = new QMenu(this);
+    m_MTreePMu->addAction(QStringLiteral("Load pre-program code to device"), this, [this] { m_tLoadPreCodeItClick(); });
+    QAction* importAct = m_MTreePMu->addAction(QStringLiteral("Import model file to device"), this, [this] { m_tImportItClick(); });
+    QAction* exportAct = m_MTreePMu->addAction(QStringLiteral("Export device to model file"), this, [this] { m_tExportItClick(); });
+    m_MTreePMu->addSeparator();
+    m_MTreePMu->addAction(QStringLiteral("Delete device"), this, [this] { m_tDeleteDeviceItClick(); });
+
+    // The cool bar: the menu buttons, then the quick buttons.
+    auto* menuBar = new QToolBar(QStringLiteral("Menus"), this);
+    menuBar->setObjectName(QStringLiteral("m_MenuTBar"));
+    menuBar->setMovable(false);
+    for (QMenu* m : {fileMenu, editMenu, commMenu, toolsMenu, helpMenu}) {
+        auto* b = new QToolButton(menuBar);
+        b->setText(m->title());
+        b->setMenu(m);
+        b->setPopupMode(QToolButton::InstantPopup);
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        menuBar->addWidget(b);
+    }
+    addToolBar(Qt::TopToolBarArea, menuBar);
+    addToolBarBreak();
+
+    auto* quick = new QToolBar(QStringLiteral("Quick"), this);
+    quick->setObjectName(QStringLiteral("m_QuickTBar"));
+    quick->setMovable(false);
+    auto hint = [](QAction* a, const QString& text) {
+        a->setToolTip(text);
+        a->setStatusTip(text);
+        return a;
+    };
+    newAct->setIcon(QuickIcon(st, QStyle::SP_FileIcon));
+    openAct->setIcon(QuickIcon(st, QStyle::SP_DialogOpenButton));
+    saveAct->setIcon(QuickIcon(st, QStyle::SP_DialogSaveButton));
+    quick->addAction(hint(newAct, QStringLiteral("New")));
+    quick->addAction(hint(openAct, QStringLiteral("Open")));
+    quick->addAction(hint(saveAct, QStringLiteral("Save")));
+    quick->addSeparator();
+    QAction* home = quick->addAction(QIcon(treePictures_[kPictureHome]), QString(), this, [this] { m_HomeTBtnClick(); });
+    hint(home, QStringLiteral("Edit home device"));
+    QAction* imp = quick->addAction(QuickIcon(st, QStyle::SP_ArrowDown), QString(), this, [this] { m_tImportItClick(); });
+    hint(imp, importAct->text());
+    QAction* exp = quick->addAction(QuickIcon(st, QStyle::SP_ArrowUp), QString(), this, [this] { m_tExportItClick(); });
+    hint(exp, exportAct->text());
+    QAction* macro = quick->addAction(QIcon(treePictures_[kPictureMacro]), QString(), this, [this] { m_MacroTBtnClick(); });
+    hint(macro, QStringLiteral("Edit macro device"));
+    quick->addSeparator();
+    downloadAct_->setIcon(QuickIcon(st, QStyle::SP_ArrowLeft));
+    uploadAct_->setIcon(QuickIcon(st, QStyle::SP_ArrowRight));
+    quick->addAction(hint(downloadAct_, QStringLiteral("Download data from remote control")));
+    quick->addAction(hint(uploadAct_, QStringLiteral("Upload data to remote control")));
+    addToolBar(Qt::TopToolBarArea, quick);
+}
+
+// ---------------------------------------------------------------------------
+// The tree
+
+void TMainFm::RebuildTree() {
+    m_MainTView->clear();
+    if (listState_ == 20) nodeRecords_.clear();
+    nodeRecords_.reserve(64);
+    listState_ = 10;
+    currentNode_ = nullptr;
+
+    auto* root = new QTreeWidgetItem(m_MainTView, QStringList(QString::fromUtf8(kHomeText)));
+    root->setIcon(0, QIcon(treePictures_[kPictureHome]));
+    std::vector<QTreeWidgetItem*> parents{root};
+    for (DeviceTreeNode& node : BuildDeviceTree(services_.flash)) {
+        parents.resize(size_t(node.depth));
+        nodeRecords_.push_back(node.key);
+        listState_ = 20;
+        auto* item = new QTreeWidgetItem(parents.back(), QStringList(QString::fromStdString(node.text)));
+        item->setIcon(0, QIcon(treePictures_[kPictureDevice]));
+        item->setData(0, kEntryRole, int(nodeRecords_.size() - 1));
+        parents.push_back(item);
+    }
+    auto* macro = new QTreeWidgetItem(root, QStringList(QString::fromUtf8(kMacroText)));
+    macro->setIcon(0, QIcon(treePictures_[kPictureMacro]));
+    m_MainTView->expandAll();
+    currentNode_ = root;
+    statusPanels_[0]->setText(QStringLiteral("List Count = %1").arg(nodeRecords_.size()));
+}
+
+const KeyInfo* TMainFm::EntryOf(QTreeWidgetItem* node) const {
+    if (!node) return nullptr;
+    QVariant v = node->data(0, kEntryRole);
+    if (!v.isValid()) return nullptr;
+    int index = v.toInt();
+    if (index < 0 || size_t(index) >= nodeRecords_.size()) return nullptr;
+    return &nodeRecords_[size_t(index)];
+}
+
+bool TMainFm::DeviceRecordFor(int slot, KeyInfo& record) const {
+    if (slot == kHomeSlot || slot == kMacroSlot) {
+        KeyInfo k;
+        k.size = 2;
+        k.page = 8;
+        k.reserved2 = 0xFF;
+        k.flags = 11;
+        k.keyType = kKeyDevice;
+        k.column = 0;
+        k.row = 0;
+        k.width = 2;
+        k.height = 2;
+        k.link = uint8_t(slot);
+        k.SetLabel(std::string(slot == kHomeSlot ? "Home " : "Macro"));
+        record = k;
+        return true;
+    }
+    for (const KeyInfo& e : nodeRecords_)
+        if (e.link == slot) {
+            record = CopyKeyInfo(e);
+            return true;
+        }
+    return false;
+}
+
+std::string TMainFm::DeviceNameFor(int slot) const {
+    if (slot == kHomeSlot) return "Home";
+    if (slot == kMacroSlot) return "Macro";
+    KeyInfo k;
+    if (!DeviceRecordFor(slot, k)) return {};
+    return DeviceNameText(k.label);
+}
+
+std::vector<TSoftLCDFm*> TMainFm::Editors() const {
+    std::vector<TSoftLCDFm*> out;
+    for (QMdiSubWindow* w : mdi_->subWindowList(QMdiArea::CreationOrder))
+        if (auto* e = qobject_cast<TSoftLCDFm*>(w->widget())) out.push_back(e);
+    return out;
+}
+
+QMdiSubWindow* TMainFm::SubWindowOf(const TSoftLCDFm* editor) const {
+    for (QMdiSubWindow* w : mdi_->subWindowList())
+        if (w->widget() == editor) return w;
+    return nullptr;
+}
+
+TSoftLCDFm* TMainFm::EditorForSlot(int slot) const {
+    for (TSoftLCDFm* e : Editors())
+        if (e->Slot() == slot) return e;
+    return nullptr;
+}
+
+TSoftLCDFm* TMainFm::FindEditorByMode(int mode) const {
+    if (mode < 1000 || mode > 9000) return nullptr;
+    for (TSoftLCDFm* e : Editors())
+        if (e->Mode() == mode) return e;
+    return nullptr;
+}
+
+bool TMainFm::ShowEditorFor(int slot) {
+    TSoftLCDFm* e = EditorForSlot(slot);
+    if (!e) return false;
+    QMdiSubWindow* w = SubWindowOf(e);
+    if (w->isMinimized()) w->showNormal();
+    mdi_->setActiveSubWindow(w);
+    w->raise();
+    return true;
+}
+
+TSoftLCDFm* TMainFm::OpenDeviceEditor(int slot, EditorMode mode) {
+    if (slot < 0 || slot >= kDeviceSlots) return nullptr;
+    KeyInfo record;
+    if (!DeviceRecordFor(slot, record)) return nullptr;
+    QString name = QString::fromStdString(slot == kHomeSlot ? std::string(kHomeText) : DeviceNameFor(slot));
+    auto* editor = new TSoftLCDFm(slot, mode, name, record);
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow* w = mdi_->addSubWindow(editor);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    editor->LoadDevice();
+    w->show();
+    mdi_->setActiveSubWindow(w);
+    return editor;
+}
+
+void TMainFm::CloseAllEditors() {
+    auto editors = Editors();
+    for (auto it = editors.rbegin(); it != editors.rend(); ++it) {
+        TSoftLCDFm* e = *it;
+        QMdiSubWindow* w = SubWindowOf(e);
+        if (e->ModifiedMark() == kMarkChanged) e->m_SaveBtnClick();
+        if (w) {
+            w->close();
+            delete w;  // closed windows go at once, so the editor list is current
+        }
+    }
+}
+
+void TMainFm::StoreAllEditors() {
+    auto editors = Editors();
+    for (auto it = editors.rbegin(); it != editors.rend(); ++it) (*it)->StoreIntoImage();
+}
+
+void TMainFm::ReloadAllEditors() {
+    auto editors = Editors();
+    for (auto it = editors.rbegin(); it != editors.rend(); ++it) (*it)->ReloadFromImage();
+}
+
+TSoftLCDFm* TMainFm::ActiveEditor() const {
+    QMdiSubWindow* w = mdi_->activeSubWindow();
+    return w ? qobject_cast<TSoftLCDFm*>(w->widget()) : nullptr;
+}
+
+void TMainFm::CancelEditorOf(int slot) {
+    for (TSoftLCDFm* e : Editors())
+        if (e->Slot() == slot || e->Slot() == kHomeSlot) {
+            QMdiSubWindow* w = SubWindowOf(e);
+            e->m_CancelBtnClick();
+            if (w) {
+                w->close();
+                delete w;
+            }
+            return;
+        }
+}
+
+void TMainFm::SetKeyClipboard(const KeyInfo& key) {
+    clipboard_ = CopyKeyInfo(key);
+    clipboardFilled_ = true;
+}
+
+bool TMainFm::GetKeyClipboard(KeyInfo& key) const {
+    if (!clipboardFilled_) return false;
+    key = CopyKeyInfo(clipboard_);
+    return true;
+}
+
+void TMainFm::SetModifiedMark(uint8_t mark) {
+    modifiedMark_ = mark;
+    QString title = QString::fromUtf8(texts_.windowTitle);
+    setWindowTitle(mark == kMarkChanged ? title + QStringLiteral("*") : title);
+}
+
+bool TMainFm::TakeDocumentPayload(const std::vector<uint8_t>& payload) {
+    auto image = services_.flash.Image();
+    if (image.empty() || payload.size() > image.size()) return false;
+    std::copy(payload.begin(), payload.end(), image.begin());
+    return true;
+}
+
+// Mouse presses on the tree reach m_MainTViewMouseDown with the node under
+// the mouse.
+bool TMainFm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_MainTView->viewport() && event->type() == QEvent::MouseButtonPress) {
+        auto* me = static_cast<QMouseEvent*>(event);
+        QTreeWidgetItem* node = m_MainTView->itemAt(me->position().toPoint());
+        m_MainTViewMouseDown(node, me->button(), me->globalPosition().toPoint());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainFm::m_MainTViewMouseDown(QTreeWidgetItem* node, Qt::MouseButton button, const QPoint& globalPos) {
+    if (!node) return;
+    currentNode_ = node;
+    const QString text = node->text(0);
+    const bool isHome = text == QString::fromUtf8(kHomeText) && !node->parent();
+    const bool isMacro = text == QString::fromUtf8(kMacroText) && !EntryOf(node);
+    if (button == Qt::LeftButton) {
+        if (const KeyInfo* entry = EntryOf(node)) {
+            if (entry->keyType != kKeyDevice) return;
+            if (ShowEditorFor(entry->link)) return;
+            OpenDeviceEditor(entry->link, ModeNormal);
+        } else if (isHome) {
+            m_HomeTBtnClick();
+        } else if (isMacro) {
+            m_MacroTBtnClick();
+        }
+    } else if (button == Qt::RightButton && !isHome && !isMacro) {
+        m_MTreePMu->popup(globalPos);
+    }
+}
+
+void TMainFm::m_HomeTBtnClick() {
+    if (!ShowEditorFor(kHomeSlot)) OpenDeviceEditor(kHomeSlot, ModeHomeDevice);
+}
+
+void TMainFm::m_MacroTBtnClick() {
+    if (!ShowEditorFor(kMacroSlot)) OpenDeviceEditor(kMacroSlot, ModeMacroDevice);
+}
+
+// ---------------------------------------------------------------------------
+// Document commands
+
+bool TMainFm::OpenDocumentInto(const std::string& path, bool ask, std::string* opened) {
+    std::vector<uint8_t> payload;
+    VFileHeader header;
+    std::string openedPath;
+    if (!services_.files.OpenVFile(path, payload, header, FileKind::vmcf, ask, &openedPath)) return false;
+    if (!TakeDocumentPayload(payload)) {
+        services_.ui.Inform("Load V File error ! \n\nPath: " + openedPath, MsgIcon::Error);
+        return false;
+    }
+    if (opened) *opened = openedPath;
+    return true;
+}
+
+void TMainFm::m_fNewItClick() {
+    MsgAnswer a = services_.ui.ShowMessage(
+        {"\n Changes Save to " + currentPath_ + " ?", {}, MsgIcon::Warning, MsgButtons::YesNoCancel});
+    if (a == MsgAnswer::Cancel) return;
+    if (a == MsgAnswer::Yes) m_fSaveAsItClick();
+    if (!OpenDocumentInto(services_.files.BlankDocumentPath(), false, nullptr)) return;
+    currentPath_ = services_.files.DefaultDocumentPath();
+    CloseAllEditors();
+    RebuildTree();
+    SetModifiedMark(kMarkUnchanged);
+}
+
+void TMainFm::m_fOpenItClick() {
+    if (currentPath_.empty()) {
+        currentPath_ = services_.files.ProgramFolderText() + "Mcf" + std::string(1, '/') + "noname.vmcf";
+        MsgAnswer a = services_.ui.ShowMessage({"\n This file : \"" + currentPath_ +
+                                                    "\"has been revised, \n save before you leave Orvalink ?",
+                                                {}, MsgIcon::Warning, MsgButtons::YesNoCancel});
+        if (a == MsgAnswer::Cancel) return;
+        if (a == MsgAnswer::Yes)
+            m_fSaveAsItClick();
+        else
+            currentPath_.clear();
+    } else {
+        MsgAnswer a = services_.ui.ShowMessage(
+            {"\n Changes Save to " + currentPath_ + " ?", {}, MsgIcon::Warning, MsgButtons::YesNoCancel});
+        if (a == MsgAnswer::Cancel) return;
+        if (a == MsgAnswer::Yes) m_fSaveAsItClick();
+    }
+    std::string opened;
+    if (!OpenDocumentInto(currentPath_, true, &opened)) return;
+    currentPath_ = opened;
+    CloseAllEditors();
+    RebuildTree();
+    SetModifiedMark(kMarkUnchanged);
+}
+
+void TMainFm::m_fSaveItClick() {
+    std::string saved;
+    bool ok;
+    if (currentPath_.empty()) {
+        currentPath_ = services_.files.DefaultDocumentPath();
+        ok = services_.files.SaveImageVFile(currentPath_, kDocumentModelCode, true, &saved);
+    } else {
+        ok = services_.files.SaveImageVFile(currentPath_, kDocumentModelCode, false, &saved);
+    }
+    if (!ok) return;
+    currentPath_ = saved;
+    SetModifiedMark(kMarkUnchanged);
+}
+
+bool TMainFm::m_fSaveAsItClick() {
+    std::string saved;
+    if (!services_.files.SaveImageVFile(currentPath_, kDocumentModelCode, true, &saved)) return false;
+    currentPath_ = saved;
+    SetModifiedMark(kMarkUnchanged);
+    return true;
+}
+
+bool TMainFm::MayClose() {
+    if (modifiedMark_ != kMarkChanged) return true;
+    if (m_fSaveAsItClick()) return true;
+    MsgAnswer a = services_.ui.ShowMessage(
+        {"\n The changes have not been saved. \n Close Orvalink and discard them ?", {}, MsgIcon::Warning,
+         MsgButtons::YesNo});
+    if (a != MsgAnswer::Yes) return false;
+    SetModifiedMark(kMarkUnchanged);
+    return true;
+}
+
+void TMainFm::m_fExitItClick() {
+    if (!MayClose()) return;
+    close();
+}
+
+void TMainFm::closeEvent(QCloseEvent* event) {
+    if (!MayClose()) {
+        event->ignore();
+        return;
+    }
+    CloseAllEditors();
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------
+// Edit menu
+
+void TMainFm::m_eCutItClick() {
+    if (TSoftLCDFm* e = ActiveEditor()) e->m_CutItClick();
+}
+void TMainFm::m_eCopyItClick() {
+    if (TSoftLCDFm* e = ActiveEditor()) e->m_CopyItClick();
+}
+void TMainFm::m_ePasteItClick() {
+    if (TSoftLCDFm* e = ActiveEditor()) e->m_PasteItClick();
+}
+void TMainFm::m_eDeleteItClick() {
+    if (TSoftLCDFm* e = ActiveEditor()) e->m_DeleteItClick();
+}
+
+void TMainFm::m_eRemoteConfigItClick() {
+    RemoteSettings values;
+    if (!ReadSettings(services_.flash, values)) values = DefaultSettings();
+    // The settings dialog comes with its own window; until then the values
+    // the remote holds are shown.
+    static const char* kNames[kSettingCount] = {"Buzzer:", "Contrast:", "LCD off:", "Lit Sensitivity:",
+                                                "Light Period:", "Motion:", "Welcome page"};
+    std::string text = "\n Remote settings \n\n";
+    for (int i = 0; i < kSettingCount; ++i) text += std::string(" ") + kNames[i] + " " + std::to_string(values[size_t(i)]) + "\n";
+    setEnabled(false);
+    services_.ui.Inform(text, MsgIcon::Information);
+    setEnabled(true);
+}
+
+// ---------------------------------------------------------------------------
+// Link commands
+
+void TMainFm::m_cDownloadItClick() {
+    if (!services_.link) return;
+    downloadAct_->setEnabled(false);
+    std::string path = currentPath_;
+    path.erase(0, path.find_first_not_of(" \t"));
+    path.erase(path.find_last_not_of(" \t") + 1);
+    if (path.empty()) path = "NoneName.vmcf";
+    MsgAnswer a = services_.ui.ShowMessage(
+        {"\n Save Changes to " + path + " ?", {}, MsgIcon::Warning, MsgButtons::YesNo});
+    if (a == MsgAnswer::Yes) {
+        StoreAllEditors();
+        m_fSaveAsItClick();
+    }
+    services_.link->SetUserAbort(false);
+    if (services_.link->DownloadFromRemote()) {
+        services_.link->CloseLinkPort();
+        CloseAllEditors();
+        RebuildTree();
+        SetModifiedMark(kMarkChanged);
+        services_.ui.Inform("Download Flash Data Ok !", MsgIcon::Information);
+    } else {
+        services_.ui.Inform("Download Flash Data Error !", MsgIcon::Error);
+    }
+    downloadAct_->setEnabled(true);
+}
+
+void TMainFm::m_cUploadItClick() {
+    if (!services_.link) return;
+    uploadAct_->setEnabled(false);
+    services_.link->SetUserAbort(false);
+    if (services_.link->UploadToRemote(20)) {
+        services_.link->CloseLinkPort();
+        services_.ui.Inform("Upload Flash Data Ok !", MsgIcon::Information);
+    } else {
+        services_.ui.Inform("Upload Flash Data Error !", MsgIcon::Error);
+    }
+    uploadAct_->setEnabled(true);
+}
+
+// ---------------------------------------------------------------------------
+// Tree menu commands
+
+const KeyInfo* TMainFm::CurrentDeviceEntry() const {
+    const KeyInfo* entry = EntryOf(currentNode_);
+    if (!entry || entry->link < 1 || entry->link > 64) return nullptr;
+    return entry;
+}
+
+void TMainFm::m_tImportItClick() {
+    MsgAnswer a = services_.ui.ShowMessage({"Would you want to delete all of key and child divice ?", {},
+                                            MsgIcon::Information, MsgButtons::YesCancel});
+    if (a != MsgAnswer::Yes) return;
+    const KeyInfo* entry = EntryOf(currentNode_);
+    if (!entry) return;
+    KeyInfo device = CopyKeyInfo(*entry);
+    const bool linksDevice = device.link >= 1 && device.link <= 64;
+    if (linksDevice) CancelEditorOf(device.link);
+    std::vector<uint8_t> payload;
+    VFileHeader header;
+    if (!services_.files.OpenVFile(services_.files.ModuleFolder(), payload, header, FileKind::vmod, true)) return;
+    if (payload.size() > kMaxModelFileBytes) return;
+    DeviceBundle bundle;
+    if (!UnpackDevice(payload, bundle)) {
+        services_.ui.Inform("Load V File error ! \n\nPath: " + services_.files.ModuleFolder(), MsgIcon::Error);
+        return;
+    }
+    if (!linksDevice) return;
+    DeleteDeviceTree(services_.flash, device.link);
+    PasteDeviceIn(services_.flash, bundle, device.link);
+    RebuildTree();
+    SetModifiedMark(kMarkChanged);
+}
+
+void TMainFm::m_tExportItClick() {
+    const KeyInfo* entry = CurrentDeviceEntry();
+    if (!entry) return;
+    DeviceBundle bundle;
+    std::vector<uint8_t> flat;
+    if (!CopyDeviceOut(services_.flash, entry->link, *entry, bundle) || !PackDevice(bundle, flat)) {
+        services_.ui.Inform("\n This device holds more keys and codes than a model file can carry ! \n"
+                            " Nothing has been exported.",
+                            MsgIcon::Warning);
+        return;
+    }
+    services_.files.SaveModuleVFile(services_.files.DefaultModulePath(), flat, kKindVmod, kDocumentModelCode, true);
+}
+
+void TMainFm::m_tLoadPreCodeItClick() {
+    MsgAnswer a = services_.ui.ShowMessage({"Would you want to delete all of key and child divice ?", {},
+                                            MsgIcon::Information, MsgButtons::YesCancel});
+    if (a != MsgAnswer::Yes) return;
+    const KeyInfo* entry = EntryOf(currentNode_);
+    bool ok = entry && entry->keyType == kKeyDevice && entry->link >= 1 && entry->link <= 64 &&
+              LoadPreProgramCode(CopyKeyInfo(*entry));
+    services_.ui.Inform(ok ? "Load pre-program code ok !" : "Load pre-program code error !", MsgIcon::Information);
+}
+
+bool TMainFm::LoadPreProgramCode(const KeyInfo& entry) {
+    if (!services_.codePicker) return false;
+    uint16_t codeNumber = 0;
+    if (!services_.codePicker->PickCodeNumber(codeNumber) || codeNumber >= 4000) return false;
+    DeviceBundle bundle;
+    switch (BuildPreProgramBundle(services_.programFolder, services_.flash, codeNumber, bundle)) {
+        case PreProgramResult::Ok: break;
+        case PreProgramResult::NoLibrary:
+            services_.ui.Inform("File Not Found ! ---> dev_model.dll \n Please Check the file ! ", MsgIcon::Warning);
+            return false;
+        default: return false;
+    }
+    CancelEditorOf(entry.link);
+    DeleteDeviceTree(services_.flash, entry.link);
+    PasteDeviceIn(services_.flash, bundle, entry.link);
+    RebuildTree();
+    SetModifiedMark(kMarkChanged);
+    return true;
+}
+
+void TMainFm::m_tDeleteDeviceItClick() {
+    const KeyInfo* found = CurrentDeviceEntry();
+    if (!found || found->ownerDevice > 64 || found->keyNumber < 6 || found->keyNumber > 64) return;
+    KeyInfo entry = CopyKeyInfo(*found);
+    CloseAllEditors();
+    if (!DeleteDeviceTree(services_.flash, entry.link)) return;
+    DeleteCode(services_.flash, entry.ownerDevice, entry.keyNumber);
+    if (DeleteKey(services_.flash, entry.ownerDevice, entry.keyNumber)) {
+        RebuildTree();
+        SetModifiedMark(kMarkChanged);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Help
+
+void TMainFm::m_hWebItClick() {
+    if (services_.shell) services_.shell->Open(texts_.webAddress);
+}
+
+void TMainFm::m_hAboutItClick() {
+    if (!about_) return;
+    setEnabled(false);
+    about_->exec();
+    setEnabled(true);
+    dialogFinished_ = true;
+}
+
+}  // namespace orvalink

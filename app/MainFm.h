@@ -1,0 +1,150 @@
+// The main window: the frame of the device editor windows, the device tree,
+// the menus and quick buttons of the main commands, the document path and
+// modified mark, and the key clipboard the editors share.
+#pragma once
+
+#include <QMainWindow>
+#include <QPixmap>
+
+#include <string>
+#include <vector>
+
+#include "app/AppServices.h"
+#include "app/Brand.h"
+#include "editors/Softlcdut.h"
+#include "image/KeyRecords.h"
+
+class QDockWidget;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QAction;
+
+namespace orvalink {
+
+class TAboutBox;
+
+inline constexpr uint8_t kMarkUnchanged = 255;
+inline constexpr uint8_t kMarkChanged = 16;
+
+class TMainFm : public QMainWindow {
+    Q_OBJECT
+public:
+    TMainFm(const AppServices& services, Brand brand, QWidget* parent = nullptr);
+    ~TMainFm() override;
+
+    void SetAboutBox(TAboutBox* about) { about_ = about; }
+    void SetCodePicker(CodeNumberPicker* picker) { services_.codePicker = picker; }
+
+    // The tree, rebuilt from the memory image.
+    void RebuildTree();
+    int NodeCount() const { return int(nodeRecords_.size()); }
+    QTreeWidget* Tree() const { return m_MainTView; }
+
+    bool DeviceRecordFor(int slot, KeyInfo& record) const;
+    std::string DeviceNameFor(int slot) const;
+    TSoftLCDFm* OpenDeviceEditor(int slot, EditorMode mode);
+    TSoftLCDFm* FindEditorByMode(int mode) const;
+    TSoftLCDFm* EditorForSlot(int slot) const;
+    bool ShowEditorFor(int slot);
+    void CloseAllEditors();
+    void StoreAllEditors();
+    void ReloadAllEditors();
+    std::vector<TSoftLCDFm*> Editors() const;
+
+    void SetKeyClipboard(const KeyInfo& key);
+    bool GetKeyClipboard(KeyInfo& key) const;
+
+    // Document state.
+    const std::string& CurrentPath() const { return currentPath_; }
+    void SetCurrentPath(std::string path) { currentPath_ = std::move(path); }
+    uint8_t ModifiedMark() const { return modifiedMark_; }
+    void SetModifiedMark(uint8_t mark);
+    bool DialogFinished() const { return dialogFinished_; }
+    void SetDialogFinished(bool finished) { dialogFinished_ = finished; }
+    // The image takes a loaded document's payload; false (image untouched)
+    // when it does not fit.
+    bool TakeDocumentPayload(const std::vector<uint8_t>& payload);
+
+    // The tree node commands act on the current node (the last one pressed).
+    void SetCurrentNode(QTreeWidgetItem* node) { currentNode_ = node; }
+    QTreeWidgetItem* CurrentNode() const { return currentNode_; }
+    // The device entry of a tree node (null for Home, Macro and no node).
+    const KeyInfo* EntryOf(QTreeWidgetItem* node) const;
+
+    // User events.
+    void m_fNewItClick();
+    void m_fOpenItClick();
+    void m_fSaveItClick();
+    bool m_fSaveAsItClick();
+    void m_fExitItClick();
+    void m_eCutItClick();
+    void m_eCopyItClick();
+    void m_ePasteItClick();
+    void m_eDeleteItClick();
+    void m_eRemoteConfigItClick();
+    void m_cDownloadItClick();
+    void m_cUploadItClick();
+    void m_tImportItClick();
+    void m_tExportItClick();
+    void m_tLoadPreCodeItClick();
+    void m_tDeleteDeviceItClick();
+    void m_HomeTBtnClick();
+    void m_MacroTBtnClick();
+    void m_hWebItClick();
+    void m_hAboutItClick();
+    void m_MainTViewMouseDown(QTreeWidgetItem* node, Qt::MouseButton button, const QPoint& globalPos);
+
+    QAction* DownloadAction() const { return downloadAct_; }
+    QAction* UploadAction() const { return uploadAct_; }
+    QMenu* TreeMenu() const { return m_MTreePMu; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildTreePanel();
+    void AddDeviceNode(QTreeWidgetItem* parent, const KeyInfo& key, const QString& text, int depth);
+    QMdiSubWindow* SubWindowOf(const TSoftLCDFm* editor) const;
+    TSoftLCDFm* ActiveEditor() const;
+    void CancelEditorOf(int slot);
+    // Closing with unsaved changes: Save As, and when that is cancelled ask
+    // whether to discard them. True when the window may close.
+    bool MayClose();
+    // A device entry of the current node that links a device 1..64.
+    const KeyInfo* CurrentDeviceEntry() const;
+    bool LoadPreProgramCode(const KeyInfo& entry);
+    bool OpenDocumentInto(const std::string& path, bool ask, std::string* opened);
+
+    AppServices services_;
+    Brand brand_;
+    const BrandTexts& texts_;
+    TAboutBox* about_ = nullptr;
+
+    std::vector<KeyInfo> nodeRecords_;
+    uint8_t listState_ = 10;
+    QTreeWidgetItem* currentNode_ = nullptr;
+    uint8_t modifiedMark_ = kMarkUnchanged;
+    bool settingsClosed_ = false;
+    KeyInfo clipboard_;
+    bool clipboardFilled_ = false;
+    bool dialogFinished_ = false;
+    std::string currentPath_;
+
+    QMdiArea* mdi_ = nullptr;
+    QDockWidget* m_MTreePal = nullptr;
+    QTreeWidget* m_MainTView = nullptr;
+    QMenu* m_MTreePMu = nullptr;
+    QLabel* statusPanels_[4] = {};
+    QAction* downloadAct_ = nullptr;
+    QAction* uploadAct_ = nullptr;
+    QPixmap treePictures_[4];
+};
+
+}  // namespace orvalink

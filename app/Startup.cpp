@@ -1,0 +1,48 @@
+#include "app/Startup.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include "app/Logout.h"
+
+namespace orvalink {
+
+StartupChoice RunSplashAndPicker(const std::filesystem::path& programFolder, UiServices& ui) {
+    StartupChoice choice;
+    TLogoFm splash(programFolder, ui);
+    if (splash.PictureLoaded()) {
+        splash.show();
+        splash.repaint();
+    }
+    TSelectModelFm picker(programFolder, ui, choice);
+    QEventLoop loop;
+    QObject::connect(&picker, &TSelectModelFm::GoChanged, &loop, &QEventLoop::quit);
+    QObject::connect(&splash, &TLogoFm::GoRequested, &loop, [&] {
+        choice.go = true;
+        loop.quit();
+    });
+    picker.Start();
+    // The picker's timer decides within two seconds; from then on the user
+    // does: OK, Cancel or a click on the splash.
+    if (!choice.go) loop.exec();
+    splash.hide();
+    return choice;
+}
+
+ProgramWindows CreateProgramWindows(AppServices& services, const StartupChoice& choice) {
+    ProgramWindows w;
+    w.main = std::make_unique<TMainFm>(services, DetectBrand(services.programFolder));
+    w.about = std::make_unique<TAboutBox>(services.programFolder, services.shell,
+                                          TextsOf(DetectBrand(services.programFolder)).webAddress, w.main.get());
+    w.main->SetAboutBox(w.about.get());
+    w.comTest = std::make_unique<TComTestFm>();
+    w.btn = std::make_unique<TBtnFm>();
+    w.tiModel = std::make_unique<TTiModelFm>();
+    w.preCode = std::make_unique<TPreCodeFm>(w.main.get());
+    services.codePicker = w.preCode.get();
+    w.main->SetCodePicker(w.preCode.get());
+    w.doYouKnow = std::make_unique<TDoYouKnowFm>(services, *w.main, choice.familyCode, w.main.get());
+    return w;
+}
+
+}  // namespace orvalink

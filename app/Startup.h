@@ -1,0 +1,40 @@
+// Start-up: the splash and the model picker, then the program's windows in
+// their fixed order.
+#pragma once
+
+#include <QObject>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/AboutBox.h"
+#include "app/AppServices.h"
+#include "app/Doyouknowut.h"
+#include "app/MainFm.h"
+#include "app/Selectmodelut.h"
+#include "app/Shells.h"
+
+namespace orvalink {
+
+class TLogoFm;
+
+// Runs the splash and the picker until start-up may go on.
+StartupChoice RunSplashAndPicker(const std::filesystem::path& programFolder, UiServices& ui);
+
+// The windows created once the model is accepted, in creation order.
+struct ProgramWindows {
+    std::unique_ptr<TMainFm> main;
+    std::unique_ptr<TAboutBox> about;
+    std::unique_ptr<TComTestFm> comTest;
+    std::unique_ptr<TBtnFm> btn;
+    std::unique_ptr<TTiModelFm> tiModel;
+    std::unique_ptr<TDoYouKnowFm> doYouKnow;
+    std::unique_ptr<TPreCodeFm> preCode;
+};
+
+// Creates the windows. `services.codePicker` is set to the code picker window.
+// The memory image holder is created by the caller between the About box and
+// the communication window, as the program's other long-lived objects.
+ProgramWindows CreateProgramWindows(AppServices& services, const StartupChoice& choice);
+
+}  // namespace orvalink

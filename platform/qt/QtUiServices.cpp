@@ -1,0 +1,95 @@
+#include "platform/qt/QtUiServices.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace orvalink {
+
+namespace {
+
+QMessageBox::Icon IconOf(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Information: return QMessageBox::Information;
+        case MsgIcon::Warning: return QMessageBox::Warning;
+        case MsgIcon::Error: return QMessageBox::Critical;
+        case MsgIcon::Question: return QMessageBox::Question;
+        case MsgIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons ButtonsOf(MsgButtons buttons) {
+    switch (buttons) {
+        case MsgButtons::Ok: return QMessageBox::Ok;
+        case MsgButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+        case MsgButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+        case MsgButtons::YesCancel: return QMessageBox::Yes | QMessageBox::Cancel;
+        case MsgButtons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case MsgButtons::RetryCancel: return QMessageBox::Retry | QMessageBox::Cancel;
+        case MsgButtons::AbortRetryIgnore: return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
+    }
+    return QMessageBox::Ok;
+}
+
+MsgAnswer AnswerOf(int button, MsgButtons buttons) {
+    switch (button) {
+        case QMessageBox::Ok: return MsgAnswer::Ok;
+        case QMessageBox::Yes: return MsgAnswer::Yes;
+        case QMessageBox::No: return MsgAnswer::No;
+        case QMessageBox::Retry: return MsgAnswer::Retry;
+        case QMessageBox::Abort: return MsgAnswer::Abort;
+        case QMessageBox::Ignore: return MsgAnswer::Ignore;
+        case QMessageBox::Cancel: return MsgAnswer::Cancel;
+        default: break;
+    }
+    // Closed with Escape or the window's close box.
+    return buttons == MsgButtons::Ok ? MsgAnswer::Ok : buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
+}
+
+}  // namespace
+
+MsgAnswer QtUiServices::ShowMessage(const MessageRequest& request) {
+    QMessageBox box(IconOf(request.icon), request.caption.empty() ? title_ : QString::fromStdString(request.caption),
+                    QString::fromStdString(request.text), ButtonsOf(request.buttons), parent_);
+    return AnswerOf(box.exec(), request.buttons);
+}
+
+QStringList QtUiServices::NameFilters(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        if (patterns == "*.*") patterns = "*";
+        QString description = parts[i];
+        int open = description.indexOf('(');
+        if (open > 0) description = description.left(open).trimmed();
+        out << QStringLiteral("%1 (%2)").arg(description, patterns);
+    }
+    return out;
+}
+
+std::optional<std::string> QtUiServices::ChooseFile(const FileDialogRequest& request) {
+    const bool save = request.mode == FileDialogRequest::Mode::Save;
+    QFileDialog dialog(parent_, title_);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile
+                            : (request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile));
+    if (!request.confirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    const QStringList filters = NameFilters(request.filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        int index = request.filterIndex - 1;
+        if (index >= 0 && index < filters.size()) dialog.selectNameFilter(filters[index]);
+    }
+    if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+    if (!request.initialFolder.empty()) dialog.setDirectory(QString::fromStdString(request.initialFolder));
+    if (!request.proposedName.empty()) dialog.selectFile(QString::fromStdString(request.proposedName));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;
+    return QDir::toNativeSeparators(files.first()).toStdString();
+}
+
+}  // namespace orvalink

@@ -1,0 +1,32 @@
+// Message boxes and file dialogs on Qt: QMessageBox with the system's icon
+// and buttons, QFileDialog with its filter and default extension.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "platform/UiServices.h"
+
+class QWidget;
+
+namespace orvalink {
+
+class QtUiServices final : public UiServices {
+public:
+    // Boxes and dialogs are shown over `parent` (may be null), titled `title`
+    // unless the request names a caption.
+    QtUiServices(QWidget* parent, QString title) : parent_(parent), title_(std::move(title)) {}
+    void SetParent(QWidget* parent) { parent_ = parent; }
+
+    MsgAnswer ShowMessage(const MessageRequest& request) override;
+    std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
+
+    // "V Machine Files (*.vmcf)|*.vmcf|All Files (*.*)|*.*" -> Qt's name filters.
+    static QStringList NameFilters(const std::string& filter);
+
+private:
+    QWidget* parent_;
+    QString title_;
+};
+
+}  // namespace orvalink

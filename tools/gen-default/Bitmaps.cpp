@@ -8,11 +8,11 @@
 
 namespace orvalink::gen {
 
-bool Bitmap::Empty() const {
+bool Canvas::Empty() const {
     return std::none_of(ink_.begin(), ink_.end(), [](uint8_t v) { return v != 0; });
 }
 
-void Bitmap::Line(int x0, int y0, int x1, int y1, bool ink) {
+void Canvas::Line(int x0, int y0, int x1, int y1, bool ink) {
     int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
     int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
@@ -31,7 +31,7 @@ void Bitmap::Line(int x0, int y0, int x1, int y1, bool ink) {
     }
 }
 
-void Bitmap::Rect(int x, int y, int w, int h, bool ink) {
+void Canvas::Rect(int x, int y, int w, int h, bool ink) {
     if (w <= 0 || h <= 0) return;
     Line(x, y, x + w - 1, y, ink);
     Line(x, y + h - 1, x + w - 1, y + h - 1, ink);
@@ -39,12 +39,12 @@ void Bitmap::Rect(int x, int y, int w, int h, bool ink) {
     Line(x + w - 1, y, x + w - 1, y + h - 1, ink);
 }
 
-void Bitmap::FillRect(int x, int y, int w, int h, bool ink) {
+void Canvas::FillRect(int x, int y, int w, int h, bool ink) {
     for (int j = 0; j < h; ++j)
         for (int i = 0; i < w; ++i) Set(x + i, y + j, ink);
 }
 
-void Bitmap::RoundRect(int x, int y, int w, int h, int r, bool ink) {
+void Canvas::RoundRect(int x, int y, int w, int h, int r, bool ink) {
     if (w <= 0 || h <= 0) return;
     r = std::min({r, w / 2, h / 2});
     Line(x + r, y, x + w - 1 - r, y, ink);
@@ -71,7 +71,7 @@ void Bitmap::RoundRect(int x, int y, int w, int h, int r, bool ink) {
     }
 }
 
-void Bitmap::Ellipse(int cx, int cy, int rx, int ry, bool fill, bool ink) {
+void Canvas::Ellipse(int cx, int cy, int rx, int ry, bool fill, bool ink) {
     if (rx <= 0 || ry <= 0) return;
     auto inside = [&](int x, int y) {
         return double(x * x) / double(rx * rx) + double(y * y) / double(ry * ry) <= 1.05;
@@ -85,7 +85,7 @@ void Bitmap::Ellipse(int cx, int cy, int rx, int ry, bool fill, bool ink) {
         }
 }
 
-void Bitmap::FillTriangle(int x0, int y0, int x1, int y1, int x2, int y2, bool ink) {
+void Canvas::FillTriangle(int x0, int y0, int x1, int y1, int x2, int y2, bool ink) {
     int minX = std::min({x0, x1, x2}), maxX = std::max({x0, x1, x2});
     int minY = std::min({y0, y1, y2}), maxY = std::max({y0, y1, y2});
     auto edge = [](int ax, int ay, int bx, int by, int px, int py) {
@@ -98,13 +98,13 @@ void Bitmap::FillTriangle(int x0, int y0, int x1, int y1, int x2, int y2, bool i
         }
 }
 
-void Bitmap::Blit(const Bitmap& other, int x, int y, bool invert) {
+void Canvas::Blit(const Canvas& other, int x, int y, bool invert) {
     for (int j = 0; j < other.Height(); ++j)
         for (int i = 0; i < other.Width(); ++i)
             if (other.Ink(i, j)) Set(x + i, y + j, !invert);
 }
 
-bool Bitmap::InkColumns(int& first, int& last) const {
+bool Canvas::InkColumns(int& first, int& last) const {
     first = width_;
     last = -1;
     for (int y = 0; y < height_; ++y)
@@ -152,7 +152,7 @@ std::unique_ptr<BitmapFont> BitmapFont::Open(const std::filesystem::path& path, 
 
 bool BitmapFont::Has(char32_t c) const { return FT_Get_Char_Index(library_->face, FT_ULong(c)) != 0; }
 
-std::optional<Bitmap> BitmapFont::Cell(char32_t c) const {
+std::optional<Canvas> BitmapFont::Cell(char32_t c) const {
     FT_Face face = library_->face;
     FT_UInt index = FT_Get_Char_Index(face, FT_ULong(c));
     if (index == 0) return std::nullopt;
@@ -160,7 +160,7 @@ std::optional<Bitmap> BitmapFont::Cell(char32_t c) const {
     const FT_GlyphSlot slot = face->glyph;
     const FT_Bitmap& b = slot->bitmap;
     int advance = int(slot->advance.x >> 6);
-    Bitmap cell(std::max(advance, int(b.width) + std::max(0, slot->bitmap_left)), cellHeight_);
+    Canvas cell(std::max(advance, int(b.width) + std::max(0, slot->bitmap_left)), cellHeight_);
     for (unsigned r = 0; r < b.rows; ++r)
         for (unsigned col = 0; col < b.width; ++col) {
             const unsigned char* row = b.buffer + std::ptrdiff_t(r) * b.pitch;
@@ -170,7 +170,7 @@ std::optional<Bitmap> BitmapFont::Cell(char32_t c) const {
     return cell;
 }
 
-int BitmapFont::DrawText(Bitmap& canvas, int x, int y, const std::u32string& text) const {
+int BitmapFont::DrawText(Canvas& canvas, int x, int y, const std::u32string& text) const {
     int start = x;
     for (char32_t c : text) {
         auto cell = Cell(c);
@@ -183,7 +183,7 @@ int BitmapFont::DrawText(Bitmap& canvas, int x, int y, const std::u32string& tex
 }
 
 int BitmapFont::TextWidth(const std::u32string& text) const {
-    Bitmap scratch(1, 1);
+    Canvas scratch(1, 1);
     return DrawText(scratch, -1000, -1000, text);
 }
 

@@ -11,10 +11,10 @@
 
 namespace orvalink::gen {
 
-class Bitmap {
+class Canvas {
 public:
-    Bitmap() = default;
-    Bitmap(int width, int height) : width_(width), height_(height), ink_(size_t(width * height), 0) {}
+    Canvas() = default;
+    Canvas(int width, int height) : width_(width), height_(height), ink_(size_t(width * height), 0) {}
 
     int Width() const { return width_; }
     int Height() const { return height_; }
@@ -32,7 +32,7 @@ public:
     void Ellipse(int cx, int cy, int rx, int ry, bool fill, bool ink = true);
     void FillTriangle(int x0, int y0, int x1, int y1, int x2, int y2, bool ink = true);
     // Draws the ink of `other` at (x, y); with `invert`, clears it instead.
-    void Blit(const Bitmap& other, int x, int y, bool invert = false);
+    void Blit(const Canvas& other, int x, int y, bool invert = false);
     // The columns [first, last] that hold ink; false when there is none.
     bool InkColumns(int& first, int& last) const;
 
@@ -58,9 +58,9 @@ public:
     int Ascent() const { return ascent_; }
     bool Has(char32_t c) const;
     // The character's cell; nothing when the font has no glyph for it.
-    std::optional<Bitmap> Cell(char32_t c) const;
+    std::optional<Canvas> Cell(char32_t c) const;
     // Draws text (UTF-32) with its cells' top at y; returns the width drawn.
-    int DrawText(Bitmap& canvas, int x, int y, const std::u32string& text) const;
+    int DrawText(Canvas& canvas, int x, int y, const std::u32string& text) const;
     int TextWidth(const std::u32string& text) const;
 
 private:

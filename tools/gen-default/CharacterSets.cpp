@@ -13,8 +13,8 @@ bool IsArtRow(const std::string& text) {
     return true;
 }
 
-Bitmap Centred(const Bitmap& art, int width, int height) {
-    Bitmap out(width, height);
+Canvas Centred(const Canvas& art, int width, int height) {
+    Canvas out(width, height);
     out.Blit(art, (width - art.Width()) / 2, (height - art.Height()) / 2);
     return out;
 }
@@ -29,21 +29,21 @@ char32_t GlyphCharacter(int code) {
     return char32_t(code);
 }
 
-std::vector<uint8_t> EncodeGlyph(const Bitmap& cell) {
+std::vector<uint8_t> EncodeGlyph(const Canvas& cell) {
     std::vector<uint8_t> g(kGlyphBytes, 0);
     int first = 0, last = 0;
     if (!cell.InkColumns(first, last)) {
         g[0] = 3;
         return g;
     }
-    g[0] = uint8_t(std::min(last - first + 1, kMaxGlyphWidth));
+    g[0] = uint8_t(std::min(last - first + 1, kGlyphMaxWidth));
     for (int y = 0; y < kGlyphRows && y < cell.Height(); ++y)
         for (int x = 0; x < g[0]; ++x)
             if (cell.Ink(first + x, y)) g[size_t(1 + y)] |= uint8_t(1u << x);
     return g;
 }
 
-std::vector<uint8_t> EncodeIcon(const Bitmap& icon) {
+std::vector<uint8_t> EncodeIcon(const Canvas& icon) {
     std::vector<uint8_t> out(kIconBytes, 0);
     for (int band = 0; band < 3; ++band)
         for (int y = 0; y < kIconHeight; ++y)
@@ -82,7 +82,7 @@ bool ReadArtFile(const std::filesystem::path& path, std::vector<ArtBlock>& block
                                                              "' differ in length");
                     return false;
                 }
-            block.picture = Bitmap(int(width), int(rows.size()));
+            block.picture = Canvas(int(width), int(rows.size()));
             for (size_t y = 0; y < rows.size(); ++y)
                 for (size_t x = 0; x < width; ++x)
                     if (rows[y][x] == '#') block.picture.Set(int(x), int(y));
@@ -101,7 +101,7 @@ bool BuildGlyphTable(const BitmapFont& font, const std::filesystem::path& handDr
     }
     std::vector<ArtBlock> blocks;
     if (!ReadArtFile(handDrawn, blocks, error)) return false;
-    std::map<int, Bitmap> drawn;
+    std::map<int, Canvas> drawn;
     for (const auto& b : blocks) {
         unsigned code = 0;
         if (b.header.size() != 2 || b.header[0] != "glyph" || !ParseAssetNumber(b.header[1], 175, code) ||
@@ -109,7 +109,7 @@ bool BuildGlyphTable(const BitmapFont& font, const std::filesystem::path& handDr
             error = AssetError(handDrawn, b.line, "expected 'glyph CODE' with a code of 32..175");
             return false;
         }
-        if (b.picture.Width() == 0 || b.picture.Width() > kMaxGlyphWidth || b.picture.Height() > kGlyphRows) {
+        if (b.picture.Width() == 0 || b.picture.Width() > kGlyphMaxWidth || b.picture.Height() > kGlyphRows) {
             error = AssetError(handDrawn, b.line, "a glyph is 1..8 columns and at most 10 rows");
             return false;
         }
@@ -117,7 +117,7 @@ bool BuildGlyphTable(const BitmapFont& font, const std::filesystem::path& handDr
     }
     std::vector<uint8_t> out;
     for (int code = 32; code < 32 + kGlyphCount; ++code) {
-        std::optional<Bitmap> cell;
+        std::optional<Canvas> cell;
         if (auto it = drawn.find(code); it != drawn.end()) cell = it->second;
         else cell = font.Cell(GlyphCharacter(code));
         if (!cell) {
@@ -125,7 +125,7 @@ bool BuildGlyphTable(const BitmapFont& font, const std::filesystem::path& handDr
             return false;
         }
         int first = 0, last = 0;
-        if (cell->InkColumns(first, last) && last - first + 1 > kMaxGlyphWidth) {
+        if (cell->InkColumns(first, last) && last - first + 1 > kGlyphMaxWidth) {
             error = "the glyph of code " + std::to_string(code) + " is wider than 8 pixels";
             return false;
         }
@@ -139,7 +139,7 @@ bool BuildGlyphTable(const BitmapFont& font, const std::filesystem::path& handDr
 namespace {
 
 // One or two lines of words in the largest font that fits 24 x 16.
-bool DrawTextIcon(const IconFonts& fonts, bool big, bool box, const std::vector<std::string>& lines, Bitmap& icon) {
+bool DrawTextIcon(const IconFonts& fonts, bool big, bool box, const std::vector<std::string>& lines, Canvas& icon) {
     std::vector<const BitmapFont*> choices;
     if (big) choices.push_back(fonts.big);
     choices.push_back(fonts.medium);
@@ -152,13 +152,13 @@ bool DrawTextIcon(const IconFonts& fonts, bool big, bool box, const std::vector<
         bool fits = height <= (box ? kIconHeight - 2 : kIconHeight);
         for (const auto& l : lines) fits = fits && font->TextWidth(Utf32Of(l)) <= room + 1;
         if (!fits) continue;
-        Bitmap out(kIconWidth, kIconHeight);
+        Canvas out(kIconWidth, kIconHeight);
         // A boxed icon is white words on a black key cap.
         if (box) out.FillRect(1, 0, kIconWidth - 2, kIconHeight);
         int y = (kIconHeight - height + 1) / 2;
         for (const auto& l : lines) {
             auto text = Utf32Of(l);
-            Bitmap row(font->TextWidth(text), font->CellHeight());
+            Canvas row(font->TextWidth(text), font->CellHeight());
             font->DrawText(row, 0, 0, text);
             // Centre on the ink, not on the cells' right-hand spacing.
             int first = 0, last = 0;
@@ -190,7 +190,7 @@ bool BuildIconTable(const IconFonts& fonts, const std::filesystem::path& source,
             error = AssetError(source, b.line, "icon '" + name + "' is named twice");
             return false;
         }
-        Bitmap icon;
+        Canvas icon;
         if (b.header.size() >= 3 && b.header[2] == "text") {
             size_t first = 3;
             bool big = false, box = false;

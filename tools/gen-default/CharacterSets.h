@@ -10,34 +10,26 @@
 #include <string>
 #include <vector>
 
+#include "image/LcdBitmaps.h"
 #include "tools/gen-default/Bitmaps.h"
 
 namespace orvalink::gen {
-
-inline constexpr int kGlyphCount = 144;
-inline constexpr int kGlyphBytes = 11;
-inline constexpr int kGlyphRows = 10;
-inline constexpr int kMaxGlyphWidth = 8;
-inline constexpr int kIconCount = 165;
-inline constexpr int kIconBytes = 48;
-inline constexpr int kIconWidth = 24;
-inline constexpr int kIconHeight = 16;
 
 // The character a label code of 32..175 shows.
 char32_t GlyphCharacter(int code);
 
 // One glyph's 11 bytes from a picture of at most 8 x 10 pixels: its ink
 // moved to the left edge and as wide as the ink (3 for a blank glyph).
-std::vector<uint8_t> EncodeGlyph(const Bitmap& cell);
+std::vector<uint8_t> EncodeGlyph(const Canvas& cell);
 // One icon's 48 bytes from a 24 x 16 picture.
-std::vector<uint8_t> EncodeIcon(const Bitmap& icon);
+std::vector<uint8_t> EncodeIcon(const Canvas& icon);
 
 // Hand-drawn pictures from a text file: a header line "glyph CODE" or
 // "icon NAME ...", then rows of '.' and '#'.
 struct ArtBlock {
     int line = 0;
     std::vector<std::string> header;
-    Bitmap picture;  // empty when no rows follow the header
+    Canvas picture;  // empty when no rows follow the header
 };
 bool ReadArtFile(const std::filesystem::path& path, std::vector<ArtBlock>& blocks, std::string& error);
 

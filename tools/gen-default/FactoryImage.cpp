@@ -131,9 +131,10 @@ bool BuildFactoryImage(const FactoryContent& content, TTiFlashFm& flash, std::st
                   "the glyph table", error) ||
         !PutTable(flash, flash.IconTableStart(), content.icons, size_t(kIconCount) * kIconBytes, "the icon table",
                   error) ||
-        !PutTable(flash, flash.Welcome10Start(), content.welcome10, kWelcomeBytes, "welcome picture 10", error) ||
-        !PutTable(flash, flash.Welcome20Start(), content.welcome20, kWelcomeBytes, "welcome picture 20", error))
+        !WritePicture(flash, kWelcomeSystem, content.welcome10) || !WritePicture(flash, kWelcomeReal, content.welcome20)) {
+        if (error.empty()) error = "a welcome picture is not 2080 bytes";
         return false;
+    }
     if (!WriteSettings(flash, DefaultSettings())) {
         error = "the default settings cannot be written";
         return false;

@@ -10,13 +10,13 @@ namespace orvalink::gen {
 
 namespace {
 
-void CentredText(Bitmap& canvas, const BitmapFont& font, int y, const std::string& text) {
+void CentredText(Canvas& canvas, const BitmapFont& font, int y, const std::string& text) {
     auto t = Utf32Of(text);
     font.DrawText(canvas, (canvas.Width() - font.TextWidth(t)) / 2, y, t);
 }
 
 // A small remote control seen from the front: body, LCD, hard keys.
-void DrawRemote(Bitmap& c, int x, int y) {
+void DrawRemote(Canvas& c, int x, int y) {
     c.RoundRect(x, y, 34, 76, 6);
     c.Rect(x + 4, y + 5, 26, 30);                 // the LCD
     for (int r = 0; r < 3; ++r)
@@ -28,7 +28,7 @@ void DrawRemote(Bitmap& c, int x, int y) {
 }
 
 // Waves leaving the remote's nose.
-void DrawWaves(Bitmap& c, int cx, int cy) {
+void DrawWaves(Canvas& c, int cx, int cy) {
     for (int r = 6; r <= 18; r += 6)
         for (int a = -r; a <= r; ++a) {
             int dy = -int(std::sqrt(double(r * r - a * a)) * 0.6);
@@ -38,12 +38,12 @@ void DrawWaves(Bitmap& c, int cx, int cy) {
 
 }  // namespace
 
-Bitmap WelcomePicture(int which, const PictureFonts& fonts) {
-    Bitmap c(kWelcomeWidth, kWelcomeHeight);
-    c.RoundRect(1, 1, kWelcomeWidth - 2, kWelcomeHeight - 2, 8);
+Canvas WelcomePicture(int which, const PictureFonts& fonts) {
+    Canvas c(kLcdWidth, kLcdHeight);
+    c.RoundRect(1, 1, kLcdWidth - 2, kLcdHeight - 2, 8);
     if (which == 10) {
         CentredText(c, *fonts.title, 10, "TAVERO");
-        c.Line(14, 32, kWelcomeWidth - 15, 32);
+        c.Line(14, 32, kLcdWidth - 15, 32);
         DrawWaves(c, 52, 58);
         DrawRemote(c, 35, 62);
         CentredText(c, *fonts.text, 142, "QM-5100");
@@ -68,13 +68,14 @@ Bitmap WelcomePicture(int which, const PictureFonts& fonts) {
     return c;
 }
 
-std::vector<uint8_t> EncodeWelcomePicture(const Bitmap& picture) {
-    std::vector<uint8_t> out(kWelcomeBytes, 0);
-    for (int band = 0; band < 13; ++band)
-        for (int y = 0; y < kWelcomeHeight; ++y)
-            for (int k = 0; k < 8; ++k)
-                if (picture.Ink(8 * band + k, y)) out[size_t(160 * band + y)] |= uint8_t(1u << k);
-    return out;
+std::vector<uint8_t> EncodeWelcomePicture(const Canvas& picture) {
+    Bitmap screen(kLcdWidth, kLcdHeight, kRgbWhite);
+    for (int y = 0; y < kLcdHeight; ++y)
+        for (int x = 0; x < kLcdWidth; ++x)
+            if (picture.Ink(x, y)) screen.Set(x, y, kRgbBlack);
+    PictureBytes bytes{};
+    PictureFromBitmap(screen, bytes);
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 std::vector<uint8_t> Bmp24(int width, int height, const std::vector<uint8_t>& rgb) {
@@ -115,7 +116,7 @@ std::vector<uint8_t> PageStripBmp() {
     const int W = kPageStripWidth, H = kPageStripHeight;
     // The editor takes clicks at x 1..76 (previous) and 130..204 (next) of
     // the LCD picture, from y 276 on; the strip is drawn at (1, 274).
-    Bitmap frame(W, H), arrows(W, H);
+    Canvas frame(W, H), arrows(W, H);
     frame.RoundRect(2, 4, 72, 38, 8);
     frame.RoundRect(130, 4, 72, 38, 8);
     arrows.FillTriangle(16, 23, 40, 10, 40, 36);

@@ -5,13 +5,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "image/LcdBitmaps.h"
 #include "tools/gen-default/Bitmaps.h"
 
 namespace orvalink::gen {
 
-inline constexpr int kWelcomeWidth = 104;
-inline constexpr int kWelcomeHeight = 160;
-inline constexpr int kWelcomeBytes = 2080;
 inline constexpr int kPageStripWidth = 204;
 inline constexpr int kPageStripHeight = 46;
 
@@ -21,9 +19,9 @@ struct PictureFonts {
 };
 
 // Welcome picture 10 (the maker's greeting) and 20 (the program's).
-Bitmap WelcomePicture(int which, const PictureFonts& fonts);
-// 2080 bytes: 13 bands of 8 columns, a byte per row, bit k = column 8j + k, 1 = black.
-std::vector<uint8_t> EncodeWelcomePicture(const Bitmap& picture);
+Canvas WelcomePicture(int which, const PictureFonts& fonts);
+// The picture in its stored form (ink is black).
+std::vector<uint8_t> EncodeWelcomePicture(const Canvas& picture);
 
 // The page strip below the LCD grid: a previous-page arrow on the left and a
 // next-page arrow on the right, with room for the page label between them.

@@ -1,10 +1,11 @@
 // orvalink-gen-default: writes the factory files of the program folder and
 // the data files of dev_model.dll.
 //
-//   orvalink-gen-default --assets DIR --fonts DIR --program DIR --dev-model DIR
+//   orvalink-gen-default --assets DIR --fonts DIR --program DIR --dev-model DIR [--raw-image FILE]
 //
 // program:   bk/default_.vmcf, type.ini, gird_RL_2.bmp
 // dev-model: templates/template-1001.bin .. template-1010.bin, codetable.txt
+// raw-image: the memory image itself, for looking at it with other tools
 //
 // Nothing is written unless everything could be made; each file is written
 // beside its place and renamed into it.
@@ -63,13 +64,14 @@ int Usage() {
 
 int main(int argc, char** argv) {
     orvalink::gen::GeneratorInputs inputs;
-    fs::path program, devModel;
+    fs::path program, devModel, rawImage;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string option = argv[i];
         if (option == "--assets") inputs.assets = argv[i + 1];
         else if (option == "--fonts") inputs.fonts = argv[i + 1];
         else if (option == "--program") program = argv[i + 1];
         else if (option == "--dev-model") devModel = argv[i + 1];
+        else if (option == "--raw-image") rawImage = argv[i + 1];
         else return Usage();
     }
     if (argc % 2 == 0 || inputs.assets.empty() || inputs.fonts.empty() || program.empty() || devModel.empty())
@@ -85,6 +87,7 @@ int main(int argc, char** argv) {
     bool ok = Write(program / "type.ini", files.typeIni, error) &&
               Write(program / "gird_RL_2.bmp", files.pageStrip, error) &&
               Write(devModel / "codetable.txt", files.codeTable, error);
+    if (!rawImage.empty()) ok = ok && Write(rawImage, flash.Image(), error);
     for (const auto& [number, bytes] : files.templates)
         ok = ok && Write(devModel / "templates" / ("template-" + std::to_string(number) + ".bin"), bytes, error);
     if (!ok) {

@@ -60,7 +60,7 @@ bool DeleteDeviceTree(TTiFlashFm& flash, int device) {
 bool BundleUsedBlocks(const DeviceBundle& bundle, int& used) {
     int highest = -1;
     for (int e = 6; e < 128; ++e)
-        if (bundle.slots[size_t(e)] != 0xFFFF) highest = std::max(highest, int(bundle.slots[size_t(e)]));
+        if (bundle.slotTable[size_t(e)] != 0xFFFF) highest = std::max(highest, int(bundle.slotTable[size_t(e)]));
     if (highest < 0) {
         used = 0;
         return true;
@@ -85,7 +85,7 @@ bool CopyDeviceOut(const TTiFlashFm& flash, int device, const KeyInfo& deviceKey
             return;
         }
         pack(std::span<uint8_t>(b.blocks).subspan(8 * size_t(pos), 8 * size_t(blocks)));
-        b.slots[size_t(entry)] = uint16_t(pos);
+        b.slotTable[size_t(entry)] = uint16_t(pos);
     };
     for (int k = kHardKeyCount; k < kKeysPerDevice; ++k) {
         KeyInfo key;
@@ -107,12 +107,12 @@ bool CopyDeviceOut(const TTiFlashFm& flash, int device, const KeyInfo& deviceKey
 bool PasteDeviceIn(TTiFlashFm& flash, const DeviceBundle& bundle, int device) {
     if (device < 0 || device >= kDeviceSlots) return false;
     for (int k = kHardKeyCount; k < kKeysPerDevice; ++k) {
-        auto rec = BundleRecord(bundle, bundle.slots[size_t(k)]);
+        auto rec = BundleRecord(bundle, bundle.slotTable[size_t(k)]);
         KeyInfo key;
         if (!rec.empty() && UnpackKey(rec, key)) WriteKey(flash, device, k, key);
     }
     for (int k = 0; k < kKeysPerDevice; ++k) {
-        auto rec = BundleRecord(bundle, bundle.slots[size_t(64 + k)]);
+        auto rec = BundleRecord(bundle, bundle.slotTable[size_t(64 + k)]);
         IrCodeInfo code;
         if (!rec.empty() && UnpackIrCode(rec, code)) WriteIrCode(flash, device, k, code);
     }
@@ -127,7 +127,7 @@ bool PackDevice(const DeviceBundle& bundle, std::vector<uint8_t>& bytes) {
     if (!PackKey(bundle.device, std::span<uint8_t>(out).first(40))) return false;
     ByteWriter w(out);
     w.Seek(40);
-    for (uint16_t s : bundle.slots) w.U16(s);
+    for (uint16_t s : bundle.slotTable) w.U16(s);
     w.Bytes(bundle.blocks.data(), 8 * size_t(used));
     if (!w.ok()) return false;
     bytes = std::move(out);
@@ -140,7 +140,7 @@ bool UnpackDevice(std::span<const uint8_t> bytes, DeviceBundle& bundle) {
     if (!UnpackKey(bytes.first(40), b.device)) return false;
     ByteReader r(bytes);
     r.Seek(40);
-    for (auto& s : b.slots) s = r.U16();
+    for (auto& s : b.slotTable) s = r.U16();
     size_t blockBytes = bytes.size() - kBundleHeaderBytes;
     r.Bytes(b.blocks.data(), blockBytes);
     if (!r.ok()) return false;

@@ -21,10 +21,10 @@ inline constexpr size_t kMaxFlatBundleBytes = kBundleHeaderBytes + 8 * size_t(kB
 struct DeviceBundle {
     KeyInfo device;  // the Device key that stands for the device
     // 0..63: position of key k's record; 64..127: position of key k's code record.
-    std::array<uint16_t, 128> slots;
+    std::array<uint16_t, 128> slotTable;
     std::array<uint8_t, 8 * kBundlePositions> blocks;
     DeviceBundle() {
-        slots.fill(0xFFFF);
+        slotTable.fill(0xFFFF);
         blocks.fill(0xFF);
     }
 };

@@ -8,6 +8,7 @@ MsgAnswer FirstButton(MsgButtons buttons) {
         case MsgButtons::Ok:
         case MsgButtons::OkCancel: return MsgAnswer::Ok;
         case MsgButtons::YesNo:
+        case MsgButtons::YesCancel:
         case MsgButtons::YesNoCancel: return MsgAnswer::Yes;
         case MsgButtons::RetryCancel: return MsgAnswer::Retry;
         case MsgButtons::AbortRetryIgnore: return MsgAnswer::Abort;

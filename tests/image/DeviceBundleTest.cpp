@@ -70,11 +70,11 @@ TEST(Bundle, CopyPackUnpackPasteRestoresKeysAndCodes) {
     ASSERT_TRUE(CopyDeviceOut(flash, 1, tv, bundle));
     EXPECT_EQ(bundle.device.size, 4);
     // Keys 6, 7, 8 (2 + 3 + 2 blocks), then codes of keys 0 and 6 (2 + 3).
-    EXPECT_EQ(bundle.slots[6], 0);
-    EXPECT_EQ(bundle.slots[7], 2);
-    EXPECT_EQ(bundle.slots[8], 5);
-    EXPECT_EQ(bundle.slots[64], 7);
-    EXPECT_EQ(bundle.slots[70], 9);
+    EXPECT_EQ(bundle.slotTable[6], 0);
+    EXPECT_EQ(bundle.slotTable[7], 2);
+    EXPECT_EQ(bundle.slotTable[8], 5);
+    EXPECT_EQ(bundle.slotTable[64], 7);
+    EXPECT_EQ(bundle.slotTable[70], 9);
     int used = 0;
     ASSERT_TRUE(BundleUsedBlocks(bundle, used));
     EXPECT_EQ(used, 12);
@@ -112,10 +112,10 @@ TEST(Bundle, UsedBlocksLimits) {
     int used = -1;
     ASSERT_TRUE(BundleUsedBlocks(b, used));
     EXPECT_EQ(used, 0);
-    b.slots[3] = 500;  // entries of hard keys are not counted
+    b.slotTable[3] = 500;  // entries of hard keys are not counted
     ASSERT_TRUE(BundleUsedBlocks(b, used));
     EXPECT_EQ(used, 0);
-    b.slots[20] = 1243;
+    b.slotTable[20] = 1243;
     b.blocks[8 * 1243] = 2;  // ends at 1245
     EXPECT_FALSE(BundleUsedBlocks(b, used));
     std::vector<uint8_t> flat;

@@ -204,7 +204,7 @@ TEST(FactoryCodeLibrary, EveryListedCodeHasASetWhoseKeysFollowTheTemplate) {
             if (!gen::DecodeLibraryKeyOf(f.flash, number, k, code)) continue;
             ++keys;
             // A code only for a hard key or a key the template lays out.
-            EXPECT_TRUE(k < kHardKeyCount || layout.slots[size_t(k)] != 0xFFFF) << number << " key " << k;
+            EXPECT_TRUE(k < kHardKeyCount || layout.slotTable[size_t(k)] != 0xFFFF) << number << " key " << k;
             EXPECT_GE(code.size, 2);
             EXPECT_LE(code.size, kMaxIrCodeBlocks);
         }

@@ -118,7 +118,7 @@ TEST_F(FactoryImage, HomeHoldsTheStarterDevicesEachLaidOutFromItsTemplate) {
         for (int k = 0; k < kKeysPerDevice; ++k) {
             if (k >= kHardKeyCount) {
                 KeyInfo key;
-                EXPECT_EQ(ReadKey(flash, slot, k, key), layout.slots[size_t(k)] != 0xFFFF) << slot << "/" << k;
+                EXPECT_EQ(ReadKey(flash, slot, k, key), layout.slotTable[size_t(k)] != 0xFFFF) << slot << "/" << k;
             }
             IrCodeInfo library, stored;
             bool inLibrary = gen::DecodeLibraryKeyOf(flash, expected[i].code, k, library);
@@ -151,9 +151,9 @@ TEST_F(FactoryImage, EveryTemplateLabelFitsItsKey) {
         ASSERT_TRUE(UnpackDevice(flat, bundle)) << number;
         int keys = 0;
         for (int k = kHardKeyCount; k < kKeysPerDevice; ++k) {
-            if (bundle.slots[size_t(k)] == 0xFFFF) continue;
+            if (bundle.slotTable[size_t(k)] == 0xFFFF) continue;
             KeyInfo key;
-            auto record = std::span<const uint8_t>(bundle.blocks).subspan(8 * size_t(bundle.slots[size_t(k)]));
+            auto record = std::span<const uint8_t>(bundle.blocks).subspan(8 * size_t(bundle.slotTable[size_t(k)]));
             ASSERT_TRUE(UnpackKey(record, key)) << number << "/" << k;
             ++keys;
             EXPECT_LE(key.column + key.width, 6);

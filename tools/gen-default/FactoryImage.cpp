@@ -92,7 +92,7 @@ bool AddStarterDevice(TTiFlashFm& flash, const FactoryContent& content, const St
             return false;
         }
         PackIrCode(code, std::span<uint8_t>(bundle.blocks).subspan(8 * size_t(pos), 8 * size_t(code.size)));
-        bundle.slots[size_t(64 + k)] = uint16_t(pos);
+        bundle.slotTable[size_t(64 + k)] = uint16_t(pos);
         ++decoded;
     }
     if (decoded == 0) {

@@ -186,7 +186,7 @@ bool PackTemplate(const LayoutTemplate& layout, std::vector<uint8_t>& flat, std:
             error = "template " + std::to_string(layout.number) + ": key " + std::to_string(k) + " cannot be packed";
             return false;
         }
-        bundle.slots[size_t(k)] = uint16_t(pos);
+        bundle.slotTable[size_t(k)] = uint16_t(pos);
         pos += key.size;
     }
     if (!PackDevice(bundle, flat) || flat.size() < 100 || flat.size() > 20000) {

@@ -1,0 +1,61 @@
+#include "image/DeviceTree.h"
+
+namespace orvalink {
+
+namespace {
+
+class TreeBuilder {
+public:
+    TreeBuilder(const TTiFlashFm& flash, std::vector<DeviceTreeNode>& out) : flash_(flash), out_(out) {}
+
+    // The Device keys of `slot` (keys first..last) become nodes at `depth`,
+    // each followed by its own subtree.
+    void AddDeviceKeys(int slot, int lastKey, int depth) {
+        for (int k = 0; k <= lastKey; ++k) {
+            KeyInfo key = DefaultKey();
+            if (!ReadKey(flash_, slot, k, key) || key.keyType != kKeyDevice) continue;
+            DeviceTreeNode node;
+            node.depth = depth;
+            node.key = CopyKeyInfo(key);
+            node.key.picture = nullptr;
+            int length = 0;
+            if (!LabelToText(key.label, node.text, length)) node.text.clear();
+            uint8_t link = key.link;
+            out_.push_back(std::move(node));
+            AddChildren(link, depth);
+        }
+    }
+
+private:
+    void AddChildren(uint8_t link, int depth) {
+        ++level_;
+        if (level_ <= kMaxTreeDepth && link <= 64) AddDeviceKeys(link, 64, depth + 1);
+        --level_;
+    }
+
+    const TTiFlashFm& flash_;
+    std::vector<DeviceTreeNode>& out_;
+    int level_ = 0;
+};
+
+}  // namespace
+
+std::vector<DeviceTreeNode> BuildDeviceTree(const TTiFlashFm& flash) {
+    std::vector<DeviceTreeNode> nodes;
+    TreeBuilder(flash, nodes).AddDeviceKeys(kHomeSlot, kKeysPerDevice - 1, 1);
+    return nodes;
+}
+
+std::string DeviceNameText(std::span<const uint8_t> label) {
+    std::string out;
+    int n = 0;
+    for (uint8_t c : label) {
+        if (c == 0 || c == 13 || n == 39) break;
+        if (c < 32 || c > 163) continue;
+        out += Utf8Of(LabelCharCode(c));
+        ++n;
+    }
+    return out;
+}
+
+}  // namespace orvalink

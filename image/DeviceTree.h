@@ -1,0 +1,29 @@
+// The tree of devices as the main window shows it: the Device keys of Home,
+// and below each device the Device keys of the slot it links to, to any
+// depth, cut off at 64 levels.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "image/KeyRecords.h"
+#include "image/Tiflashut.h"
+
+namespace orvalink {
+
+inline constexpr int kMaxTreeDepth = 64;
+
+struct DeviceTreeNode {
+    int depth = 1;     // 1 = a child of Home
+    KeyInfo key;       // copy of the Device key (picture reference cleared)
+    std::string text;  // the label as text, empty when it cannot be converted
+};
+
+// The device nodes in tree order (each node followed by its subtree).
+std::vector<DeviceTreeNode> BuildDeviceTree(const TTiFlashFm& flash);
+
+// A device's name for window titles: codes 32..163 as characters, ending at
+// 0 or 13, at most 39 characters.
+std::string DeviceNameText(std::span<const uint8_t> label);
+
+}  // namespace orvalink

@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include "image/DeviceTree.h"
+#include "support/ImageHelpers.h"
+
+namespace orvalink {
+namespace {
+
+using testing::DeviceKey;
+using testing::SoftKey;
+
+TEST(DeviceTree, FreshImageHasNoDeviceNodes) {
+    TTiFlashFm flash;
+    EXPECT_TRUE(BuildDeviceTree(flash).empty());
+}
+
+TEST(DeviceTree, NestedDevicesInKeyOrderAndEmptyLabels) {
+    TTiFlashFm flash;
+    ASSERT_TRUE(WriteKey(flash, 0, 12, DeviceKey("DVD", 2)));
+    ASSERT_TRUE(WriteKey(flash, 0, 7, DeviceKey("TV", 1)));
+    ASSERT_TRUE(WriteKey(flash, 0, 8, SoftKey("not a device")));
+    ASSERT_TRUE(WriteKey(flash, 1, 20, DeviceKey("", 3)));
+    ASSERT_TRUE(WriteKey(flash, 3, 6, DeviceKey("Deep", 4)));
+    auto nodes = BuildDeviceTree(flash);
+    ASSERT_EQ(nodes.size(), 4u);
+    EXPECT_EQ(nodes[0].text, "TV");
+    EXPECT_EQ(nodes[0].depth, 1);
+    EXPECT_EQ(nodes[0].key.link, 1);
+    EXPECT_EQ(nodes[1].text, "");
+    EXPECT_EQ(nodes[1].depth, 2);
+    EXPECT_EQ(nodes[2].text, "Deep");
+    EXPECT_EQ(nodes[2].depth, 3);
+    EXPECT_EQ(nodes[3].text, "DVD");
+    EXPECT_EQ(nodes[3].depth, 1);
+}
+
+TEST(DeviceTree, LoopStopsAt64LevelsAndAgainOnTheNextBuild) {
+    TTiFlashFm flash;
+    ASSERT_TRUE(WriteKey(flash, 0, 6, DeviceKey("Three", 3)));
+    ASSERT_TRUE(WriteKey(flash, 3, 6, DeviceKey("Four", 4)));
+    ASSERT_TRUE(WriteKey(flash, 4, 6, DeviceKey("Back", 3)));
+    for (int pass = 0; pass < 2; ++pass) {
+        auto nodes = BuildDeviceTree(flash);
+        ASSERT_EQ(nodes.size(), 65u) << pass;  // the Home node's child plus 64 levels below it
+        EXPECT_EQ(nodes.back().depth, 65);
+        EXPECT_EQ(nodes[1].text, "Four");
+        EXPECT_EQ(nodes[2].text, "Back");
+    }
+}
+
+TEST(DeviceTree, DeviceNameText) {
+    const uint8_t label[] = {'S', 'a', 't', 163, 170, 'x', 13, 'y'};
+    EXPECT_EQ(DeviceNameText(label), "Sat\xC3\x9Fx");
+    std::vector<uint8_t> longLabel(50, 'n');
+    EXPECT_EQ(DeviceNameText(longLabel).size(), 39u);
+}
+
+}  // namespace
+}  // namespace orvalink

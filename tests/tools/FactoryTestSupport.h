@@ -26,12 +26,10 @@ struct Factory {
 };
 
 inline const Factory& TheFactory() {
-    static Factory* factory = [] {
-        auto* f = new Factory;
-        f->ok = gen::GenerateFactory(FactoryInputs(), f->flash, f->files, f->error);
-        return f;
-    }();
-    return *factory;
+    static Factory factory;
+    static const bool made = factory.ok = gen::GenerateFactory(FactoryInputs(), factory.flash, factory.files, factory.error);
+    (void)made;
+    return factory;
 }
 
 struct Pulse {

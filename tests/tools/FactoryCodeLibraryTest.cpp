@@ -11,7 +11,6 @@
 #include "image/Tiflashut.h"
 #include "tests/tools/FactoryTestSupport.h"
 #include "tools/gen-default/LayoutTemplates.h"
-#include "tools/gen-default/LibraryDecoding.h"
 
 namespace orvalink::testing {
 namespace {
@@ -48,7 +47,7 @@ std::optional<unsigned> MarkBits(const std::vector<Pulse>& pulses, size_t from, 
 
 IrCodeInfo KeyCode(int codeNumber, int key) {
     IrCodeInfo code;
-    EXPECT_TRUE(gen::DecodeLibraryKeyOf(TheFactory().flash, codeNumber, key, code))
+    EXPECT_TRUE(LibraryKey(TheFactory().flash, codeNumber, key, code))
         << "code " << codeNumber << " key " << key;
     return code;
 }
@@ -201,7 +200,7 @@ TEST(FactoryCodeLibrary, EveryListedCodeHasASetWhoseKeysFollowTheTemplate) {
         int keys = 0;
         for (int k = 0; k < kKeysPerDevice; ++k) {
             IrCodeInfo code;
-            if (!gen::DecodeLibraryKeyOf(f.flash, number, k, code)) continue;
+            if (!LibraryKey(f.flash, number, k, code)) continue;
             ++keys;
             // A code only for a hard key or a key the template lays out.
             EXPECT_TRUE(k < kHardKeyCount || layout.slotTable[size_t(k)] != 0xFFFF) << number << " key " << k;
@@ -217,9 +216,9 @@ TEST(FactoryCodeLibrary, EveryListedCodeHasASetWhoseKeysFollowTheTemplate) {
 TEST(FactoryCodeLibrary, CodeNumbersOutsideTheLibraryHaveNoSet) {
     const auto& f = TheFactory();
     IrCodeInfo code;
-    EXPECT_FALSE(gen::DecodeLibraryKeyOf(f.flash, 3, kPowerKey, code));     // no set
-    EXPECT_FALSE(gen::DecodeLibraryKeyOf(f.flash, 3072, kPowerKey, code));  // beyond the index
-    EXPECT_FALSE(gen::DecodeLibraryKeyOf(f.flash, 1002 + 150, 63, code));   // a key without a code
+    EXPECT_FALSE(LibraryKey(f.flash, 3, kPowerKey, code));     // no set
+    EXPECT_FALSE(LibraryKey(f.flash, 3072, kPowerKey, code));  // beyond the index
+    EXPECT_FALSE(LibraryKey(f.flash, 1002 + 150, 63, code));   // a key without a code
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "tests/tools/FactoryTestSupport.h"
 #include "tools/gen-default/AssetText.h"
 #include "tools/gen-default/CodeSetPacking.h"
+#include <memory>
 #include "tools/gen-default/FactoryCodes.h"
 #include "tools/gen-default/LayoutTemplates.h"
 
@@ -218,42 +219,54 @@ TEST(FactoryFiles, LabelsOutsideWhatAKeyShowsAreRefused) {
     EXPECT_TRUE(gen::EncodeLabel(std::string(31, 'x'), icons, codes, error));
 }
 
-TEST(FactoryFiles, CodeSetsRefuseWhatTheFormatCannotHold) {
-    gen::CodeSetSource set;
-    set.codeType = kCodeNormal;
-    set.carrierPeriod = gen::CarrierPeriod(38000);
-    EXPECT_EQ(set.carrierPeriod, 211);
-    set.timings = {{560, 560}, {560, 1690}};
-    set.keys[0] = gen::KeyFrames{{0, 1, 1, 0}, {}};
-    std::vector<uint8_t> bytes;
+TEST(FactoryFiles, CodeSetsCarryTheirKeysFramesAndRefuseWhatTheFormatCannotHold) {
+    gen::CodeSetSource source;
+    source.codeType = kCodeNormal;
+    source.carrierPeriod = gen::CarrierPeriod(38000);
+    EXPECT_EQ(source.carrierPeriod, 211);
+    source.timings = {{560, 560}, {560, 1690}, {9000, 4500}};
+    source.keys[0] = gen::KeyFrames{{2, 0, 1, 1, 0}, {}};
+    source.keys[5] = gen::KeyFrames{{2, 1}, {2}};
+    LibraryCodeSet set;
     std::string error;
-    ASSERT_TRUE(gen::PackCodeSet(set, bytes, error)) << error;
-    EXPECT_EQ(bytes[15], 4);     // key 0: four symbols
-    EXPECT_EQ(bytes[16], 0xFF);  // and no repeat frame
-    EXPECT_EQ(bytes[17], 0);     // key 1 has no code
-    EXPECT_EQ(bytes[143], 2);
-    EXPECT_EQ(bytes[152], 0b0110);  // one bit a symbol, least significant first
+    ASSERT_TRUE(gen::MakeLibraryCodeSet(source, set, error)) << error;
+    TTiFlashFm flash;
+    ASSERT_TRUE(gen::WriteCodeLibrary(flash, {{7, set}, {9, set}}, error)) << error;
+    for (int number : {7, 9}) {
+        IrCodeInfo key0, key5, none;
+        ASSERT_TRUE(LibraryKey(flash, number, 0, key0));
+        ASSERT_TRUE(LibraryKey(flash, number, 5, key5));
+        EXPECT_FALSE(LibraryKey(flash, number, 1, none));
+        EXPECT_EQ(key0.carrier, 211);
+        std::vector<unsigned> spaces;
+        for (const Pulse& p : PulsesOf(key0)) spaces.push_back(p.space);
+        EXPECT_EQ(spaces, (std::vector<unsigned>{4500, 560, 1690, 1690, 560}));
+        ASSERT_EQ(PulsesOf(key5, true).size(), 1u);
+        EXPECT_EQ(PulsesOf(key5, true)[0].mark, 9000u);
+    }
+    EXPECT_FALSE(LibraryKey(flash, 8, 0, *std::make_unique<IrCodeInfo>()));
 
-    auto refused = [&](gen::CodeSetSource s) { return !gen::PackCodeSet(s, bytes, error); };
-    gen::CodeSetSource badSymbol = set;
-    badSymbol.keys[1] = gen::KeyFrames{{2}, {}};
+    auto refused = [&](const gen::CodeSetSource& s) { return !gen::MakeLibraryCodeSet(s, set, error); };
+    gen::CodeSetSource badSymbol = source;
+    badSymbol.keys[1] = gen::KeyFrames{{3}, {}};
     EXPECT_TRUE(refused(badSymbol));
-    gen::CodeSetSource slowCarrier = set;
+    gen::CodeSetSource slowCarrier = source;
     slowCarrier.carrierPeriod = gen::CarrierPeriod(30000);  // 267 does not fit the carrier byte
     EXPECT_TRUE(refused(slowCarrier));
-    gen::CodeSetSource rc5 = set;
+    gen::CodeSetSource rc5 = source;
     rc5.codeType = kCodeRc5;  // RC-5 takes one timing entry
     EXPECT_TRUE(refused(rc5));
-    gen::CodeSetSource tooBig = set;
-    tooBig.timings.assign(40, {600, 600});
-    for (auto& k : tooBig.keys) k = gen::KeyFrames{std::vector<uint8_t>(199, 39), {}};
+    gen::CodeSetSource tooBig = source;
+    std::vector<uint8_t> long_(199);
+    for (size_t i = 0; i < long_.size(); ++i) long_[i] = uint8_t(i % 3);
+    for (auto& k : tooBig.keys) k = gen::KeyFrames{long_, {}};
     EXPECT_TRUE(refused(tooBig));  // more than 256 blocks
 
-    TTiFlashFm flash;
-    std::map<int, std::vector<uint8_t>> sets{{3072, bytes}};
-    auto before = std::vector<uint8_t>(flash.Image().begin(), flash.Image().end());
-    EXPECT_FALSE(gen::WriteCodeLibrary(flash, sets, error));
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), flash.Image().begin()));
+    TTiFlashFm fresh;
+    ASSERT_TRUE(gen::MakeLibraryCodeSet(source, set, error));
+    const std::vector<uint8_t> before(fresh.Image().begin(), fresh.Image().end());
+    EXPECT_FALSE(gen::WriteCodeLibrary(fresh, {{5, set}, {3072, set}}, error));
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), fresh.Image().begin()));
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 #include "image/Settings.h"
 #include "tests/tools/FactoryTestSupport.h"
 #include "tools/gen-default/LayoutTemplates.h"
-#include "tools/gen-default/LibraryDecoding.h"
 
 namespace orvalink::testing {
 namespace {
@@ -121,7 +120,7 @@ TEST_F(FactoryImage, HomeHoldsTheStarterDevicesEachLaidOutFromItsTemplate) {
                 EXPECT_EQ(ReadKey(flash, slot, k, key), layout.slotTable[size_t(k)] != 0xFFFF) << slot << "/" << k;
             }
             IrCodeInfo library, stored;
-            bool inLibrary = gen::DecodeLibraryKeyOf(flash, expected[i].code, k, library);
+            bool inLibrary = LibraryKey(flash, expected[i].code, k, library);
             ASSERT_EQ(ReadIrCode(flash, slot, k, stored), inLibrary) << slot << "/" << k;
             if (!inLibrary) continue;
             ++codes;

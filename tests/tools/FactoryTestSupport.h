@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "image/CodeLibrary.h"
 #include "image/CodeRecords.h"
 #include "image/Tiflashut.h"
 #include "tools/gen-default/Generator.h"
@@ -30,6 +31,12 @@ inline const Factory& TheFactory() {
     static const bool made = factory.ok = gen::GenerateFactory(FactoryInputs(), factory.flash, factory.files, factory.error);
     (void)made;
     return factory;
+}
+
+// Key k's IR code as loading code number `code` gives it.
+inline bool LibraryKey(const TTiFlashFm& flash, int code, int key, IrCodeInfo& out) {
+    LibraryCodeSet set;
+    return ReadLibraryCode(flash, code, set) && DecodeLibraryKey(set, key, out);
 }
 
 struct Pulse {

@@ -1,5 +1,5 @@
-// Packing of one code set of the code library, and the code index that
-// points at the sets: the factory library is written through these.
+// One protocol's key frames as a code set of the code library, and the
+// writing of all factory sets into the code index and library.
 #pragma once
 
 #include <array>
@@ -9,30 +9,30 @@
 #include <string>
 #include <vector>
 
+#include "image/CodeLibrary.h"
 #include "image/Tiflashut.h"
 #include "tools/gen-default/IrProtocols.h"
 
 namespace orvalink::gen {
 
-inline constexpr int kCodeSetKeys = 64;
-inline constexpr int kMaxCodeSetBlocks = 256;
-inline constexpr int kMaxSetTimings = 52;
-
 struct CodeSetSource {
     uint8_t codeType = 0;
     uint16_t carrierPeriod = 0;  // 0.125 us units; must fit the set's carrier byte
     std::vector<Timing> timings;
-    std::array<std::optional<KeyFrames>, kCodeSetKeys> keys;
+    std::array<std::optional<KeyFrames>, kLibraryKeys> keys;
 };
 
-// The set's bytes (default format only, no trailer). Fails with `error` when
-// a count or size is beyond what a set holds.
-bool PackCodeSet(const CodeSetSource& source, std::vector<uint8_t>& bytes, std::string& error);
+// One key's frames as a stored IR code record. Fails with `error` when a
+// symbol lies outside the timing table or a count is beyond a record.
+bool KeyIrCode(const CodeSetSource& source, const KeyFrames& frames, IrCodeInfo& code, std::string& error);
 
-// Writes the sets into the code library, one after another from its start,
-// and their offsets into the code index; every other index entry stays
-// 0xFFFFFFFF. Fails, with nothing written, when a code number is outside the
-// index or the sets do not fit the library.
-bool WriteCodeLibrary(TTiFlashFm& flash, const std::map<int, std::vector<uint8_t>>& sets, std::string& error);
+// The set of all keys (one format, the default). Fails with `error` when a
+// key's code or the set is beyond what the library holds.
+bool MakeLibraryCodeSet(const CodeSetSource& source, LibraryCodeSet& set, std::string& error);
+
+// Writes the sets one after another from the library's start and points
+// their index entries at them. Fails, with the image unchanged, when a code
+// number is outside the index or the sets do not fit the library.
+bool WriteCodeLibrary(TTiFlashFm& flash, const std::map<int, LibraryCodeSet>& sets, std::string& error);
 
 }  // namespace orvalink::gen

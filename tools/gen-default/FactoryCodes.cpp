@@ -145,7 +145,7 @@ bool MakeCodeSet(const FactoryCode& code, const LayoutTemplate& layout, CodeSetS
     s.carrierPeriod = CarrierPeriod(protocol->CarrierHz());
     s.timings = protocol->Timings();
     int keys = 0;
-    for (int k = 0; k < kCodeSetKeys; ++k) {
+    for (int k = 0; k < kLibraryKeys; ++k) {
         const std::string& function = layout.functions[size_t(k)];
         if (function.empty()) continue;
         auto it = code.commands.find(function);

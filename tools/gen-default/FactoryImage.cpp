@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "image/CodeLibrary.h"
 #include "image/CodeRecords.h"
 #include "image/DeviceBundle.h"
 #include "image/KeyRecords.h"
 #include "image/Settings.h"
 #include "tools/gen-default/AssetText.h"
 #include "tools/gen-default/CharacterSets.h"
-#include "tools/gen-default/LibraryDecoding.h"
 #include "tools/gen-default/Pictures.h"
 
 namespace orvalink::gen {
@@ -82,10 +82,15 @@ bool AddStarterDevice(TTiFlashFm& flash, const FactoryContent& content, const St
         error = name + ": template " + std::to_string(layout->first) + " does not unpack";
         return false;
     }
+    LibraryCodeSet set;
+    if (!ReadLibraryCode(flash, device.code, set)) {
+        error = name + ": code " + std::to_string(device.code) + " is not in the library";
+        return false;
+    }
     int decoded = 0;
     for (int k = 0; k < kKeysPerDevice; ++k) {
         IrCodeInfo code;
-        if (!DecodeLibraryKeyOf(flash, device.code, k, code)) continue;
+        if (!DecodeLibraryKey(set, k, code)) continue;
         int pos = 0;
         if (!BundleUsedBlocks(bundle, pos) || pos + code.size > kBundlePositions) {
             error = name + ": its codes do not fit a device bundle";

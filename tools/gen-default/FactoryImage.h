@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "image/CodeLibrary.h"
 #include "image/Tiflashut.h"
 #include "tools/gen-default/FactoryCodes.h"
 #include "tools/gen-default/LayoutTemplates.h"
@@ -26,7 +27,7 @@ struct FactoryContent {
     std::vector<uint8_t> welcome10;  // 2080 bytes
     std::vector<uint8_t> welcome20;
     std::map<int, std::vector<uint8_t>> templates;  // template number -> flat device bundle
-    std::map<int, std::vector<uint8_t>> codeSets;   // code number -> code set bytes
+    std::map<int, LibraryCodeSet> codeSets;         // code number -> code set
     std::vector<StarterDevice> starters;            // Home's devices, slots 1, 2, ...
 };
 

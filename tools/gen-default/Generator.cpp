@@ -87,7 +87,7 @@ bool GenerateFactory(const GeneratorInputs& inputs, TTiFlashFm& flash, FactoryFi
         auto layout = std::find_if(templates.begin(), templates.end(),
                                    [&](const auto& t) { return t.number == layoutNumber; });
         CodeSetSource set;
-        if (!MakeCodeSet(code, *layout, set, error) || !PackCodeSet(set, content.codeSets[code.number], error)) {
+        if (!MakeCodeSet(code, *layout, set, error) || !MakeLibraryCodeSet(set, content.codeSets[code.number], error)) {
             error = AssetError(inputs.assets / "ircodes.txt", code.line, error);
             return false;
         }

@@ -164,12 +164,12 @@ TEST(ResourceLibraryRead, ProgramLibrariesHoldTheirAssets) {
     for (uint16_t id = 1001; id <= 1010; ++id) {
         Bytes out;
         ASSERT_TRUE(devModel.ReadRcData(id, out)) << id;
-        EXPECT_EQ(out, FileBytes(assets / "templates" / ("template-" + std::to_string(id) + ".bin")));
+        EXPECT_EQ(out, FileBytes(fs::path(ORVALINK_DEV_MODEL_DATA_DIR) / "templates" / ("template-" + std::to_string(id) + ".bin")));
         EXPECT_TRUE(out.size() >= 100 && out.size() <= 20000) << id;
     }
     Bytes table;
     ASSERT_TRUE(devModel.ReadRcData(0x0BB8, table));
-    EXPECT_EQ(table, FileBytes(assets / "codetable.txt"));
+    EXPECT_EQ(table, FileBytes(fs::path(ORVALINK_DEV_MODEL_DATA_DIR) / "codetable.txt"));
 #else
     GTEST_SKIP() << "model.dll and dev_model.dll are not part of this build";
 #endif

@@ -23,6 +23,7 @@
 #include "app/Selectmodelut.h"
 #include "formats/Flashut.h"
 #include "formats/SideFiles.h"
+#include "image/CodeLibrary.h"
 #include "image/CodeRecords.h"
 #include "image/DeviceBundle.h"
 #include "image/Tiflashut.h"
@@ -514,6 +515,61 @@ private slots:
         QVERIFY(!ReadKey(s.flash, 2, 6, k));
         QVERIFY(!ReadKey(s.flash, 0, 6, k));
         QCOMPARE(s.main->NodeCount(), 1);
+    }
+
+    void starterDocumentTreeAndPreProgramLoad() {
+        Shell s;
+        std::vector<uint8_t> payload;
+        VFileHeader header;
+        QVERIFY(s.files.OpenVFile(std::string(ORVALINK_PROGRAM_DIR) + "/bk/default_.vmcf", payload, header,
+                                  FileKind::vmcf, false));
+        QVERIFY(s.main->TakeDocumentPayload(payload));
+        s.main->RebuildTree();
+        for (const char* name : {"TV", "DVD", "SAT", "AUX"}) QVERIFY2(s.Node(QString::fromUtf8(name)), name);
+        QCOMPARE(s.main->Tree()->topLevelItem(0)->child(s.main->Tree()->topLevelItem(0)->childCount() - 1)->text(0),
+                 QStringLiteral("Macro "));
+
+        // A TV code number from the library, loaded into the DVD device.
+        int tvCode = -1;
+        for (int code = 1152; code < 1536 && tvCode < 0; ++code) {
+            LibraryCodeSet set;
+            if (ReadLibraryCode(s.flash, code, set)) tvCode = code;
+        }
+        QVERIFY(tvCode >= 0);
+        struct FixedPicker : CodeNumberPicker {
+            uint16_t code = 0;
+            bool PickCodeNumber(uint16_t& c) override { c = code; return true; }
+        } picker;
+        picker.code = uint16_t(tvCode);
+        s.main->SetCodePicker(&picker);
+        QTreeWidgetItem* dvd = s.Node(QStringLiteral("DVD"));
+        const int slot = s.main->EntryOf(dvd)->link;
+        s.main->SetCurrentNode(dvd);
+        s.ui.AnswerNextMessage(MsgAnswer::Yes);
+        s.main->m_tLoadPreCodeItClick();
+        QCOMPARE(Texts(s.ui).last(), QStringLiteral("Load pre-program code ok !"));
+        // The device now holds the TV template's keys with the set's codes.
+        LibraryCodeSet set;
+        QVERIFY(ReadLibraryCode(s.flash, tvCode, set));
+        int withCode = 0;
+        for (int k = 0; k < 64; ++k) {
+            IrCodeInfo fromSet, stored;
+            if (!DecodeLibraryKey(set, k, fromSet)) continue;
+            QVERIFY2(ReadIrCode(s.flash, slot, k, stored), qPrintable(QString::number(k)));
+            QCOMPARE(stored.data, fromSet.data);
+            ++withCode;
+        }
+        QVERIFY(withCode > 10);
+        QCOMPARE(s.main->ModifiedMark(), kMarkChanged);
+
+        // A code number of 4000 fails and leaves the device as it is.
+        std::vector<uint8_t> before(s.flash.Image().begin(), s.flash.Image().end());
+        picker.code = 4000;
+        s.main->SetCurrentNode(s.Node(QStringLiteral("DVD")));
+        s.ui.AnswerNextMessage(MsgAnswer::Yes);
+        s.main->m_tLoadPreCodeItClick();
+        QCOMPARE(Texts(s.ui).last(), QStringLiteral("Load pre-program code error !"));
+        QVERIFY(std::equal(before.begin(), before.end(), s.flash.Image().begin()));
     }
 
     void templatesByCodeNumber() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "formats/Flashut.h"
+#include "image/CodeLibrary.h"
 #include "image/DeviceBundle.h"
 #include "support/ImageHelpers.h"
 #include "support/Process.h"
@@ -80,6 +81,60 @@ TEST_F(Cli, DevicesListsTheTreeIndentedByLevel) {
     auto r = Run({"devices", doc});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "Home\n  1 TV\n    2 VCR\n  5 SAT\nMacro\n");
+}
+
+TEST_F(Cli, CodesListsEachKeysMarksAndSpaces) {
+    TTiFlashFm flash;
+    // Two keys of a pulse-distance code: 4500/4500 lead, then 560/560 or
+    // 560/1690 symbols; the carrier period 210 (38.10 kHz).
+    IrCodeInfo code;
+    code.size = 3;
+    code.codeType = kCodeNormal;
+    code.timingCount = 3;
+    code.carrier = 210;
+    code.firstCount = 4;
+    code.repeatCount = 0xFF;
+    const uint16_t table[] = {4500, 4500, 560, 560, 560, 1690};
+    for (int i = 0; i < 6; ++i) {
+        code.data[size_t(2 * i)] = uint8_t(table[i]);
+        code.data[size_t(2 * i + 1)] = uint8_t(table[i] >> 8);
+    }
+    code.data[12] = 0b10'01'10'00;  // symbols 0, 2, 1, 2 (2 bits each)
+    std::vector<std::optional<IrCodeInfo>> keys(64);
+    keys[6] = code;
+    code.data[12] = 0b01'01'01'00;
+    keys[9] = code;
+    LibraryCodeSet set;
+    ASSERT_TRUE(BuildLibraryCodeSet(keys, set));
+    ASSERT_TRUE(WriteLibraryCode(flash, 1200, set, 0));
+    std::string doc = PackImage(flash);
+    auto r = Run({"codes", doc, "1200"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "6: Normal 38.10 kHz 4500/4500 560/1690 560/560 560/1690\n"
+              "9: Normal 38.10 kHz 4500/4500 560/560 560/560 560/560\n");
+    EXPECT_EQ(Run({"codes", doc, "1201"}).exitCode, 1);  // no set there
+    EXPECT_EQ(Run({"codes", doc, "twelve"}).exitCode, 2);
+}
+
+TEST_F(Cli, RenderDrawsEightPagesAndTheHardKeys) {
+    TTiFlashFm flash;
+    ASSERT_TRUE(WriteKey(flash, 0, 6, DeviceKey("TV", 1)));
+    ASSERT_TRUE(WriteKey(flash, 1, 6, testing::SoftKey("Menu")));
+    std::string doc = PackImage(flash);
+    std::string png = (dir_ / "tv.png").string();
+    auto r = Run({"render", doc, "1", png});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string bytes = testing::ReadWholeFile(png);
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    auto be32 = [&](size_t at) {
+        return (uint32_t(uint8_t(bytes[at])) << 24) | (uint32_t(uint8_t(bytes[at + 1])) << 16) |
+               (uint32_t(uint8_t(bytes[at + 2])) << 8) | uint32_t(uint8_t(bytes[at + 3]));
+    };
+    EXPECT_EQ(be32(16), 9u * 208 + 10 * 12);  // nine panels of 208 pixels
+    EXPECT_EQ(be32(20), 320u + 2 * 12 + 22);
+    EXPECT_EQ(Run({"render", doc, "66", png}).exitCode, 2);
 }
 
 TEST_F(Cli, FilesThatDoNotLoadExitOneWithTheMainWindowMessage) {

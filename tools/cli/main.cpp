@@ -17,6 +17,7 @@
 #include "image/Tiflashut.h"
 #include "platform/Clock.h"
 #include "platform/Random.h"
+#include "tools/cli/CliCommands.h"
 
 using namespace orvalink;
 
@@ -32,7 +33,9 @@ const char kUsage[] =
     "  orvalink-cli info FILE\n"
     "  orvalink-cli extract FILE OUT\n"
     "  orvalink-cli pack IN OUT --kind 100|101|102|103 --model CODE [--version X.YY]\n"
-    "  orvalink-cli devices FILE\n";
+    "  orvalink-cli devices FILE\n"
+    "  orvalink-cli codes FILE CODE\n"
+    "  orvalink-cli render FILE SLOT OUT.png\n";
 
 int Usage(const std::string& why = {}) {
     if (!why.empty()) std::cerr << "orvalink-cli: " << why << "\n";
@@ -128,16 +131,8 @@ int Pack(const std::vector<std::string>& args) {
 }
 
 int Devices(const std::string& path) {
-    std::vector<uint8_t> payload;
-    VFileHeader header;
-    if (!LoadVFile(PathFromUtf8(path), payload, header)) return LoadError(path);
-    if (header.kindCode != kKindVmcf || !Is5100Family(header.modelCode))
-        return Fail("Not a QM-5100 family document (kind " + std::to_string(header.kindCode) + ", model " +
-                    std::to_string(header.modelCode) + ") !\n\nPath: " + path);
     TTiFlashFm flash;
-    auto image = flash.Image();
-    if (payload.size() > image.size()) return LoadError(path);
-    std::copy(payload.begin(), payload.end(), image.begin());
+    if (!LoadDocumentImage(path, flash)) return kExitFailed;
     std::cout << "Home\n";
     for (const DeviceTreeNode& node : BuildDeviceTree(flash))
         std::cout << std::string(2 * size_t(node.depth), ' ') << int(node.key.link) << " " << node.text << "\n";
@@ -146,6 +141,27 @@ int Devices(const std::string& path) {
 }
 
 }  // namespace
+
+bool orvalink::LoadDocumentImage(const std::string& path, TTiFlashFm& flash) {
+    std::vector<uint8_t> payload;
+    VFileHeader header;
+    if (!LoadVFile(PathFromUtf8(path), payload, header)) {
+        LoadError(path);
+        return false;
+    }
+    if (header.kindCode != kKindVmcf || !Is5100Family(header.modelCode)) {
+        Fail("Not a QM-5100 family document (kind " + std::to_string(header.kindCode) + ", model " +
+             std::to_string(header.modelCode) + ") !\n\nPath: " + path);
+        return false;
+    }
+    auto image = flash.Image();
+    if (payload.size() > image.size()) {
+        LoadError(path);
+        return false;
+    }
+    std::copy(payload.begin(), payload.end(), image.begin());
+    return true;
+}
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -156,6 +172,8 @@ int main(int argc, char** argv) {
     if (command == "extract" && args.size() == 2) return Extract(args[0], args[1]);
     if (command == "pack") return Pack(args);
     if (command == "devices" && args.size() == 1) return Devices(args[0]);
+    if (command == "codes" && args.size() == 2) return CodesCommand(args[0], args[1]);
+    if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);
     if (command == "-h" || command == "--help" || command == "help") {
         std::cout << kUsage;
         return kExitOk;

@@ -81,4 +81,13 @@ bool ParseAssetNumber(const std::string& word, unsigned limit, unsigned& value) 
     return true;
 }
 
+bool ReadAssetLines(const std::filesystem::path& path, std::vector<AssetLine>& lines, std::string& error) {
+    std::string text;
+    if (!ReadTextFile(path, text)) {
+        error = "cannot read " + path.string();
+        return false;
+    }
+    return SplitAssetLines(path, text, lines, error);
+}
+
 }  // namespace orvalink::gen

@@ -25,6 +25,9 @@ bool ReadTextFile(const std::filesystem::path& path, std::string& text);
 // left open fails with `error`.
 bool SplitAssetLines(const std::filesystem::path& file, const std::string& text, std::vector<AssetLine>& lines,
                      std::string& error);
+// Reads an asset file and splits it as above; `error` names the file when
+// it cannot be read.
+bool ReadAssetLines(const std::filesystem::path& path, std::vector<AssetLine>& lines, std::string& error);
 
 // "31", "0x1F": a number up to `limit`.
 bool ParseAssetNumber(const std::string& word, unsigned limit, unsigned& value);

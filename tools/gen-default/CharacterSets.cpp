@@ -53,13 +53,8 @@ std::vector<uint8_t> EncodeIcon(const Canvas& icon) {
 }
 
 bool ReadArtFile(const std::filesystem::path& path, std::vector<ArtBlock>& blocks, std::string& error) {
-    std::string text;
-    if (!ReadTextFile(path, text)) {
-        error = "cannot read " + path.string();
-        return false;
-    }
     std::vector<AssetLine> lines;
-    if (!SplitAssetLines(path, text, lines, error)) return false;
+    if (!ReadAssetLines(path, lines, error)) return false;
     std::vector<ArtBlock> out;
     for (size_t i = 0; i < lines.size(); ++i) {
         const AssetLine& line = lines[i];

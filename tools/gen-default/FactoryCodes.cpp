@@ -33,13 +33,8 @@ int TemplateOfDeviceType(const std::vector<LayoutTemplate>& templates, const std
 
 bool ReadFactoryCodes(const std::filesystem::path& path, const std::vector<LayoutTemplate>& templates,
                       FactoryCodes& result, std::string& error) {
-    std::string text;
-    if (!ReadTextFile(path, text)) {
-        error = "cannot read " + path.string();
-        return false;
-    }
     std::vector<AssetLine> lines;
-    if (!SplitAssetLines(path, text, lines, error)) return false;
+    if (!ReadAssetLines(path, lines, error)) return false;
     auto fail = [&](int line, const std::string& message) {
         error = AssetError(path, line, message);
         return false;

@@ -15,13 +15,8 @@ namespace orvalink::gen {
 
 bool ReadStarterDevices(const std::filesystem::path& path, const std::map<std::string, int>& icons,
                         std::vector<StarterDevice>& devices, std::string& error) {
-    std::string text;
-    if (!ReadTextFile(path, text)) {
-        error = "cannot read " + path.string();
-        return false;
-    }
     std::vector<AssetLine> lines;
-    if (!SplitAssetLines(path, text, lines, error)) return false;
+    if (!ReadAssetLines(path, lines, error)) return false;
     std::vector<StarterDevice> out;
     for (const auto& line : lines) {
         const auto& w = line.words;

@@ -94,13 +94,8 @@ bool EncodeLabel(const std::string& text, const std::map<std::string, int>& icon
 
 bool ReadTemplates(const std::filesystem::path& path, const std::map<std::string, int>& icons,
                    std::vector<LayoutTemplate>& templates, std::string& error) {
-    std::string text;
-    if (!ReadTextFile(path, text)) {
-        error = "cannot read " + path.string();
-        return false;
-    }
     std::vector<AssetLine> lines;
-    if (!SplitAssetLines(path, text, lines, error)) return false;
+    if (!ReadAssetLines(path, lines, error)) return false;
     std::vector<LayoutTemplate> out;
     int page = -1;
     int nextKey = kHardKeyCount;

@@ -36,7 +36,7 @@ void SendAndCheck(const IrCodeInfo& stored) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LearnedCode learned{};
-    std::memcpy(learned.data(), data, std::min(size, learned.size()));
+    if (size > 0) std::memcpy(learned.data(), data, std::min(size, learned.size()));
     const int width = size > learned.size() ? data[learned.size()] % 17 : 1;
 
     IrCodeInfo stored;

@@ -14,6 +14,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
+namespace {
+// libFuzzer never hands a target a null pointer, not even for an empty input.
+int Feed(const std::vector<uint8_t>& bytes) {
+    static const uint8_t kEmpty = 0;
+    return LLVMFuzzerTestOneInput(bytes.empty() ? &kEmpty : bytes.data(), bytes.size());
+}
+}  // namespace
+
 int main(int argc, char** argv) {
     size_t files = 0;
     for (int i = 1; i < argc; ++i) {
@@ -23,7 +31,7 @@ int main(int argc, char** argv) {
             if (!it->is_regular_file()) continue;
             std::ifstream in(it->path(), std::ios::binary);
             std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+            Feed(bytes);
             ++files;
         }
     }
@@ -40,7 +48,7 @@ int main(int argc, char** argv) {
             uint32_t v = random.Next();
             b = fill == 0 ? uint8_t(v) : (v % 8 ? (fill == 1 ? 0xFF : 0x00) : uint8_t(v >> 8));
         }
-        LLVMFuzzerTestOneInput(buf.data(), buf.size());
+        Feed(buf);
     }
     std::printf("fed %zu files and %d random inputs\n", files, runs);
     return 0;

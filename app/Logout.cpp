@@ -33,9 +33,6 @@ TLogoFm::TLogoFm(const std::filesystem::path& programFolder, UiServices& ui, QWi
     layout->setContentsMargins(0, 0, 0, 0);
     picture_ = new QLabel(this);
     layout->addWidget(picture_);
-    auto* version = new QLabel(QStringLiteral("Ver 0.9.02"), picture_);
-    version->setStyleSheet(QStringLiteral("color: white; background: transparent; font-weight: bold"));
-    version->move(12, 8);
 
     QPixmap pm;
     if (!LoadModelPicture(programFolder, TextsOf(brand_).splashResource, pm)) {

@@ -10,9 +10,9 @@ packages=(
   zip unzip
   clang libclang-rt-14-dev
   binutils-mingw-w64-x86-64
-  python3
+
   qt6-base-dev libqt6serialport6-dev libgl-dev
-  libudev-dev libjpeg-dev libfreetype-dev xfonts-base
+  libudev-dev libjpeg-dev libfreetype-dev xfonts-base fonts-dejavu-core
   xvfb xauth
 )
 missing=()

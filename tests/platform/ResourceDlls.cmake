@@ -20,6 +20,7 @@ if(TARGET orvalink_model_dll AND TARGET orvalink_dev_model_dll)
   target_compile_definitions(orvalink_core_tests PRIVATE
     ORVALINK_ASSETS_DIR="${PROJECT_SOURCE_DIR}/assets"
     ORVALINK_DEV_MODEL_DATA_DIR="${ORVALINK_DEV_MODEL_DATA_DIR}"
+    ORVALINK_MODEL_PICTURE_DIR="${ORVALINK_MODEL_PICTURE_DIR}"
     ORVALINK_MODEL_DLL="$<TARGET_PROPERTY:orvalink_model_dll,ORVALINK_DLL_FILE>"
     ORVALINK_DEV_MODEL_DLL="$<TARGET_PROPERTY:orvalink_dev_model_dll,ORVALINK_DLL_FILE>")
   list(APPEND dll_targets orvalink_model_dll orvalink_dev_model_dll)

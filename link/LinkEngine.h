@@ -146,8 +146,9 @@ public:
     virtual void SetTrayHint(const std::string& /*text*/) {}
     // The port combo's text ("COM3", "Auto").
     virtual void SetPortComboText(const std::string& /*text*/) {}
-    // The progress counter behind the page gauges.
+    // The progress counter behind the page gauges, and the gauge's maximum.
     virtual void SetGauge(int /*position*/) {}
+    virtual void SetGaugeMaximum(int /*maximum*/) {}
     // A 994-byte frame for the test page's receive area.
     virtual void TestFrame(std::span<const uint8_t> /*frame*/) {}
 };

@@ -287,6 +287,9 @@ void LinkEngine::SetProgress(int value) {
 WakeResult LinkEngine::LinkWakeUp(uint32_t settleMs) {
     WakeResult r;
     if (!OpenLinkPortAt(300)) return r;
+    // Whatever came before the wake byte is no answer to it.
+    frameReady = false;
+    assemblyLength_ = 0;
     SendByte(kWakeByte);
     if (!OpenLinkPortAt(115200)) return r;
     r.portOk = true;

@@ -254,12 +254,6 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
             if (b == 'L') {
                 Emit(0x06, 200, kPacketRate);
             } else if (b == 0x06) {
-                if (packetNumber_ == faults_.refuseBlock && refusedSoFar_ < faults_.refuseTimes) {
-                    ++refusedSoFar_;
-                    ++refusals_;
-                    Emit(0x09, 200, kPacketRate);
-                    break;
-                }
                 state_ = State::PacketWriteNumber;
                 collect_.clear();
                 Emit(0x06, 200, kPacketRate);
@@ -270,6 +264,13 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
             if (collect_.size() == 2) {
                 packetNumber_ = collect_[0] << 8 | collect_[1];
                 collect_.clear();
+                if (packetNumber_ == faults_.refuseBlock && refusedSoFar_ < faults_.refuseTimes) {
+                    ++refusedSoFar_;
+                    ++refusals_;
+                    state_ = State::PacketWriteIdle;
+                    Emit(0x09, 200, kPacketRate);
+                    break;
+                }
                 state_ = State::PacketWriteData;
                 Emit(0x06, 200, kPacketRate);
             }

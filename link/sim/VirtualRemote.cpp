@@ -113,7 +113,7 @@ void VirtualRemote::Receive(std::span<const uint8_t> bytes, int baud, uint64_t n
 void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
     if (state_ == State::Gone) return;
     // 'A' at 300 bit/s wakes it from anything, silence included.
-    if (b == kA && baud == 300) {
+    if (b == kA && (baud == 300 || (lenientWake_ && !TakingData()))) {
         GoToSleep();
         state_ = State::Command;
         sessionBlocks_ = 0;
@@ -359,6 +359,19 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
         case State::Asleep:
         case State::Silent:
         case State::Gone: break;
+    }
+}
+
+bool VirtualRemote::TakingData() const {
+    switch (state_) {
+        case State::Command: return !collect_.empty();
+        case State::WriteBlocks:
+        case State::IrSendCode:
+        case State::PacketWriteNumber:
+        case State::PacketWriteData:
+        case State::PacketReadRange:
+        case State::PacketReadWaitSum: return true;
+        default: return false;
     }
 }
 

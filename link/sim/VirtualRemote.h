@@ -74,6 +74,10 @@ public:
     // Called after every accepted end of upload (0xA5) and packet write.
     void SetFlashChangedHandler(std::function<void()> handler) { onFlashChanged_ = std::move(handler); }
 
+    // A line that cannot tell the wake byte's bit rate (a pseudo-terminal):
+    // a lone 'A' where no data is expected is taken as the wake-up too.
+    void SetLenientWake(bool lenient) { lenientWake_ = lenient; }
+
     RemoteFaults& Faults() { return faults_; }
     RemoteTiming& Timing() { return timing_; }
 
@@ -146,6 +150,8 @@ private:
     // the transfer are done (and if so, strikes).
     bool FaultStrikes();
     uint32_t NextRandom();
+    // Whether the remote is in the middle of taking data (where 'A' is data).
+    bool TakingData() const;
 
     std::vector<uint8_t> flash_;
     Output output_;
@@ -154,6 +160,7 @@ private:
     RemoteFaults faults_;
     RemoteTiming timing_;
 
+    bool lenientWake_ = false;
     State state_ = State::Asleep;
     uint64_t now_ = 0;
     uint64_t lastInput_ = 0;

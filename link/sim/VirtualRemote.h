@@ -48,7 +48,7 @@ struct RemoteFaults {
 
 struct RemoteTiming {
     uint32_t wakeMicros = 150'000;      // from the wake byte to its 'B'
-    uint32_t replyMicros = 300;         // answer to a command or a block
+    uint32_t replyMicros = 100;         // answer to a command or a block
     uint32_t eraseMicros = 20'000;      // answer to 0xA3 (the flash is prepared)
     uint32_t learnMicros = 1'500'000;   // from 0xB3 until a code is "learned"
     uint32_t idleMicros = 2'500'000;    // silence after which it goes back to sleep

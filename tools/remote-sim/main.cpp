@@ -181,14 +181,15 @@ int main(int argc, char** argv) {
         if (tcgetattr(keep, &now) != 0) return 0;
         return SpeedToRate(cfgetospeed(&now));
     };
-    auto charMicros = [&](int baud) -> uint64_t {
+    // Wire time of one character (start, 8 data and stop bits), in nanoseconds.
+    auto charNanos = [&](int baud) -> uint64_t {
         if (opt.wireRate) baud = opt.wireRate;
-        return baud > 0 ? (10'000'000ull + uint64_t(baud) - 1) / uint64_t(baud) : 0;
+        return baud > 0 ? 10'000'000'000ull / uint64_t(baud) : 0;
     };
 
     std::deque<Timed> toPc;    // what the remote sends
     std::deque<Timed> fromPc;  // what the program sent, until it has crossed the wire
-    uint64_t toPcFree = 0, fromPcFree = 0;
+    uint64_t toPcFree = 0, fromPcFree = 0;  // nanoseconds
     bool hungUp = false;
     bool flashDirty = false;
 
@@ -197,8 +198,8 @@ int main(int argc, char** argv) {
         for (uint8_t b : bytes) {
             uint64_t due = now;
             if (opt.wire) {
-                toPcFree = std::max(toPcFree, now) + charMicros(baud);
-                due = toPcFree;
+                toPcFree = std::max(toPcFree, now * 1000) + charNanos(baud);
+                due = (toPcFree + 999) / 1000;
             }
             toPc.push_back({due, b, baud});
         }
@@ -249,18 +250,22 @@ int main(int argc, char** argv) {
             if (n > 0) toPc.erase(toPc.begin(), toPc.begin() + n);
         }
 
-        // Sleep until input, or until the next thing is due.
+        // Sleep until input, or until the next thing is due. Bytes on the
+        // wire are handed over once a millisecond, as a USB-serial adapter
+        // does; the last of a run leaves on its time.
+        auto wakeFor = [now](const std::deque<Timed>& q) {
+            const uint64_t back = q.back().due;
+            return back <= now + 1000 ? back : std::max(q.front().due, now + 1000);
+        };
         uint64_t next = remote.NextEventMicros();
-        if (!toPc.empty()) next = std::min(next, std::max(toPc.front().due, now + 1000));
-        if (!fromPc.empty()) next = std::min(next, std::max(fromPc.front().due, now + 1000));
-        int timeoutMs = 1000;
-        if (next != VirtualRemote::kNever) {
-            uint64_t wait = next > now ? next - now : 0;
-            timeoutMs = int(std::min<uint64_t>((wait + 999) / 1000, 1000));
-        }
+        if (!toPc.empty()) next = std::min(next, wakeFor(toPc));
+        if (!fromPc.empty()) next = std::min(next, wakeFor(fromPc));
+        uint64_t waitUs = 1'000'000;
+        if (next != VirtualRemote::kNever) waitUs = std::min<uint64_t>(next > now ? next - now : 0, 1'000'000);
+        timespec ts{time_t(waitUs / 1'000'000), long(waitUs % 1'000'000) * 1000};
         pollfd p{master, POLLIN, 0};
         if (!toPc.empty() && toPc.front().due <= now) p.events |= POLLOUT;
-        int r = poll(&p, 1, timeoutMs);
+        int r = ppoll(&p, 1, &ts, nullptr);
         if (r < 0 && errno != EINTR) break;
         if (r > 0 && (p.revents & POLLIN)) {
             ssize_t n = read(master, buf.data(), buf.size());
@@ -270,8 +275,8 @@ int main(int argc, char** argv) {
                 for (ssize_t i = 0; i < n; ++i) {
                     uint64_t arrive = at;
                     if (opt.wire) {
-                        fromPcFree = std::max(fromPcFree, at) + charMicros(baud);
-                        arrive = fromPcFree;
+                        fromPcFree = std::max(fromPcFree, at * 1000) + charNanos(baud);
+                        arrive = (fromPcFree + 999) / 1000;
                     }
                     fromPc.push_back({arrive, buf[size_t(i)], baud});
                 }

@@ -15,7 +15,7 @@
 #include "link/LinkEngine.h"
 #include "link/Transfers.h"
 #include "platform/doubles/FixedClock.h"
-#include "platform/doubles/MemoryRegistry.h"
+#include "platform/linux/SysfsRegistry.h"
 #include "platform/doubles/ScriptedUiServices.h"
 #include "platform/qt/QtEventPump.h"
 #include "platform/qt/QtSerialPort.h"
@@ -85,17 +85,18 @@ private:
     }
 
     struct Rig {
+        // The pseudo-terminal joins the registry view as COM3, as a user's
+        // ORVALINK_LINK_PORT would add it; the port opens what the view names.
         explicit Rig(const QString& path)
-            : port([path](int n) { return n == 3 ? path.toStdString() : std::string(); }),
+            : registry(sysRoot.path().toStdString()),
+              port([this](int n) { return registry.PortPath(n); }),
               link(port, pump, registry, ui, clock, view), transfers(link, flash), progress(link) {
-            const std::string key = std::string(kNtAdapterKey) + "\\sim";
-            registry.SetValue(key + "\\Control", "ActiveService", "Ser2pl");
-            registry.SetValue(key + "\\Control", "DeviceReference", "1");
-            registry.SetValue(key + "\\Device Parameters", "PortName", "COM3");
+            registry.AddPortSpec(path.toStdString() + "=COM3");
         }
+        QTemporaryDir sysRoot;  // an empty sysfs: no real adapter takes part
+        SysfsRegistry registry;
         QtSerialPort port;
         QtEventPump pump;
-        MemoryRegistry registry;
         ScriptedUiServices ui;
         FixedClock clock;
         LinkView view;

@@ -322,7 +322,7 @@ bool LinkEngine::ReceiveBlock(std::span<uint8_t> out264) {
         SendByte(kRefuse);
         return false;
     }
-    ByteReader r(frame_.data(), kBlockBytes + 2);
+    ByteReader r(frame_.data(), std::min(frameLength_, kBlockBytes + 2));
     auto data = r.View(kBlockBytes);
     uint16_t sum = r.U16();
     if (!r.ok() || Sum16(data) != sum) {
@@ -410,7 +410,7 @@ bool LinkEngine::IrLearnReceive(std::array<uint8_t, kIrCodeBytes>& code) {
     if (!WaitFrame(kIrLearnCodeTimeoutMs)) return false;
     frameReady = false;
     assemblyLength_ = 0;
-    ByteReader r(frame_.data(), kIrCodeBytes + 2);
+    ByteReader r(frame_.data(), std::min(frameLength_, kIrCodeBytes + 2));
     auto data = r.View(kIrCodeBytes);
     uint16_t sum = r.U16();
     if (!r.ok() || Sum16(data) != sum) return false;

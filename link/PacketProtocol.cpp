@@ -159,6 +159,7 @@ bool LinkEngine::PacketReceive(std::span<uint8_t> buffer, uint16_t* number) {
         Warn(kNoAnswer);
         return false;
     }
+    if (frameLength_ < kPacketBytes) return false;
     std::array<uint8_t, kPacketBytes> packet{};
     std::copy_n(frame_.begin(), kPacketBytes, packet.begin());
     Expect(ReceiveMode::AckOrTimeout);

@@ -2,12 +2,18 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
 namespace orvalink {
 
 bool QtEventPump::PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) {
     if (done()) return true;
+    if (!QCoreApplication::instance()) {
+        // No event loop to run: nothing can change while we wait.
+        QThread::msleep(timeoutMs);
+        return done();
+    }
     QTimer deadline;
     deadline.setSingleShot(true);
     deadline.setTimerType(Qt::PreciseTimer);

@@ -2,7 +2,11 @@
 
 #include <QtGlobal>
 
+#include <QElapsedTimer>
+#include <QThread>
+
 #ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
 #include <termios.h>
 #endif
 
@@ -80,10 +84,18 @@ bool QtSerialPort::Open() {
 
 void QtSerialPort::Close() {
     if (!port_.isOpen()) return;
-    // The last bytes (the wake byte at 300 bit/s) leave before the close.
+    // The last bytes (the wake byte at 300 bit/s) leave before the close,
+    // but a line that does not drain is not waited for longer than 250 ms.
     port_.flush();
+    port_.waitForBytesWritten(250);
 #ifdef Q_OS_UNIX
-    if (port_.handle() >= 0) ::tcdrain(port_.handle());
+    QElapsedTimer waited;
+    waited.start();
+    int queued = 0;
+    while (port_.handle() >= 0 && ::ioctl(port_.handle(), TIOCOUTQ, &queued) == 0 && queued > 0 &&
+           waited.elapsed() < 250) {
+        QThread::usleep(1000);
+    }
 #endif
     port_.close();
 }

@@ -144,3 +144,74 @@ TEST_F(PacketProtocolTest, FailedBackupLeavesTheTransferBufferAlone) {
 
 }  // namespace
 }  // namespace orvalink::testing
+
+namespace orvalink::testing {
+namespace {
+
+// A far end that answers each thing the PC sends with the next scripted
+// bytes (an empty answer is silence).
+class ScriptedPeer final : public CablePeer {
+public:
+    ScriptedPeer(LoopbackSerialPort& port, std::vector<std::vector<uint8_t>> answers)
+        : port_(port), answers_(std::move(answers)) {
+        port_.SetPeer(this);
+    }
+    ~ScriptedPeer() override { port_.SetPeer(nullptr); }
+    void OnReceive(std::span<const uint8_t> bytes, int baud, uint64_t) override {
+        received.insert(received.end(), bytes.begin(), bytes.end());
+        if (next_ < answers_.size()) {
+            const auto& a = answers_[next_++];
+            if (!a.empty()) port_.SendFromPeer(a, baud);
+        }
+    }
+    std::vector<uint8_t> received;
+
+private:
+    LoopbackSerialPort& port_;
+    std::vector<std::vector<uint8_t>> answers_;
+    size_t next_ = 0;
+};
+
+struct ReadStartCase {
+    const char* name;
+    std::vector<std::vector<uint8_t>> answers;  // to: wake 0x08, 0x04, the range, 0x06, 0x09
+    const char* log;                            // nullptr: the start succeeds
+};
+
+class PacketReadStart : public LinkFixture, public ::testing::WithParamInterface<ReadStartCase> {};
+
+TEST_P(PacketReadStart, EachStepHasItsLogLine) {
+    ASSERT_TRUE(link.EnsureLinkPort());
+    ASSERT_TRUE(link.OpenLinkPortAt(38400));
+    ScriptedPeer peer(port, GetParam().answers);
+    const bool ok = link.PacketReadStart(0, 3);
+    if (GetParam().log) {
+        EXPECT_FALSE(ok);
+        EXPECT_NE(view.monitor.find(GetParam().log), std::string::npos) << view.monitor;
+    } else {
+        EXPECT_TRUE(ok);
+        pump.Advance(5);  // the last byte crosses the wire
+        // The range went out high byte first, and the rate answer was acknowledged with 0x09.
+        const std::vector<uint8_t> range = {0, 0, 0, 3};
+        EXPECT_NE(std::search(peer.received.begin(), peer.received.end(), range.begin(), range.end()),
+                  peer.received.end());
+        EXPECT_EQ(peer.received.back(), 0x09);
+    }
+}
+
+const ReadStartCase kReadStarts[] = {
+    {"NoEcho", {{}}, "Weak Up Error! \n"},
+    {"NoStartAck", {{0x08}, {}}, "Trans Action Error! \n"},
+    {"NoSegmentAck", {{0x08}, {0x06}, {}}, "Trans SegMent Error! \n"},
+    {"SegmentTimedOut", {{0x08}, {0x06}, {0x09}}, "Trans SegMent Error! \n"},
+    {"NoEchoAfterTheSegment", {{0x08}, {0x06}, {0x06}}, "Trans Recv Strat Error! \n"},
+    {"NoRateAnswer", {{0x08}, {0x06}, {0x06, 0x08}, {}}, "Change BitRate Error! \n"},
+    {"AckAndEchoTogether", {{0x08}, {0x06}, {0x06, 0x08}, {'L'}, {}}, nullptr},
+    {"RateHigh", {{0x08}, {0x06}, {0x06, 0x08}, {'H'}, {}}, nullptr},
+};
+
+INSTANTIATE_TEST_SUITE_P(Steps, PacketReadStart, ::testing::ValuesIn(kReadStarts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace orvalink::testing

@@ -245,9 +245,11 @@ int main(int argc, char** argv) {
         out.clear();
         size_t due = 0;
         while (due < toPc.size() && toPc[due].due <= now) out.push_back(toPc[due++].byte);
+        bool blocked = false;  // the terminal takes no more until the program reads
         if (!out.empty()) {
             ssize_t n = write(master, out.data(), out.size());
             if (n > 0) toPc.erase(toPc.begin(), toPc.begin() + n);
+            blocked = n < ssize_t(out.size());
         }
 
         // Sleep until input, or until the next thing is due. Bytes on the
@@ -258,13 +260,13 @@ int main(int argc, char** argv) {
             return back <= now + 1000 ? back : std::max(q.front().due, now + 1000);
         };
         uint64_t next = remote.NextEventMicros();
-        if (!toPc.empty()) next = std::min(next, wakeFor(toPc));
+        if (!toPc.empty()) next = std::min(next, blocked ? now + 10'000 : wakeFor(toPc));
         if (!fromPc.empty()) next = std::min(next, wakeFor(fromPc));
         uint64_t waitUs = 1'000'000;
         if (next != VirtualRemote::kNever) waitUs = std::min<uint64_t>(next > now ? next - now : 0, 1'000'000);
         timespec ts{time_t(waitUs / 1'000'000), long(waitUs % 1'000'000) * 1000};
         pollfd p{master, POLLIN, 0};
-        if (!toPc.empty() && toPc.front().due <= now) p.events |= POLLOUT;
+        if (blocked) p.events |= POLLOUT;
         int r = ppoll(&p, 1, &ts, nullptr);
         if (r < 0 && errno != EINTR) break;
         if (r > 0 && (p.revents & POLLIN)) {

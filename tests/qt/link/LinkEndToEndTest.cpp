@@ -169,6 +169,20 @@ private slots:
         QVERIFY(!rig.transfers.DownloadFromRemote(rig.progress));
     }
 
+    void simRefusesBadOptionsAndBadFlashFiles() {
+        QProcess p;
+        p.start(ORVALINK_REMOTE_SIM, {"--refuse-block", "x"});
+        QVERIFY(p.waitForFinished(5000));
+        QCOMPARE(p.exitCode(), 2);
+        WriteFile(FlashFile(), std::vector<uint8_t>(100, 0));
+        p.start(ORVALINK_REMOTE_SIM, {"--flash", FlashFile()});
+        QVERIFY(p.waitForFinished(5000));
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY(p.readAllStandardError().contains("100 bytes"));
+        // The file was left as it was.
+        QCOMPARE(ReadFile(FlashFile()).size(), size_t(100));
+    }
+
     void refusedUploadEndsWithAnError() {
         WriteFile(FlashFile(), Pattern(5));
         QVERIFY(StartSim({"--refuse-block", "500"}));

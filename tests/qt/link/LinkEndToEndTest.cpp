@@ -169,6 +169,37 @@ private slots:
         QVERIFY(!rig.transfers.DownloadFromRemote(rig.progress));
     }
 
+    void irLearnAndSend() {
+        QVERIFY(StartSim({}));
+        Rig rig(path_);
+        QVERIFY(rig.link.IrLearnStart());
+        std::array<uint8_t, 512> code{};
+        bool learned = false;
+        for (int round = 0; round < 30 && !learned; ++round) {
+            learned = rig.link.IrLearnReceive(code);
+            if (!learned) rig.link.WaitTicks(100);
+        }
+        QVERIFY(learned);
+        QCOMPARE(int(code[0]), 4);  // the virtual remote's own code
+        rig.link.IrStop();
+        QVERIFY(rig.link.IrSendStart());
+        QVERIFY(rig.link.IrSendCode(code));
+        rig.link.WaitTicks(200);
+        rig.link.IrSendRelease();
+        rig.link.CloseLinkPort();
+    }
+
+    void olderPacketProtocol() {
+        const auto remote = Pattern(6);
+        WriteFile(FlashFile(), remote);
+        QVERIFY(StartSim({}));
+        Rig rig(path_);
+        std::vector<uint8_t> transfer;
+        QCOMPARE(int(rig.transfers.BackupDownloadPackets(transfer)), int(BackupOutcome::Ok));
+        QCOMPARE(transfer.size(), size_t(262144));
+        QVERIFY(std::equal(transfer.begin(), transfer.end(), remote.begin()));
+    }
+
     void simRefusesBadOptionsAndBadFlashFiles() {
         QProcess p;
         p.start(ORVALINK_REMOTE_SIM, {"--refuse-block", "x"});

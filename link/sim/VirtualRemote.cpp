@@ -16,6 +16,9 @@ constexpr int kPacketRate = 38400;
 constexpr size_t kBlock = 264;
 constexpr size_t kPacket = 128;
 constexpr uint8_t kA = 'A', kB = 'B', kC = 'C';
+// Wake bytes closer together than this are rounds of one wake-up; the start
+// of a write comes after a pause.
+constexpr uint64_t kWakeRepeatMicros = 25'000;
 }  // namespace
 
 VirtualRemote::VirtualRemote(size_t flashBytes) : flash_(flashBytes, 0xFF) {
@@ -128,6 +131,7 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
     if (state_ == State::Asleep) {
         if (b == 0x08 && baud == kPacketRate) {
             state_ = State::PacketAwake;
+            lastWake_ = now;
             sessionBlocks_ = 0;
             lastInput_ = now;
             Emit(0x08, 200, kPacketRate);
@@ -239,7 +243,11 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
 
         // ---- the older packet protocol
         case State::PacketAwake:
-            if (b == 0x08) {
+            if (b == 0x08 && now < lastWake_ + kWakeRepeatMicros) {
+                // Another round of the PC's wake-up (our echo was late): echo again.
+                lastWake_ = now;
+                Emit(0x08, 200, kPacketRate);
+            } else if (b == 0x08) {
                 state_ = State::PacketWriteIdle;
                 index_ = 0;
                 refusedSoFar_ = 0;

@@ -13,8 +13,9 @@
 //        their Sum16. 'C' ends learning.
 //   0xB2 IR send: 'B'; takes 512 + 2 bytes (the code), answers 'B', then the
 //        PC's 'B' fires the code and the next 'B' (the release) is answered 'B'.
-//   0x08 at 38400 bit/s: the older packet protocol (echo 0x08, then 0x08
-//        starts a write session, 0x04 a read session).
+//   0x08 at 38400 bit/s: the older packet protocol (echo 0x08; more 0x08
+//        within 25 ms are echoed too; a later 0x08 starts a write session,
+//        0x04 a read session).
 //
 // The remote knows nothing of how bytes travel: the host hands it what
 // arrived (with the bit rate it was sent at and the time) and sends what it
@@ -172,6 +173,7 @@ private:
     int refusedSoFar_ = 0;
     int packetNumber_ = 0;
     int packetLast_ = 0;
+    uint64_t lastWake_ = 0;
     std::multimap<uint64_t, std::pair<std::vector<uint8_t>, int>> outbox_;
     std::optional<uint64_t> learnAt_;
     uint32_t randomState_ = 0x2545F491u;

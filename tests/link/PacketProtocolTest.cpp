@@ -20,8 +20,14 @@ protected:
         ASSERT_TRUE(link.EnsureLinkPort());
         ASSERT_TRUE(link.OpenLinkPortAt(38400));
     }
-    // Wake-up, start and rate command of a write.
-    bool StartWrite() { return link.PacketWakeUpWrite() && link.PacketWriteStart() && link.PacketRateWriter(); }
+    // Wake-up, start and rate command of a write, with the upgrade page's pauses.
+    bool StartWrite() {
+        if (!link.PacketWakeUpWrite()) return false;
+        link.WaitTicks(50);
+        if (!link.PacketWriteStart()) return false;
+        link.WaitTicks(100);
+        return link.PacketRateWriter();
+    }
 
     VirtualRemote old;
     std::unique_ptr<RemoteOnCable> remoteOnCable;
@@ -76,6 +82,15 @@ TEST_F(PacketProtocolTest, ReadStopsAtCancel) {
         if (++seen == 10) link.userAbort = true;
     }));
     EXPECT_EQ(seen, 10);
+}
+
+TEST_F(PacketProtocolTest, LateEchoesDoNotConfuseTheWakeUp) {
+    // The adapter adds 6 ms each way: the PC sends a second wake byte before
+    // the first echo is back.
+    port.SetLatencyMicros(6000);
+    std::vector<uint8_t> buffer(262144, 0);
+    ASSERT_TRUE(link.ReadPackets(0, 3, buffer));
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 4 * 128, old.Flash().begin()));
 }
 
 TEST_F(PacketProtocolTest, WritePackets) {

@@ -87,13 +87,13 @@ void SysfsRegistry::AddPort(const std::string& path, int comNumber) {
     Refresh();
 }
 
-bool SysfsRegistry::AddPortSpec(const std::string& spec) {
-    std::string path = spec;
+bool SysfsRegistry::AddPortEntry(const std::string& entry) {
+    std::string path = entry;
     int number = 9;
-    const size_t eq = spec.rfind('=');
+    const size_t eq = entry.rfind('=');
     if (eq != std::string::npos) {
-        path = spec.substr(0, eq);
-        number = PortNumberFromName(spec.substr(eq + 1));
+        path = entry.substr(0, eq);
+        number = PortNumberFromName(entry.substr(eq + 1));
     }
     if (path.empty() || number < 1 || number > 63) return false;
     AddPort(path, number);
@@ -108,8 +108,8 @@ bool SysfsRegistry::AddPortsFromEnvironment() {
     size_t pos = 0;
     while (pos <= all.size()) {
         size_t comma = all.find(',', pos);
-        std::string spec = all.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
-        if (!spec.empty() && !AddPortSpec(spec)) ok = false;
+        std::string entry = all.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+        if (!entry.empty() && !AddPortEntry(entry)) ok = false;
         if (comma == std::string::npos) break;
         pos = comma + 1;
     }

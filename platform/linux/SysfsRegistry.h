@@ -44,8 +44,8 @@ public:
     // Adds a device path as an adapter at COM comNumber (1..63).
     void AddPort(const std::string& path, int comNumber);
     // "PATH" or "PATH=COMn" (COM9 when no number is given); false for a bad text.
-    bool AddPortSpec(const std::string& spec);
-    // The specs of the ORVALINK_LINK_PORT environment variable, separated by
+    bool AddPortEntry(const std::string& entry);
+    // The entries of the ORVALINK_LINK_PORT environment variable, separated by
     // commas ("/dev/pts/4=COM3"); false when one of them is bad (the good ones
     // are added).
     bool AddPortsFromEnvironment();

@@ -72,9 +72,9 @@ TEST_F(SysfsRegistryTest, AnUnboundAdapterHasNoActiveService) {
 
 TEST_F(SysfsRegistryTest, DiscoveryFindsAnAddedPath) {
     SysfsRegistry reg(root.string(), "/dev");
-    EXPECT_FALSE(reg.AddPortSpec("=COM3"));
-    EXPECT_FALSE(reg.AddPortSpec("/dev/pts/7=COM99"));
-    ASSERT_TRUE(reg.AddPortSpec("/dev/pts/7=COM5"));
+    EXPECT_FALSE(reg.AddPortEntry("=COM3"));
+    EXPECT_FALSE(reg.AddPortEntry("/dev/pts/7=COM99"));
+    ASSERT_TRUE(reg.AddPortEntry("/dev/pts/7=COM5"));
     EXPECT_EQ(reg.PortPath(5), "/dev/pts/7");
     VirtualEventPump pump;
     LoopbackSerialPort port(pump);

@@ -91,7 +91,7 @@ private:
             : registry(sysRoot.path().toStdString()),
               port([this](int n) { return registry.PortPath(n); }),
               link(port, pump, registry, ui, clock, view), transfers(link, flash), progress(link) {
-            registry.AddPortSpec(path.toStdString() + "=COM3");
+            registry.AddPortEntry(path.toStdString() + "=COM3");
         }
         QTemporaryDir sysRoot;  // an empty sysfs: no real adapter takes part
         SysfsRegistry registry;

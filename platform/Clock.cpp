@@ -10,7 +10,8 @@ int64_t SystemClock::NowSeconds() const {
     return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
 }
 
-LocalDate SystemClock::Today() const {
+namespace {
+std::tm LocalNow() {
     std::time_t t = std::time(nullptr);
     std::tm tm{};
 #if defined(_WIN32)
@@ -18,7 +19,18 @@ LocalDate SystemClock::Today() const {
 #else
     localtime_r(&t, &tm);
 #endif
+    return tm;
+}
+}  // namespace
+
+LocalDate SystemClock::Today() const {
+    std::tm tm = LocalNow();
     return LocalDate{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
+}
+
+LocalDateTime SystemClock::Now() const {
+    std::tm tm = LocalNow();
+    return LocalDateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
 }  // namespace orvalink

@@ -12,6 +12,15 @@ struct LocalDate {
     int day = 1;
 };
 
+struct LocalDateTime {
+    int year = 1970;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -19,6 +28,11 @@ public:
     virtual int64_t NowSeconds() const = 0;
     // Today's date in local time.
     virtual LocalDate Today() const = 0;
+    // The local date and time of day (the remote's clock is set from it).
+    virtual LocalDateTime Now() const {
+        LocalDate d = Today();
+        return LocalDateTime{d.year, d.month, d.day, 0, 0, 0};
+    }
 };
 
 // The computer's clock.
@@ -26,6 +40,7 @@ class SystemClock final : public Clock {
 public:
     int64_t NowSeconds() const override;
     LocalDate Today() const override;
+    LocalDateTime Now() const override;
 };
 
 }  // namespace orvalink

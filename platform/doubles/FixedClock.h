@@ -11,6 +11,10 @@ public:
         : seconds_(seconds), date_(date) {}
     int64_t NowSeconds() const override { return seconds_; }
     LocalDate Today() const override { return date_; }
+    LocalDateTime Now() const override {
+        return LocalDateTime{date_.year, date_.month, date_.day, hour_, minute_, 0};
+    }
+    void SetTimeOfDay(int hour, int minute) { hour_ = hour; minute_ = minute; }
     void Set(int64_t seconds) { seconds_ = seconds; }
     void Advance(int64_t seconds) { seconds_ += seconds; }
     void SetDate(LocalDate date) { date_ = date; }
@@ -18,6 +22,8 @@ public:
 private:
     int64_t seconds_;
     LocalDate date_;
+    int hour_ = 12;
+    int minute_ = 0;
 };
 
 }  // namespace orvalink

@@ -1,0 +1,272 @@
+#include "link/Transfers.h"
+
+#include <algorithm>
+
+namespace orvalink {
+
+namespace {
+constexpr size_t BlockOffset(size_t block) { return block * kBlockBytes; }
+}  // namespace
+
+bool Transfers::ImageHolds(uint16_t blocks) const {
+    auto [data, ready] = flash_.ImageData();
+    return ready && data != nullptr && flash_.ImageSize() >= BlockOffset(blocks);
+}
+
+void Transfers::NotReady() { link_.Ui().Inform("Ti Flash not ready !", MsgIcon::Error); }
+
+void Transfers::WaitForDialog(TransferProgress& progress) {
+    link_.Pump().PumpUntil([&progress] { return progress.Closed(); }, kDialogWaitMs);
+}
+
+// Reads blocks 0..count-1 (the 0xA1 frame is out, mode Block266 set) into a
+// staging buffer; the image changes only when every block has arrived.
+bool Transfers::ReadIntoImage(uint16_t count, const std::function<void(int)>& progress) {
+    std::vector<uint8_t> staging(BlockOffset(count));
+    link_.receiveMode = ReceiveMode::Block266;
+    link_.ResetAssembly();
+    for (int b = 0; b < count; ++b) {
+        if (!link_.ReceiveBlock(std::span<uint8_t>(staging).subspan(BlockOffset(b), kBlockBytes))) return false;
+        link_.SetProgress(b);
+        if (progress) progress(b);
+        if (link_.linkStatus == kLinkFailed || link_.userAbort) return false;
+    }
+    std::copy(staging.begin(), staging.end(), flash_.Image().begin());
+    return true;
+}
+
+bool Transfers::CopyPreserved(std::span<const uint8_t> block103) {
+    auto image = flash_.Image();
+    const size_t at = BlockOffset(kSettingsBlock) + kPreservedOffset;
+    if (image.size() < at + kPreservedBytes || block103.size() < kPreservedOffset + kPreservedBytes) return false;
+    std::copy_n(block103.begin() + kPreservedOffset, kPreservedBytes, image.begin() + at);
+    return true;
+}
+
+// The 0xA3 frame for the range, its blocks from the image, and the closing
+// 0xA5 frame with the range's bytes.
+bool Transfers::WriteRange(uint16_t first, uint16_t count) {
+    if (!link_.SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, first, count), true)) return false;
+    auto image = flash_.Image();
+    for (int b = first; b < first + count; ++b) {
+        if (!link_.SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) return false;
+        if (link_.linkStatus == kLinkFailed || link_.userAbort) return false;
+    }
+    link_.WaitTicks(50);
+    if (!link_.SendFrameAndJudge(BlockFrame(kCmdEndUpload, first, count), true)) return false;
+    return link_.linkStatus == kLinkGood;
+}
+
+bool Transfers::DownloadFromRemote(TransferProgress& progress) {
+    link_.linkStatus = kLinkGood;
+    link_.Expect(ReceiveMode::Word2);
+    int number = 0;
+    if (!link_.FindVisualComPort(number)) return false;
+    if (!link_.WakeForTransfer()) return false;
+    if (!link_.SendFrame(BlockFrame(kCmdReadBlocks, 0, kConfigBlocks))) return false;
+    if (!ImageHolds(kConfigBlocks)) {
+        NotReady();
+        return false;  // no dialog was shown, so there is none to wait for
+    }
+    progress.Open("Download from Remote.", 1010);
+    progress.SetPosition(0);
+    const bool ok = ReadIntoImage(kConfigBlocks, [&progress](int b) { progress.SetPosition(b); });
+    if (ok) progress.Succeeded();
+    WaitForDialog(progress);
+    progress.SetPosition(0);
+    progress.Release();
+    return ok;
+}
+
+bool Transfers::UploadToRemote(TransferProgress& progress, int kind) {
+    if (!ImageHolds(kConfigBlocks)) {
+        NotReady();
+        return false;
+    }
+    int number = 0;
+    if (!link_.FindVisualComPort(number)) return false;
+    link_.ResetAssembly();
+    link_.receiveMode = ReceiveMode::Word2;
+    if (!link_.WakeForTransfer()) return false;
+
+    std::array<uint8_t, kBlockBytes> work{};
+    if (!link_.ReadBlocks(kSettingsBlock, 1, work)) return false;
+    CopyPreserved(work);
+    link_.WaitTicks(100);
+    if (kind != kKindWhole) return false;
+
+    if (!link_.WriteBlocks(kSettingsBlock, 1, work)) return false;
+    link_.WaitTicks(200);
+    if (!link_.SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, 0, kConfigBlocks), true)) return false;
+
+    progress.Open("Upload to Remote.", 1010);
+    progress.SetPosition(0);
+    link_.SetProgress(0);
+    auto image = flash_.Image();
+    bool ok = true;
+    for (int b = 0; b < kConfigBlocks; ++b) {
+        if (!link_.SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) {
+            ok = false;
+            break;
+        }
+        progress.SetPosition(b);
+        if (link_.linkStatus == kLinkFailed || link_.userAbort) {
+            ok = false;
+            break;
+        }
+    }
+    if (ok) progress.Succeeded();
+
+    // The remote's clock is set whether or not every block went through.
+    const LocalDateTime now = link_.GetClock().Now();
+    link_.WaitTicks(10);
+    std::array<uint8_t, 8> frame = ClockFrame(kCmdSetClock, now);
+    const int statusBefore = link_.linkStatus;
+    bool answered = link_.SendFrameAndJudge(frame, true);
+    if (answered) {
+        link_.WaitTicks(10);
+        frame[0] = kCmdEndUpload;
+        answered = link_.SendFrameAndJudge(frame, true);
+    }
+    // A clock or end frame that went unanswered or was refused fails the upload.
+    if (!answered || (statusBefore == kLinkGood && link_.linkStatus == kLinkFailed)) ok = false;
+
+    WaitForDialog(progress);
+    progress.SetPosition(0);
+    link_.SetProgress(0);
+    progress.Release();
+    return ok;
+}
+
+bool Transfers::ReadFlash1400() {
+    link_.linkStatus = kLinkGood;
+    link_.Expect(ReceiveMode::Word2);
+    if (!link_.WakeForTransfer()) return false;
+    if (!link_.SendFrame(BlockFrame(kCmdReadBlocks, 0, kFlash1400Blocks))) return false;
+    if (!ImageHolds(kFlash1400Blocks)) {
+        NotReady();
+        return false;
+    }
+    return ReadIntoImage(kFlash1400Blocks, {});
+}
+
+bool Transfers::ReadFlash5100() {
+    link_.linkStatus = kLinkGood;
+    link_.Expect(ReceiveMode::Word2);
+    if (!link_.WakeForTransfer()) return false;
+    if (!link_.SendFrame(BlockFrame(kCmdReadBlocks, 0, kFlash5100Blocks))) return false;
+    if (!ImageHolds(kFlash5100Blocks)) {
+        NotReady();
+        return false;
+    }
+    return ReadIntoImage(kFlash5100Blocks, {});
+}
+
+bool Transfers::WriteFlash1400(int kind) {
+    link_.ResetAssembly();
+    link_.receiveMode = ReceiveMode::Word2;
+    if (!link_.WakeForTransfer()) return false;
+    uint16_t first = 0;
+    uint16_t count = 0;
+    std::array<uint8_t, 2 * kBlockBytes> work{};
+    if (kind == kKindPartial) {
+        first = 639;
+        count = 1409;
+        if (!link_.ReadBlocks(0, 2, work)) return false;
+        link_.WaitTicks(200);
+    } else if (kind == kKindWhole) {
+        first = 0;
+        count = kFlash1400Blocks;
+    } else {
+        return false;
+    }
+    if (!ImageHolds(kFlash1400Blocks)) {
+        NotReady();
+        return false;
+    }
+    if (kind == kKindPartial) {
+        auto image = flash_.Image();
+        work[14] = image[14];
+        work[15] = image[15];
+        if (!link_.WriteBlocks(0, 2, work)) return false;
+        link_.WaitTicks(200);
+    }
+    return WriteRange(first, count);
+}
+
+bool Transfers::WriteFlash5100(int kind) {
+    if (!ImageHolds(kFlash5100Blocks)) {
+        NotReady();
+        return false;
+    }
+    link_.ResetAssembly();
+    link_.receiveMode = ReceiveMode::Word2;
+    if (!link_.WakeForTransfer()) return false;
+    std::array<uint8_t, kBlockBytes> work103{};
+    if (!link_.ReadBlocks(kSettingsBlock, 1, work103)) return false;
+    CopyPreserved(work103);
+    link_.WaitTicks(200);
+    auto image = flash_.Image();
+    uint16_t first = 0;
+    uint16_t count = 0;
+    if (kind == kKindPartial) {
+        std::array<uint8_t, kBlockBytes> work111{};
+        if (!link_.ReadBlocks(111, 1, work111)) return false;
+        link_.WaitTicks(200);
+        work103[32] = image[BlockOffset(kSettingsBlock) + 32];
+        work103[33] = image[BlockOffset(kSettingsBlock) + 33];
+        if (!link_.WriteBlocks(kSettingsBlock, 1, work103)) return false;
+        link_.WaitTicks(200);
+        work111[32] = image[BlockOffset(111) + 32];
+        work111[33] = image[BlockOffset(111) + 33];
+        if (!link_.WriteBlocks(111, 1, work111)) return false;
+        link_.WaitTicks(200);
+    } else if (kind == kKindWhole) {
+        if (!link_.WriteBlocks(kSettingsBlock, 1, work103)) return false;
+        count = kFlash5100Blocks;
+    } else {
+        return false;
+    }
+    return WriteRange(first, count);
+}
+
+BackupOutcome Transfers::BackupDownload5100() {
+    flash_.SelectModel(kSelector5100);
+    BackupOutcome outcome = BackupOutcome::Failed;
+    if (link_.EnsureLinkPort()) {
+        link_.View().SetGaugeMaximum(4093);
+        if (ReadFlash5100()) {
+            link_.Ui().Inform("Download 5100 Flash Data Ok !", MsgIcon::Information);
+            outcome = BackupOutcome::Ok;
+        } else if (link_.userAbort) {
+            link_.Ui().Inform("Download transfer broken !", MsgIcon::Information);
+            outcome = BackupOutcome::Broken;
+        } else {
+            link_.Ui().Inform("Download 5100 Flash Data Error !", MsgIcon::Error);
+        }
+    }
+    link_.SetProgress(0);
+    link_.userAbort = false;
+    link_.CloseLinkPort();
+    return outcome;
+}
+
+BackupOutcome Transfers::BackupDownloadPackets(std::vector<uint8_t>& transfer) {
+    BackupOutcome outcome = BackupOutcome::Failed;
+    link_.View().SetGaugeMaximum(255000);
+    if (link_.EnsureLinkPort() && link_.OpenLinkPortAt(38400)) {
+        std::vector<uint8_t> staging(size_t(kPacketCount) * kPacketBytes, 0xFF);
+        if (link_.ReadPackets(0, kPacketCount - 1, staging)) {
+            transfer = std::move(staging);
+            outcome = BackupOutcome::Ok;
+        } else if (link_.userAbort) {
+            outcome = BackupOutcome::Broken;
+        }
+    }
+    link_.SetProgress(0);
+    link_.userAbort = false;
+    link_.CloseLinkPort();
+    return outcome;
+}
+
+}  // namespace orvalink

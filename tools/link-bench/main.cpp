@@ -1,0 +1,148 @@
+// orvalink-link-bench: how close a whole download and a whole upload of the
+// 1013 configuration blocks come to what the wire allows.
+//
+// It starts orvalink-remote-sim with real wire timing, runs the link engine
+// over QSerialPort and the Qt event loop against it, and prints for each
+// transfer the wall time, the floor (the wire time of every byte both sides
+// must send at 115200 bit/s, plus the waits the protocol prescribes), their
+// ratio, the same ratio with the virtual remote's own reply delays added to
+// the floor, and Orvalink's CPU time over the wall time.
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <vector>
+
+#include "image/Tiflashut.h"
+#include "link/LinkEngine.h"
+#include "link/Transfers.h"
+#include "link/sim/VirtualRemote.h"
+#include "platform/doubles/FixedClock.h"
+#include "platform/doubles/MemoryRegistry.h"
+#include "platform/doubles/ScriptedUiServices.h"
+#include "platform/qt/QtEventPump.h"
+#include "platform/qt/QtSerialPort.h"
+
+using namespace orvalink;
+
+namespace {
+
+constexpr double kRate = 115200.0;
+constexpr double kBitsPerChar = 10.0;
+
+double WireSeconds(double bytes) { return bytes * kBitsPerChar / kRate; }
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double WallSeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+class QuietProgress final : public TransferProgress {
+public:
+    void Open(const std::string&, int) override {}
+    void SetPosition(int) override {}
+    void Succeeded() override {}
+    bool Closed() const override { return true; }
+    void Release() override {}
+};
+
+struct Measure {
+    double wall = 0, cpu = 0;
+};
+
+template <typename F>
+Measure Run(F&& f, bool& ok) {
+    const double w0 = WallSeconds(), c0 = CpuSeconds();
+    ok = f();
+    return {WallSeconds() - w0, CpuSeconds() - c0};
+}
+
+void Report(const char* what, bool ok, const Measure& m, double floor, double remoteDelays) {
+    std::printf("%-8s %s  wall %7.3f s  floor %7.3f s  ratio %.4f  (%.4f with the remote's own delays)  CPU %.2f%%\n",
+                what, ok ? "ok    " : "FAILED", m.wall, floor, m.wall / floor, m.wall / (floor + remoteDelays),
+                100.0 * m.cpu / m.wall);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QString sim = QCoreApplication::applicationDirPath() + "/orvalink-remote-sim";
+    if (argc > 1) sim = QString::fromLocal8Bit(argv[1]);
+
+    QTemporaryDir dir;
+    const QString flashFile = dir.filePath("remote.flash");
+    {
+        std::vector<uint8_t> flash(VirtualRemote::kDefaultFlashBytes);
+        for (size_t i = 0; i < flash.size(); ++i) flash[i] = uint8_t(i * 29 + i / 264);
+        std::ofstream out(flashFile.toStdString(), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(flash.data()), std::streamsize(flash.size()));
+    }
+    QProcess remote;
+    remote.setProgram(sim);
+    remote.setArguments({"--flash", flashFile, "--wire"});
+    remote.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    remote.start();
+    if (!remote.waitForStarted(5000) || !remote.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "orvalink-link-bench: cannot start %s\n", qPrintable(sim));
+        return 1;
+    }
+    const std::string path = QString::fromUtf8(remote.readLine()).trimmed().toStdString();
+
+    QtSerialPort port([&path](int n) { return n == 3 ? path : std::string(); });
+    QtEventPump pump;
+    MemoryRegistry registry;
+    const std::string key = std::string(kNtAdapterKey) + "\\bench";
+    registry.SetValue(key + "\\Control", "ActiveService", "Ser2pl");
+    registry.SetValue(key + "\\Control", "DeviceReference", "1");
+    registry.SetValue(key + "\\Device Parameters", "PortName", "COM3");
+    ScriptedUiServices ui;
+    SystemClock clock;
+    LinkView view;
+    LinkEngine link(port, pump, registry, ui, clock, view);
+    TTiFlashFm flash;
+    Transfers transfers(link, flash);
+    QuietProgress progress;
+    const RemoteTiming timing;
+    const double n = kConfigBlocks;
+
+    std::printf("Link benchmark: %d blocks of %zu bytes at 115200 bit/s against orvalink-remote-sim --wire\n",
+                kConfigBlocks, kBlockBytes);
+
+    // Download: the 0xA1 frame and a 'B' per block from the PC; the wake
+    // reply and the blocks from the remote; the 100 ms settle time. The wake
+    // byte crosses the wire during the settle time.
+    bool ok = false;
+    Measure down = Run([&] { return transfers.DownloadFromRemote(progress); }, ok);
+    link.CloseLinkPort();
+    const double downFloor = WireSeconds(8 + n + 1 + n * 266) + 0.100;
+    const double downDelays = (10.0 / 300 + timing.wakeMicros / 1e6 - 0.100) + n * timing.replyMicros / 1e6;
+    Report("download", ok, down, downFloor, downDelays);
+
+    // Upload: block 103 read and written back, the range, the clock and end
+    // frames; waits 100 settle + 100 + 200 + 4 x 10 after the frames + 2 x 10
+    // around the clock frame.
+    Measure up = Run([&] { return transfers.UploadToRemote(progress, kKindWhole); }, ok);
+    link.CloseLinkPort();
+    const double pcBytes = 8 + 1 + 8 + 266 + 8 + n * 266 + 8 + 8;
+    const double remoteBytes = 1 + 266 + 1 + 1 + 1 + n + 1 + 1;
+    const double upFloor = WireSeconds(pcBytes + remoteBytes) + 0.460;
+    const double upDelays = (10.0 / 300 + timing.wakeMicros / 1e6 - 0.100) + 2 * (timing.eraseMicros / 1e6 - 0.010) +
+                            (n + 4) * timing.replyMicros / 1e6;
+    Report("upload", ok, up, upFloor, upDelays);
+
+    remote.terminate();
+    remote.waitForFinished(5000);
+    return 0;
+}

@@ -96,6 +96,12 @@ TMainFm::TMainFm(const AppServices& services, Brand brand, QWidget* parent)
 
 TMainFm::~TMainFm() = default;
 
+void TMainFm::SetRemoteLink(RemoteLink* link) {
+    services_.link = link;
+    downloadAct_->setEnabled(link != nullptr);
+    uploadAct_->setEnabled(link != nullptr);
+}
+
 void TMainFm::BuildTreePanel() {
     m_MTreePal = new QDockWidget(QStringLiteral("Main View"), this);
     m_MTreePal->setObjectName(QStringLiteral("m_TreePal"));

@@ -39,6 +39,8 @@ public:
 
     void SetAboutBox(TAboutBox* about) { about_ = about; }
     void SetCodePicker(CodeNumberPicker* picker) { services_.codePicker = picker; }
+    // The remote link enables Download and Upload.
+    void SetRemoteLink(RemoteLink* link);
 
     // The tree, rebuilt from the memory image.
     void RebuildTree();

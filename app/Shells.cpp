@@ -6,8 +6,6 @@
 
 namespace orvalink {
 
-TComTestFm::TComTestFm(QWidget* parent) : QWidget(parent) { setWindowTitle(QStringLiteral("Communications")); }
-
 TBtnFm::TBtnFm(QWidget* parent) : QWidget(parent) { setWindowTitle(QStringLiteral("Key Property")); }
 
 TTiModelFm::TTiModelFm(QWidget* parent) : QWidget(parent) {}

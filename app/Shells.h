@@ -1,5 +1,5 @@
 // Long-lived windows whose full contents come with their own work: the
-// communication window, the key property editor, the model holder form and
+// key property editor, the model holder form and
 // the pre-program code picker. They are created at start-up in their place
 // and stay hidden until used.
 #pragma once
@@ -12,12 +12,6 @@
 class QSpinBox;
 
 namespace orvalink {
-
-class TComTestFm : public QWidget {
-    Q_OBJECT
-public:
-    explicit TComTestFm(QWidget* parent = nullptr);
-};
 
 class TBtnFm : public QWidget {
     Q_OBJECT

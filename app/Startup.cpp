@@ -29,13 +29,15 @@ StartupChoice RunSplashAndPicker(const std::filesystem::path& programFolder, UiS
     return choice;
 }
 
-ProgramWindows CreateProgramWindows(AppServices& services, const StartupChoice& choice) {
+ProgramWindows CreateProgramWindows(AppServices& services, Clock& clock, const StartupChoice& choice) {
     ProgramWindows w;
     w.main = std::make_unique<TMainFm>(services, DetectBrand(services.programFolder));
     w.about = std::make_unique<TAboutBox>(services.programFolder, services.shell,
                                           TextsOf(DetectBrand(services.programFolder)).webAddress, w.main.get());
     w.main->SetAboutBox(w.about.get());
-    w.comTest = std::make_unique<TComTestFm>();
+    w.comTest = std::make_unique<TComTestFm>(services.programFolder, services.ui, clock, services.flash);
+    services.link = w.comTest.get();
+    w.main->SetRemoteLink(w.comTest.get());
     w.btn = std::make_unique<TBtnFm>();
     w.tiModel = std::make_unique<TTiModelFm>();
     w.preCode = std::make_unique<TPreCodeFm>(w.main.get());

@@ -13,6 +13,7 @@
 #include "app/MainFm.h"
 #include "app/Selectmodelut.h"
 #include "app/Shells.h"
+#include "link/qt/Comtestut.h"
 
 namespace orvalink {
 
@@ -32,9 +33,9 @@ struct ProgramWindows {
     std::unique_ptr<TPreCodeFm> preCode;
 };
 
-// Creates the windows. `services.codePicker` is set to the code picker window.
-// The memory image holder is created by the caller between the About box and
-// the communication window, as the program's other long-lived objects.
-ProgramWindows CreateProgramWindows(AppServices& services, const StartupChoice& choice);
+// Creates the windows. `services.link` becomes the communication window and
+// `services.codePicker` the code picker window. The memory image holder is
+// created by the caller, with the program's other long-lived objects.
+ProgramWindows CreateProgramWindows(AppServices& services, Clock& clock, const StartupChoice& choice);
 
 }  // namespace orvalink

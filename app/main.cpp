@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     VFileCommands files(ui, clock, random, programFolder, flash);
     QtShellOpener shell;
     AppServices services{programFolder, ui, clock, random, flash, files, nullptr, nullptr, &shell};
-    ProgramWindows windows = CreateProgramWindows(services, choice);
+    ProgramWindows windows = CreateProgramWindows(services, clock, choice);
     ui.SetParent(windows.main.get());
     QObject::connect(&single, &SingleInstance::Activated, windows.main.get(), [&] {
         TMainFm* m = windows.main.get();

@@ -1,0 +1,163 @@
+#include "link/qt/Comtestut.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "formats/ModelCatalogue.h"
+#include "formats/SideFiles.h"
+#include "link/qt/Transtatus.h"
+#include "platform/UiServices.h"
+#if defined(ORVALINK_HAVE_UDEV)
+#include "platform/qt/UdevDeviceNotifier.h"
+#endif
+
+namespace orvalink {
+
+namespace {
+
+// Tray pictures: 0 no port, 1 the cable's port is there.
+QIcon TrayPicture(int image) {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(image == 1 ? QColor(40, 170, 60) : QColor(150, 150, 150));
+    p.drawRoundedRect(3, 1, 10, 14, 3, 3);
+    p.setBrush(Qt::white);
+    p.drawRect(5, 3, 6, 4);
+    return QIcon(pm);
+}
+
+}  // namespace
+
+TComTestFm::TComTestFm(const std::filesystem::path& programFolder, UiServices& ui, Clock& clock, TTiFlashFm& flash,
+                       QWidget* parent)
+    : QWidget(parent),
+      programFolder_(programFolder),
+      ui_(ui),
+      port_([this](int n) { return registry_.PortPath(n); }),
+      link_(std::make_unique<LinkEngine>(port_, pump_, registry_, ui, clock, *this)),
+      flash_(flash),
+      transfers_(*link_, flash) {
+    setWindowTitle(QStringLiteral("Communications"));
+    registry_.AddPortsFromEnvironment();
+    BuildPages();
+    LinkTryIcon = new QSystemTrayIcon(TrayPicture(0), this);
+    if (QSystemTrayIcon::isSystemTrayAvailable()) LinkTryIcon->show();
+#if defined(ORVALINK_HAVE_UDEV)
+    auto udev = std::make_unique<UdevDeviceNotifier>(this);
+    udev->SetHandler([this](const DeviceChangeEvent& e) {
+        registry_.Refresh();
+        link_->OnDeviceChange(e);
+    });
+    notifier_ = std::move(udev);
+#endif
+    CreateSignalFile(programFolder_);
+    LoadModelList();
+    // The cable may already be plugged in.
+    int number = 0;
+    if (link_->FindVisualComPort(number)) SetTrayImage(1);
+}
+
+TComTestFm::~TComTestFm() {
+    link_->CloseLinkPort();
+    DeleteSignalFile(programFolder_);
+}
+
+void TComTestFm::BuildPages() {
+    auto* layout = new QVBoxLayout(this);
+    pages_ = new QTabWidget(this);
+    layout->addWidget(pages_);
+
+    // Upgrade page: the model list (type.ini).
+    auto* upgrade = new QWidget(pages_);
+    auto* u = new QVBoxLayout(upgrade);
+    u->addWidget(new QLabel(QStringLiteral("Model:"), upgrade));
+    m_ModelLBox = new QListWidget(upgrade);
+    u->addWidget(m_ModelLBox);
+    pages_->addTab(upgrade, QStringLiteral("Upgrade"));
+
+    // Test page: the port settings and the monitor.
+    auto* test = new QWidget(pages_);
+    auto* grid = new QGridLayout(test);
+    m_ComPortCBox = new QComboBox(test);
+    m_ComPortCBox->addItem(QStringLiteral("Auto"));
+    for (int n = 1; n <= 32; ++n) m_ComPortCBox->addItem(QStringLiteral("COM%1").arg(n));
+    m_BaudRateCBox = new QComboBox(test);
+    for (const char* rate : {"300", "9600", "19200", "57600", "115200"}) m_BaudRateCBox->addItem(QString::fromLatin1(rate));
+    m_BaudRateCBox->setCurrentText(QStringLiteral("115200"));
+    grid->addWidget(new QLabel(QStringLiteral("Port:"), test), 0, 0);
+    grid->addWidget(m_ComPortCBox, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Baud rate:"), test), 1, 0);
+    grid->addWidget(m_BaudRateCBox, 1, 1);
+    Receive1Mo = new QPlainTextEdit(test);
+    Receive1Mo->setReadOnly(true);
+    grid->addWidget(Receive1Mo, 2, 0, 1, 2);
+    connect(m_ComPortCBox, &QComboBox::textActivated, this, [this](const QString& t) { ComPortCBoxChange(t); });
+    connect(m_BaudRateCBox, &QComboBox::textActivated, this, [this](const QString& t) { BaudRateCBoxChange(t); });
+    pages_->addTab(test, QStringLiteral("Test"));
+
+    // Discovery page: the log of the port search.
+    auto* discovery = new QWidget(pages_);
+    auto* d = new QVBoxLayout(discovery);
+    m_ComMemo = new QPlainTextEdit(discovery);
+    m_ComMemo->setReadOnly(true);
+    d->addWidget(m_ComMemo);
+    auto* buttons = new QHBoxLayout;
+    auto* action = new QPushButton(QStringLiteral("&Action"), discovery);
+    auto* clear = new QPushButton(QStringLiteral("&Clear Message"), discovery);
+    buttons->addWidget(action);
+    buttons->addWidget(clear);
+    buttons->addStretch();
+    d->addLayout(buttons);
+    connect(action, &QPushButton::clicked, this, [this] { m_ActionBtnClick(); });
+    connect(clear, &QPushButton::clicked, this, [this] { m_ClearBtnClick(); });
+    pages_->addTab(discovery, QStringLiteral("Com Port"));
+    resize(520, 420);
+}
+
+void TComTestFm::LoadModelList() {
+    m_ModelLBox->clear();
+    std::vector<std::string> names;
+    if (ReadTypeIni(programFolder_ / kTypeIniFile, names)) {
+        for (const auto& n : names) m_ModelLBox->addItem(QString::fromStdString(n));
+        return;
+    }
+    ui_.Inform(" File : \"type.ini\" not found !   ", MsgIcon::Error);
+    for (std::string_view n : DefaultUpgradeModelList()) m_ModelLBox->addItem(QString::fromUtf8(n.data(), int(n.size())));
+}
+
+bool TComTestFm::DownloadFromRemote() {
+    TTranStaFm dialog(*link_, this);
+    return transfers_.DownloadFromRemote(dialog);
+}
+
+bool TComTestFm::UploadToRemote(int kind) {
+    TTranStaFm dialog(*link_, this);
+    return transfers_.UploadToRemote(dialog, kind);
+}
+
+void TComTestFm::AppendComMemo(const std::string& text) { m_ComMemo->appendPlainText(QString::fromStdString(text)); }
+void TComTestFm::ClearComMemo() { m_ComMemo->clear(); }
+void TComTestFm::AppendMonitor(const std::string& text) { Receive1Mo->appendPlainText(QString::fromStdString(text)); }
+void TComTestFm::ClearMonitor() { Receive1Mo->clear(); }
+void TComTestFm::SetTrayImage(int image) { LinkTryIcon->setIcon(TrayPicture(image)); }
+void TComTestFm::SetTrayHint(const std::string& text) { LinkTryIcon->setToolTip(QString::fromStdString(text)); }
+QString TComTestFm::TrayHint() const { return LinkTryIcon->toolTip(); }
+
+void TComTestFm::SetPortComboText(const std::string& text) {
+    const QString t = QString::fromStdString(text);
+    int i = m_ComPortCBox->findText(t);
+    if (i >= 0) m_ComPortCBox->setCurrentIndex(i);
+}
+
+}  // namespace orvalink

@@ -1,0 +1,96 @@
+// The communication window: it owns the serial port and every piece of link
+// state, finds the cable's port and follows it being plugged in and out
+// (tray icon LinkTryIcon), and carries the discovery, test and upgrade pages.
+// Created hidden at start-up; the main window and the start dialog reach the
+// remote through it.
+#pragma once
+
+#include <QWidget>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/AppServices.h"
+#include "link/LinkEngine.h"
+#include "link/Transfers.h"
+#include "platform/linux/SysfsRegistry.h"
+#include "platform/qt/QtEventPump.h"
+#include "platform/qt/QtSerialPort.h"
+
+class QComboBox;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QSystemTrayIcon;
+class QTabWidget;
+
+namespace orvalink {
+
+class TTiFlashFm;
+class UiServices;
+class UdevDeviceNotifier;
+
+class TComTestFm final : public QWidget, public LinkView, public RemoteLink {
+    Q_OBJECT
+public:
+    TComTestFm(const std::filesystem::path& programFolder, UiServices& ui, Clock& clock, TTiFlashFm& flash,
+               QWidget* parent = nullptr);
+    ~TComTestFm() override;
+
+    LinkEngine& Link() { return *link_; }
+    SysfsRegistry& PortRegistry() { return registry_; }
+
+    // The remote link for the main window and the start dialog.
+    bool EnsureLinkPort() override { return link_->EnsureLinkPort(); }
+    void SetUserAbort(bool abort) override { link_->userAbort = abort; }
+    bool UserAbort() const override { return link_->userAbort; }
+    bool DownloadFromRemote() override;
+    bool UploadToRemote(int kind) override;
+    void CloseLinkPort() override { link_->CloseLinkPort(); }
+
+    // What the link shows.
+    void AppendComMemo(const std::string& text) override;
+    void ClearComMemo() override;
+    void AppendMonitor(const std::string& text) override;
+    void ClearMonitor() override;
+    void SetStatusPanel(const std::string& text) override { statusText_ = text; }
+    void SetTrayImage(int image) override;
+    void SetTrayHint(const std::string& text) override;
+    void SetPortComboText(const std::string& text) override;
+
+    QPlainTextEdit* ComMemo() const { return m_ComMemo; }
+    QListWidget* UpgradeModelList() const { return m_ModelLBox; }
+    const std::string& StatusText() const { return statusText_; }
+    QString TrayHint() const;
+
+    // User events.
+    void m_ActionBtnClick() { link_->ActionBtnClick(); }
+    void m_ClearBtnClick() { link_->ClearBtnClick(); }
+    void ComPortCBoxChange(const QString& text) { link_->ComPortCBoxChange(text.toStdString()); }
+    void BaudRateCBoxChange(const QString& text) { link_->BaudRateCBoxChange(text.toStdString()); }
+
+private:
+    void BuildPages();
+    void LoadModelList();
+
+    std::filesystem::path programFolder_;
+    UiServices& ui_;
+    SysfsRegistry registry_;
+    QtSerialPort port_;
+    QtEventPump pump_;
+    std::unique_ptr<LinkEngine> link_;
+    TTiFlashFm& flash_;
+    Transfers transfers_;
+    std::unique_ptr<UdevDeviceNotifier> notifier_;
+    std::string statusText_;
+
+    QTabWidget* pages_ = nullptr;
+    QPlainTextEdit* m_ComMemo = nullptr;
+    QPlainTextEdit* Receive1Mo = nullptr;
+    QComboBox* m_ComPortCBox = nullptr;
+    QComboBox* m_BaudRateCBox = nullptr;
+    QListWidget* m_ModelLBox = nullptr;
+    QSystemTrayIcon* LinkTryIcon = nullptr;
+};
+
+}  // namespace orvalink

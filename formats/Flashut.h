@@ -179,6 +179,16 @@ const FileKindInfo* SaveFileKind(FileKind kind);
 std::filesystem::path PathFromUtf8(std::string_view text);
 std::string Utf8FromPath(const std::filesystem::path& path);
 
+// The version word a document of the memory image carries: bytes 27224
+// (major) and 27225 (minor) for the 5100 family, 15 and 14 for the others.
+// 0 when the image is too short to hold it.
+uint16_t ImageVersionWord(std::span<const uint8_t> image, uint16_t modelCode);
+
+// The header every document is written with: kind 100, model QM-5100, the
+// given version word and the single entry "QM-5100_". False when the
+// catalogue does not know the model.
+bool FillDocumentHeader(uint16_t versionWord, VFileHeader& header);
+
 // The dialog folder of an initial path: when the path holds a separator
 // after its first character, the path itself if it ends with one, else the
 // part up to and including its last separator; otherwise empty.

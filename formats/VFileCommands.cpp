@@ -1,4 +1,5 @@
 // The file dialogs and the V-file commands of the windows.
+#include <algorithm>
 #include <system_error>
 
 #include "formats/Flashut.h"
@@ -27,6 +28,23 @@ std::filesystem::path WithExtension(const std::string& path, std::string_view ex
 }
 
 }  // namespace
+
+uint16_t ImageVersionWord(std::span<const uint8_t> image, uint16_t modelCode) {
+    const bool family5100 = Is5100Family(modelCode);
+    const size_t major = family5100 ? kVersionMajor5100 : kVersionMajor2300;
+    const size_t minor = family5100 ? kVersionMinor5100 : kVersionMinor2300;
+    if (image.size() <= std::max(major, minor)) return 0;
+    return uint16_t((image[major] << 8) | image[minor]);
+}
+
+bool FillDocumentHeader(uint16_t versionWord, VFileHeader& header) {
+    // Documents are always written as QM-5100 files.
+    uint16_t documentModel = 0;
+    if (!ModelCodeOf("QM-5100", documentModel) || !FillVFileHeader(kKindVmcf, documentModel, versionWord, header))
+        return false;
+    SetSingleName(header, FieldText(header.modelName) + "_");
+    return true;
+}
 
 VFileCommands::VFileCommands(UiServices& ui, const Clock& clock, Random& random, std::filesystem::path programFolder,
                              TTiFlashFm& flash)
@@ -131,18 +149,11 @@ bool VFileCommands::SaveImageVFile(const std::string& path, uint16_t modelCode, 
             ui_.Inform("Ti 5k Flash not ready !", MsgIcon::Error);
             return false;
         }
-        const uint16_t version = Is5100Family(modelCode)
-                                     ? uint16_t((image[kVersionMajor5100] << 8) | image[kVersionMinor5100])
-                                     : uint16_t((image[kVersionMajor2300] << 8) | image[kVersionMinor2300]);
-
-        // Documents are always written as QM-5100 files.
-        uint16_t documentModel = 0;
         VFileHeader header;
-        if (!ModelCodeOf("QM-5100", documentModel) || !FillVFileHeader(kKindVmcf, documentModel, version, header)) {
+        if (!FillDocumentHeader(ImageVersionWord(image, modelCode), header)) {
             ui_.Inform("Please Select Model first !", MsgIcon::Information);
             return false;
         }
-        SetSingleName(header, FieldText(header.modelName) + "_");
 
         std::string target;
         std::error_code ec;

@@ -18,4 +18,12 @@ int RenderCommand(const std::string& path, const std::string& slot, const std::s
 // Whether this build can render (it needs the Qt drawing library).
 bool CanRender();
 
+// The remote's configuration into a document at `out` (untouched pages from
+// the factory document; nothing is written when the download fails), and a
+// document to the remote. argc/argv go to the Qt application they run in.
+int DownloadCommand(const std::string& portPath, const std::string& out, int& argc, char** argv);
+int UploadCommand(const std::string& portPath, const std::string& in, int& argc, char** argv);
+// Whether this build has the serial link (Qt Serial Port, the Linux platform layer).
+bool CanLink();
+
 }  // namespace orvalink

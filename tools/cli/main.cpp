@@ -35,7 +35,9 @@ const char kUsage[] =
     "  orvalink-cli pack IN OUT --kind 100|101|102|103 --model CODE [--version X.YY]\n"
     "  orvalink-cli devices FILE\n"
     "  orvalink-cli codes FILE CODE\n"
-    "  orvalink-cli render FILE SLOT OUT.png\n";
+    "  orvalink-cli render FILE SLOT OUT.png\n"
+    "  orvalink-cli download --port PATH OUT.vmcf\n"
+    "  orvalink-cli upload --port PATH IN.vmcf\n";
 
 int Usage(const std::string& why = {}) {
     if (!why.empty()) std::cerr << "orvalink-cli: " << why << "\n";
@@ -140,6 +142,25 @@ int Devices(const std::string& path) {
     return kExitOk;
 }
 
+// download/upload: "--port PATH" and one file, in either order.
+int Transfer(const std::string& command, const std::vector<std::string>& args, int& argc, char** argv) {
+    std::optional<std::string> port, file;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--port") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return Usage("--port needs a path");
+            if (port) return Usage("--port given twice");
+            port = args[++i];
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            return Usage("unknown option " + args[i]);
+        } else {
+            if (file || args[i].empty()) return Usage(command + " takes one file");
+            file = args[i];
+        }
+    }
+    if (!port || !file) return Usage(command + " needs --port PATH and a file");
+    return command == "download" ? DownloadCommand(*port, *file, argc, argv) : UploadCommand(*port, *file, argc, argv);
+}
+
 }  // namespace
 
 bool orvalink::LoadDocumentImage(const std::string& path, TTiFlashFm& flash) {
@@ -173,6 +194,7 @@ int main(int argc, char** argv) {
     if (command == "pack") return Pack(args);
     if (command == "devices" && args.size() == 1) return Devices(args[0]);
     if (command == "codes" && args.size() == 2) return CodesCommand(args[0], args[1]);
+    if (command == "download" || command == "upload") return Transfer(command, args, argc, argv);
     if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);
     if (command == "-h" || command == "--help" || command == "help") {
         std::cout << kUsage;

@@ -1,0 +1,238 @@
+// orvalink-cli download and upload, run as a program against
+// orvalink-remote-sim on a pseudo-terminal: what lands in the document and
+// in the remote's flash, the messages and exit codes, and that a failed
+// download writes nothing.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "formats/Flashut.h"
+#include "image/Tiflashut.h"
+#include "platform/Random.h"
+#include "platform/doubles/FixedClock.h"
+
+using namespace orvalink;
+
+namespace {
+
+constexpr size_t kFlashBytes = 4096 * 264;
+// Block 103 bytes 112..131: the remote keeps its own on an upload.
+constexpr size_t kPreservedStart = 103 * 264 + 112;
+constexpr size_t kPreservedEnd = kPreservedStart + 20;
+
+std::vector<uint8_t> ReadFile(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const QString& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
+    std::vector<uint8_t> f(size);
+    for (size_t i = 0; i < f.size(); ++i) f[i] = uint8_t(i * 29 + seed + i / 264);
+    return f;
+}
+
+bool WriteDocument(const QString& path, const std::vector<uint8_t>& payload) {
+    VFileHeader header;
+    if (!FillDocumentHeader(0x0105, header)) return false;
+    FixedClock clock;
+    Pcg32Random random(7);
+    return SaveVFile(path.toStdString(), payload, header, clock, random);
+}
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+}  // namespace
+
+class CliLinkTest : public QObject {
+    Q_OBJECT
+
+private:
+    // A fresh folder for every test: no file of an earlier one is seen.
+    std::unique_ptr<QTemporaryDir> folder_;
+    QProcess sim_;
+    QString pty_;
+
+    QTemporaryDir& dir() { return *folder_; }
+    QString FlashFile() const { return folder_->filePath("remote.flash"); }
+
+    bool StartSim(const QStringList& extra) {
+        sim_.setProgram(ORVALINK_REMOTE_SIM);
+        sim_.setArguments(QStringList{"--flash", FlashFile()} + extra);
+        sim_.start();
+        if (!sim_.waitForStarted(5000)) return false;
+        if (!sim_.waitForReadyRead(5000)) return false;
+        pty_ = QString::fromUtf8(sim_.readLine()).trimmed();
+        return !pty_.isEmpty();
+    }
+    void StopSim() {
+        if (sim_.state() == QProcess::NotRunning) return;
+        sim_.terminate();
+        if (!sim_.waitForFinished(5000)) {
+            sim_.kill();
+            sim_.waitForFinished(5000);
+        }
+    }
+
+    // The CLI in the test's folder (or `folder`), with its output.
+    Run Cli(const QStringList& args, const QString& folder = {}) {
+        QProcess p;
+        p.setWorkingDirectory(folder.isEmpty() ? dir().path() : folder);
+        p.start(ORVALINK_CLI_PROGRAM, args);
+        Run run;
+        if (!p.waitForStarted(5000) || !p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished(5000);
+            return run;
+        }
+        run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        run.out = QString::fromUtf8(p.readAllStandardOutput());
+        run.err = QString::fromUtf8(p.readAllStandardError());
+        return run;
+    }
+
+private slots:
+    void init() {
+        folder_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(folder_->isValid());
+    }
+    void cleanup() {
+        StopSim();
+        folder_.reset();
+    }
+
+    void downloadWritesTheRemotesPagesOverTheFactoryDocument() {
+        auto remote = Pattern(kFlashBytes, 1);
+        remote[27224] = 0x02;
+        remote[27225] = 0x11;
+        WriteFile(FlashFile(), remote);
+        // A factory document of its own in the current folder comes first.
+        QVERIFY(QDir(dir().path()).mkpath("bk"));
+        const auto factory = Pattern(kDocumentImageBytes, 77);
+        QVERIFY(WriteDocument(dir().filePath("bk/default_.vmcf"), factory));
+        QVERIFY(StartSim({}));
+
+        const Run run = Cli({"download", "--port", pty_, "out.vmcf"});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.contains("Download Flash Data Ok !"), qPrintable(run.err));
+        QVERIFY(run.err.contains("block 1013/1013"));
+
+        std::vector<uint8_t> payload;
+        VFileHeader header;
+        QVERIFY(LoadVFile(dir().filePath("out.vmcf").toStdString(), payload, header));
+        QCOMPARE(header.kindCode, kKindVmcf);
+        QCOMPARE(int(header.modelCode), 2000);
+        QCOMPARE(int(header.versionWord), 0x0211);
+        QCOMPARE(EntryNameOf(header), std::string("QM-5100_"));
+        QCOMPARE(payload.size(), kDocumentImageBytes);
+        QVERIFY(std::equal(payload.begin(), payload.begin() + long(kTransferBytes), remote.begin()));
+        QVERIFY(std::equal(payload.begin() + long(kTransferBytes), payload.end(),
+                           factory.begin() + long(kTransferBytes)));
+    }
+
+    void downloadFindsTheProgramFoldersFactoryDocument() {
+        const QString staged = QStringLiteral(ORVALINK_PROGRAM_DIR "/bk/default_.vmcf");
+        std::vector<uint8_t> factory;
+        VFileHeader factoryHeader;
+        if (!LoadVFile(staged.toStdString(), factory, factoryHeader)) QSKIP("this build stages no factory document");
+        const auto remote = Pattern(kFlashBytes, 2);
+        WriteFile(FlashFile(), remote);
+        QVERIFY(StartSim({}));
+
+        const Run run = Cli({"download", "out.vmcf", "--port", pty_});
+        QCOMPARE(run.exitCode, 0);
+        std::vector<uint8_t> payload;
+        VFileHeader header;
+        QVERIFY(LoadVFile(dir().filePath("out.vmcf").toStdString(), payload, header));
+        QCOMPARE(payload.size(), kDocumentImageBytes);
+        QVERIFY(factory.size() >= kDocumentImageBytes);
+        QVERIFY(std::equal(payload.begin(), payload.begin() + long(kTransferBytes), remote.begin()));
+        QVERIFY(std::equal(payload.begin() + long(kTransferBytes), payload.end(),
+                           factory.begin() + long(kTransferBytes)));
+    }
+
+    void uploadChangesTheRemoteButItsSettingsBytes() {
+        const auto remote = Pattern(kFlashBytes, 3);
+        WriteFile(FlashFile(), remote);
+        std::vector<uint8_t> document(kDocumentImageBytes);
+        for (size_t i = 0; i < document.size(); ++i) document[i] = uint8_t(i ^ 0xA5);
+        QVERIFY(WriteDocument(dir().filePath("in.vmcf"), document));
+        QVERIFY(StartSim({}));
+
+        const Run run = Cli({"upload", "--port", pty_, "in.vmcf"});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.contains("Upload Flash Data Ok !"), qPrintable(run.err));
+        StopSim();
+        const auto after = ReadFile(FlashFile());
+        QCOMPARE(after.size(), kFlashBytes);
+        QVERIFY(std::equal(after.begin(), after.begin() + long(kPreservedStart), document.begin()));
+        QVERIFY(std::equal(after.begin() + long(kPreservedStart), after.begin() + long(kPreservedEnd),
+                           remote.begin() + long(kPreservedStart)));
+        QVERIFY(std::equal(after.begin() + long(kPreservedEnd), after.begin() + long(kTransferBytes),
+                           document.begin() + long(kPreservedEnd)));
+        QVERIFY(std::equal(after.begin() + long(kTransferBytes), after.end(), remote.begin() + long(kTransferBytes)));
+    }
+
+    void uploadOfAMissingDocumentLeavesTheRemoteAlone() {
+        const auto remote = Pattern(kFlashBytes, 4);
+        WriteFile(FlashFile(), remote);
+        QVERIFY(StartSim({}));
+        const Run run = Cli({"upload", "--port", pty_, "absent.vmcf"});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.err.contains("Load V File error !"));
+        StopSim();
+        QVERIFY(ReadFile(FlashFile()) == remote);
+    }
+
+    void hangUpMidWayWritesNothing() {
+        WriteFile(FlashFile(), Pattern(kFlashBytes, 5));
+        QVERIFY(StartSim({"--hang-up-after", "100"}));
+        const Run run = Cli({"download", "--port", pty_, "out.vmcf"});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains("Download Flash Data Error !"), qPrintable(run.err));
+        QVERIFY(!run.err.contains("Download Flash Data Ok !"));
+        QVERIFY(!QFile::exists(dir().filePath("out.vmcf")));
+    }
+
+    void aPortThatDoesNotExistFails() {
+        const QString port = dir().filePath("no-such-tty");
+        Run run = Cli({"download", "--port", port, "out.vmcf"});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.err.contains("no-such-tty"));
+        QVERIFY(!QFile::exists(dir().filePath("out.vmcf")));
+        QVERIFY(WriteDocument(dir().filePath("in.vmcf"), std::vector<uint8_t>(kDocumentImageBytes, 0x11)));
+        run = Cli({"upload", "--port", port, "in.vmcf"});
+        QCOMPARE(run.exitCode, 1);
+    }
+
+    void usageErrors() {
+        for (const QStringList& args : {QStringList{"download"}, QStringList{"download", "out.vmcf"},
+                                        QStringList{"download", "--port"}, QStringList{"download", "--port", "/dev/null"},
+                                        QStringList{"download", "--port", "/dev/null", "a.vmcf", "b.vmcf"},
+                                        QStringList{"upload", "--port", "/dev/null", "--rate", "9600", "in.vmcf"},
+                                        QStringList{"upload", "--port", "a", "--port", "b", "in.vmcf"}}) {
+            const Run run = Cli(args);
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY(run.err.contains("usage:"));
+        }
+        QVERIFY(!QFile::exists(dir().filePath("a.vmcf")));
+        QVERIFY(!QFile::exists(dir().filePath("b.vmcf")));
+    }
+};
+
+QTEST_GUILESS_MAIN(CliLinkTest)
+#include "CliLinkTest.moc"

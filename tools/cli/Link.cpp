@@ -1,0 +1,222 @@
+// orvalink-cli download and upload: the main window's Download and Upload
+// over the link engine, for scripts and service benches. The port is named
+// on the command line; the progress gauge and the system's message boxes
+// are written to stderr.
+#include <iostream>
+#include <string>
+
+#include "tools/cli/CliCommands.h"
+
+#if defined(ORVALINK_CLI_LINK)
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "formats/Flashut.h"
+#include "formats/ModelCatalogue.h"
+#include "image/Tiflashut.h"
+#include "link/LinkEngine.h"
+#include "link/Transfers.h"
+#include "link/Transtatus.h"
+#include "platform/Clock.h"
+#include "platform/Random.h"
+#include "platform/UiServices.h"
+#include "platform/linux/SysfsRegistry.h"
+#include "platform/qt/QtEventPump.h"
+#include "platform/qt/QtSerialPort.h"
+#endif
+
+namespace orvalink {
+
+#if defined(ORVALINK_CLI_LINK)
+
+bool CanLink() { return true; }
+
+namespace {
+
+// The COM number the named port takes in the registry view.
+constexpr int kCliComNumber = 3;
+// How often the gauge is written, in blocks.
+constexpr int kGaugeStep = 50;
+
+// Message boxes become lines on stderr; every box is answered with its
+// first, affirmative button, as a user pressing Enter would (a Retry box is
+// cancelled, so nothing retries for ever unattended).
+class StderrUiServices final : public UiServices {
+public:
+    MsgAnswer ShowMessage(const MessageRequest& request) override {
+        std::cerr << request.text << "\n";
+        switch (request.buttons) {
+        case MsgButtons::Ok:
+        case MsgButtons::OkCancel: return MsgAnswer::Ok;
+        case MsgButtons::YesNo:
+        case MsgButtons::YesCancel:
+        case MsgButtons::YesNoCancel: return MsgAnswer::Yes;
+        case MsgButtons::RetryCancel: return MsgAnswer::Cancel;
+        case MsgButtons::AbortRetryIgnore: return MsgAnswer::Abort;
+        }
+        return MsgAnswer::Ok;
+    }
+    std::optional<std::string> ChooseFile(const FileDialogRequest&) override { return std::nullopt; }
+};
+
+// The progress dialog as gauge lines on stderr: the status text when it
+// opens, then "block N/1013" every kGaugeStep blocks and at the last one.
+// Nobody is there to press OK, so it counts as closed at once.
+class StderrProgress final : public TransferProgress {
+public:
+    void Open(const std::string& status, int /*maximum*/) override {
+        std::cerr << status << "\n";
+        shown_ = -1;
+    }
+    void SetPosition(int position) override {
+        const bool last = position + 1 >= kConfigBlocks && shown_ + 1 < kConfigBlocks;
+        if (!last && position < shown_ + kGaugeStep) return;
+        std::cerr << "block " << position + 1 << "/" << kConfigBlocks << "\n";
+        shown_ = position;
+    }
+    void Succeeded() override {}
+    bool Closed() const override { return true; }
+    void Release() override {}
+
+private:
+    int shown_ = -1;
+};
+
+// Everything a transfer needs, with the named port as the only adapter the
+// registry view knows: an empty sysfs keeps real adapters out of it.
+struct LinkRig {
+    explicit LinkRig(const std::string& portPath)
+        : registry(sysRoot.path().toStdString()),
+          port([this](int n) { return registry.PortPath(n); }),
+          link(port, pump, registry, ui, clock, view),
+          transfers(link, flash) {
+        registry.AddPort(portPath, kCliComNumber);
+    }
+    QTemporaryDir sysRoot;
+    SysfsRegistry registry;
+    QtSerialPort port;
+    QtEventPump pump;
+    StderrUiServices ui;
+    SystemClock clock;
+    LinkView view;
+    LinkEngine link;
+    TTiFlashFm flash;
+    Transfers transfers;
+    StderrProgress progress;
+};
+
+bool PortExists(const std::string& portPath) {
+    std::error_code ec;
+    if (std::filesystem::exists(PathFromUtf8(portPath), ec)) return true;
+    std::cerr << "orvalink-cli: no such port: " << portPath << "\n";
+    return false;
+}
+
+// The factory document: bk/default_.vmcf in the current folder, else in the
+// program folder beside the executable (installed) or of the build tree.
+std::string FindFactoryDocument() {
+    const std::string exeDir = QCoreApplication::applicationDirPath().toStdString();
+    const std::vector<std::string> candidates = {
+        "bk/default_.vmcf",
+        exeDir + "/bk/default_.vmcf",
+        exeDir + "/../program/bk/default_.vmcf",
+    };
+    for (const std::string& path : candidates) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(PathFromUtf8(path), ec)) return path;
+    }
+    return {};
+}
+
+// The pages a download does not touch start as the factory document, as
+// they do when the start dialog downloads.
+void LoadFactoryDocument(TTiFlashFm& flash) {
+    const std::string path = FindFactoryDocument();
+    if (path.empty()) {
+        std::cerr << "orvalink-cli: no factory document (bk/default_.vmcf); the pages the download does not "
+                     "fill stay erased\n";
+        return;
+    }
+    if (!LoadDocumentImage(path, flash))
+        std::cerr << "orvalink-cli: the pages the download does not fill stay erased\n";
+}
+
+}  // namespace
+
+int DownloadCommand(const std::string& portPath, const std::string& out, int& argc, char** argv) {
+    if (!PortExists(portPath)) return 1;
+    QCoreApplication app(argc, argv);
+    LinkRig rig(portPath);
+    if (!rig.sysRoot.isValid()) {
+        std::cerr << "orvalink-cli: cannot make a temporary folder\n";
+        return 1;
+    }
+    LoadFactoryDocument(rig.flash);
+    rig.link.userAbort = false;
+    const bool ok = rig.transfers.DownloadFromRemote(rig.progress);
+    rig.link.CloseLinkPort();
+    if (!ok) {
+        rig.ui.Inform("Download Flash Data Error !", MsgIcon::Error);
+        return 1;
+    }
+    const auto image = std::as_const(rig.flash).Image();
+    VFileHeader header;
+    if (!FillDocumentHeader(0, header)) {
+        rig.ui.Inform("Please Select Model first !", MsgIcon::Information);
+        return 1;
+    }
+    header.versionWord = ImageVersionWord(image, header.modelCode);
+    Pcg32Random random;
+    if (!SaveVFile(PathFromUtf8(out), image.first(kDocumentImageBytes), header, rig.clock, random)) {
+        rig.ui.Inform("Make V File Error ! \n\nPath: " + out, MsgIcon::Error);
+        return 1;
+    }
+    rig.ui.Inform("Download Flash Data Ok !", MsgIcon::Information);
+    std::cout << "document: " << out << "\n";
+    return 0;
+}
+
+int UploadCommand(const std::string& portPath, const std::string& in, int& argc, char** argv) {
+    if (!PortExists(portPath)) return 1;
+    QCoreApplication app(argc, argv);
+    LinkRig rig(portPath);
+    if (!rig.sysRoot.isValid()) {
+        std::cerr << "orvalink-cli: cannot make a temporary folder\n";
+        return 1;
+    }
+    if (!LoadDocumentImage(in, rig.flash)) return 1;
+    rig.link.userAbort = false;
+    const bool ok = rig.transfers.UploadToRemote(rig.progress, kKindWhole);
+    rig.link.CloseLinkPort();
+    if (!ok) {
+        rig.ui.Inform("Upload Flash Data Error !", MsgIcon::Error);
+        return 1;
+    }
+    rig.ui.Inform("Upload Flash Data Ok !", MsgIcon::Information);
+    return 0;
+}
+
+#else
+
+bool CanLink() { return false; }
+
+namespace {
+int NoLink(const char* command) {
+    std::cerr << "orvalink-cli: this build has no serial link (" << command
+              << " needs Qt Serial Port and the Linux platform layer)\n";
+    return 1;
+}
+}  // namespace
+
+int DownloadCommand(const std::string&, const std::string&, int&, char**) { return NoLink("download"); }
+int UploadCommand(const std::string&, const std::string&, int&, char**) { return NoLink("upload"); }
+
+#endif
+
+}  // namespace orvalink

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "support/RemoteSimProcess.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -71,22 +73,9 @@ private:
     QString FlashFile() const { return folder_->filePath("remote.flash"); }
 
     bool StartSim(const QStringList& extra) {
-        sim_.setProgram(ORVALINK_REMOTE_SIM);
-        sim_.setArguments(QStringList{"--flash", FlashFile()} + extra);
-        sim_.start();
-        if (!sim_.waitForStarted(5000)) return false;
-        if (!sim_.waitForReadyRead(5000)) return false;
-        pty_ = QString::fromUtf8(sim_.readLine()).trimmed();
-        return !pty_.isEmpty();
+        return testing::StartRemoteSim(sim_, ORVALINK_REMOTE_SIM, FlashFile(), extra, pty_);
     }
-    void StopSim() {
-        if (sim_.state() == QProcess::NotRunning) return;
-        sim_.terminate();
-        if (!sim_.waitForFinished(5000)) {
-            sim_.kill();
-            sim_.waitForFinished(5000);
-        }
-    }
+    void StopSim() { testing::StopRemoteSim(sim_); }
 
     // The CLI in the test's folder (or `folder`), with its output.
     Run Cli(const QStringList& args, const QString& folder = {}) {

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "support/RemoteSimProcess.h"
+
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -67,22 +69,9 @@ private:
     QString FlashFile() const { return dir_.filePath("remote.flash"); }
 
     bool StartSim(const QStringList& extra) {
-        sim_.setProgram(ORVALINK_REMOTE_SIM);
-        sim_.setArguments(QStringList{"--flash", FlashFile()} + extra);
-        sim_.start();
-        if (!sim_.waitForStarted(5000)) return false;
-        if (!sim_.waitForReadyRead(5000)) return false;
-        path_ = QString::fromUtf8(sim_.readLine()).trimmed();
-        return !path_.isEmpty();
+        return testing::StartRemoteSim(sim_, ORVALINK_REMOTE_SIM, FlashFile(), extra, path_);
     }
-    void StopSim() {
-        if (sim_.state() == QProcess::NotRunning) return;
-        sim_.terminate();
-        if (!sim_.waitForFinished(5000)) {
-            sim_.kill();
-            sim_.waitForFinished(5000);
-        }
-    }
+    void StopSim() { testing::StopRemoteSim(sim_); }
 
     struct Rig {
         // The pseudo-terminal joins the registry view as COM3, as a user's

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "support/RemoteSimProcess.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -90,12 +92,7 @@ class WindowLinkTest : public QObject {
     fs::path FlashFile() const { return fs::path(dir_.path().toStdString()) / "remote.flash"; }
 
     bool StartSim(const QStringList& extra = {}) {
-        sim_.setProgram(ORVALINK_REMOTE_SIM);
-        sim_.setArguments(QStringList{"--flash", QString::fromStdString(FlashFile().string())} + extra);
-        sim_.start();
-        if (!sim_.waitForStarted(5000) || !sim_.waitForReadyRead(5000)) return false;
-        path_ = QString::fromUtf8(sim_.readLine()).trimmed();
-        return !path_.isEmpty();
+        return testing::StartRemoteSim(sim_, ORVALINK_REMOTE_SIM, QString::fromStdString(FlashFile().string()), extra, path_);
     }
 
     // Everything the windows need, pointed at the virtual remote.
@@ -135,11 +132,7 @@ private slots:
         for (const char* f : {"type.ini", "bk/default_.vmcf"}) fs::copy_file(fs::path(ORVALINK_PROGRAM_DIR) / f, folder_ / f);
     }
     void cleanup() {
-        if (sim_.state() != QProcess::NotRunning) {
-            sim_.terminate();
-            if (!sim_.waitForFinished(5000)) sim_.kill();
-            sim_.waitForFinished(5000);
-        }
+        testing::StopRemoteSim(sim_);
         fs::remove_all(folder_);
     }
 

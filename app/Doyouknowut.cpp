@@ -22,6 +22,9 @@ namespace orvalink {
 TDoYouKnowFm::TDoYouKnowFm(const AppServices& services, TMainFm& main, uint16_t familyCode, QWidget* parent)
     : QDialog(parent), services_(services), main_(main), familyCode_(familyCode) {
     setWindowTitle(QStringLiteral("Welcome to Orvalink !"));
+    // Modal over the whole program; the main window is disabled under it,
+    // but not this dialog (see TMainFm::SetFormEnabled).
+    setWindowModality(Qt::ApplicationModal);
     auto* layout = new QVBoxLayout(this);
     auto* group = new QGroupBox(QStringLiteral("What would you like to do ?"), this);
     auto* g = new QVBoxLayout(group);
@@ -33,6 +36,7 @@ TDoYouKnowFm::TDoYouKnowFm(const AppServices& services, TMainFm& main, uint16_t 
     g->addWidget(m_RBtn2);
     auto* pathRow = new QHBoxLayout;
     m_NameEdt = new QLineEdit(group);
+    m_NameEdt->setAccessibleName(QStringLiteral("VMCF file path"));
     m_BrowseBtn = new QPushButton(QStringLiteral("Browse..."), group);
     pathRow->addSpacing(20);
     pathRow->addWidget(m_NameEdt);
@@ -64,7 +68,7 @@ TDoYouKnowFm::TDoYouKnowFm(const AppServices& services, TMainFm& main, uint16_t 
 }
 
 void TDoYouKnowFm::Start() {
-    main_.setEnabled(false);
+    main_.SetFormEnabled(false);
     timer_->start();
 }
 
@@ -75,7 +79,7 @@ void TDoYouKnowFm::m_RBtnClick() {
 }
 
 void TDoYouKnowFm::m_BrowseBtnClick() {
-    const std::string folder = services_.files.ProgramFolderText() + "Mcf" + "/";
+    const std::string folder = services_.files.DocumentFolder();
     FileDialogRequest r;
     r.mode = FileDialogRequest::Mode::Open;
     r.initialFolder = folder;
@@ -170,7 +174,7 @@ void TDoYouKnowFm::m_YesBtnClick() {
         show();
         return;
     }
-    main_.setEnabled(true);
+    main_.SetFormEnabled(true);
     main_.SetDialogFinished(true);
     finished_ = true;
     hide();
@@ -179,9 +183,14 @@ void TDoYouKnowFm::m_YesBtnClick() {
 
 void TDoYouKnowFm::m_CancelBtnClick() {
     finished_ = true;
-    main_.setEnabled(true);
+    main_.SetFormEnabled(true);
     hide();
     main_.close();
+}
+
+void TDoYouKnowFm::reject() {
+    // Escape is Cancel: the program ends, as it does from the Cancel button.
+    if (!finished_) m_CancelBtnClick();
 }
 
 void TDoYouKnowFm::closeEvent(QCloseEvent* event) {

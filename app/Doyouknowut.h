@@ -41,6 +41,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void reject() override;
 
 private:
     bool StartNewDefault();

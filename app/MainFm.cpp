@@ -1,5 +1,7 @@
 #include "app/MainFm.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
@@ -8,6 +10,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStatusBar>
@@ -16,6 +19,7 @@
 #include <QTreeWidget>
 
 #include "app/AboutBox.h"
+#include "app/QuickPictures.h"
 #include "app/PreProgram.h"
 #include "formats/Flashut.h"
 #include "image/CodeRecords.h"
@@ -66,7 +70,7 @@ QPixmap TreePicture(int index) {
     return pm;
 }
 
-QIcon QuickIcon(QStyle* style, QStyle::StandardPixmap pixmap) { return style->standardIcon(pixmap); }
+
 
 }  // namespace
 
@@ -98,8 +102,7 @@ TMainFm::~TMainFm() = default;
 
 void TMainFm::SetRemoteLink(RemoteLink* link) {
     services_.link = link;
-    downloadAct_->setEnabled(link != nullptr);
-    uploadAct_->setEnabled(link != nullptr);
+    SetLinkBusy(linkBusy_);
 }
 
 void TMainFm::BuildTreePanel() {
@@ -119,16 +122,20 @@ void TMainFm::BuildTreePanel() {
 }
 
 void TMainFm::BuildMenus() {
-    QStyle* st = style();
-    auto* fileMenu = new QMenu(QStringLiteral("File"), this);
+    auto* fileMenu = new QMenu(QStringLiteral("&File"), this);
     QAction* newAct = fileMenu->addAction(QStringLiteral("New"), this, [this] { m_fNewItClick(); });
     QAction* openAct = fileMenu->addAction(QStringLiteral("Open"), this, [this] { m_fOpenItClick(); });
     QAction* saveAct = fileMenu->addAction(QStringLiteral("Save"), this, [this] { m_fSaveItClick(); });
-    fileMenu->addAction(QStringLiteral("Save As"), this, [this] { m_fSaveAsItClick(); });
+    QAction* saveAsAct = fileMenu->addAction(QStringLiteral("Save As"), this, [this] { m_fSaveAsItClick(); });
     fileMenu->addSeparator();
-    fileMenu->addAction(QStringLiteral("Exit"), this, [this] { m_fExitItClick(); });
+    QAction* exitAct = fileMenu->addAction(QStringLiteral("Exit"), this, [this] { m_fExitItClick(); });
+    newAct->setShortcut(QKeySequence::New);
+    openAct->setShortcut(QKeySequence::Open);
+    saveAct->setShortcut(QKeySequence::Save);
+    saveAsAct->setShortcut(QKeySequence::SaveAs);
+    exitAct->setShortcut(QKeySequence::Quit);
 
-    auto* editMenu = new QMenu(QStringLiteral("Edit"), this);
+    auto* editMenu = new QMenu(QStringLiteral("&Edit"), this);
     editMenu->addAction(QStringLiteral("Undo"));
     editMenu->addSeparator();
     editMenu->addAction(QStringLiteral("Cut"), this, [this] { m_eCutItClick(); });
@@ -138,17 +145,17 @@ void TMainFm::BuildMenus() {
     editMenu->addSeparator();
     editMenu->addAction(QStringLiteral("Edit Remote config"), this, [this] { m_eRemoteConfigItClick(); });
 
-    auto* commMenu = new QMenu(QStringLiteral("Communications"), this);
+    auto* commMenu = new QMenu(QStringLiteral("&Communications"), this);
     downloadAct_ = commMenu->addAction(QStringLiteral("Download From Remote"), this, [this] { m_cDownloadItClick(); });
     uploadAct_ = commMenu->addAction(QStringLiteral("Upload to Remote"), this, [this] { m_cUploadItClick(); });
     downloadAct_->setEnabled(services_.link != nullptr);
     uploadAct_->setEnabled(services_.link != nullptr);
 
-    auto* toolsMenu = new QMenu(QStringLiteral("Tools"), this);
+    auto* toolsMenu = new QMenu(QStringLiteral("&Tools"), this);
     toolsMenu->addAction(QStringLiteral("Update Library"));
     toolsMenu->addAction(QStringLiteral("Icon Edit Tools"));
 
-    auto* helpMenu = new QMenu(QStringLiteral("Help"), this);
+    auto* helpMenu = new QMenu(QStringLiteral("&Help"), this);
     helpMenu->addAction(QStringLiteral("How to use help ?"));
     helpMenu->addAction(QString::fromUtf8(texts_.webCaption), this, [this] { m_hWebItClick(); });
     helpMenu->addSeparator();
@@ -161,50 +168,67 @@ void TMainFm::BuildMenus() {
     m_MTreePMu->addSeparator();
     m_MTreePMu->addAction(QStringLiteral("Delete device"), this, [this] { m_tDeleteDeviceItClick(); });
 
-    // The cool bar: the menu buttons, then the quick buttons.
-    auto* menuBar = new QToolBar(QStringLiteral("Menus"), this);
-    menuBar->setObjectName(QStringLiteral("m_MenuTBar"));
-    menuBar->setMovable(false);
-    for (QMenu* m : {fileMenu, editMenu, commMenu, toolsMenu, helpMenu}) {
-        auto* b = new QToolButton(menuBar);
-        b->setText(m->title());
-        b->setMenu(m);
-        b->setPopupMode(QToolButton::InstantPopup);
-        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        menuBar->addWidget(b);
-    }
-    addToolBar(Qt::TopToolBarArea, menuBar);
-    addToolBarBreak();
+    // The menu buttons: a menu bar, so Alt and the underlined letter open them.
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("m_MenuTBar"));
+    bar->setAccessibleName(QStringLiteral("Menus"));
+    for (QMenu* m : {fileMenu, editMenu, commMenu, toolsMenu, helpMenu}) bar->addMenu(m);
 
+    // The quick buttons. Each carries its hint as its text, so screen readers
+    // and the tool tips name it alike.
     auto* quick = new QToolBar(QStringLiteral("Quick"), this);
     quick->setObjectName(QStringLiteral("m_QuickTBar"));
     quick->setMovable(false);
-    auto hint = [](QAction* a, const QString& text) {
-        a->setToolTip(text);
-        a->setStatusTip(text);
-        return a;
+    quick->setIconSize(QSize(24, 24));
+    quick->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    auto quickButton = [&](QAction* a, const QString& hint, const QIcon& icon) {
+        QAction* b = a;
+        if (!b) b = new QAction(this);
+        b->setIcon(icon);
+        b->setIconText(hint);
+        b->setToolTip(hint);
+        b->setStatusTip(hint);
+        quick->addAction(b);
+        if (QWidget* w = quick->widgetForAction(b)) w->setAccessibleName(hint);
+        return b;
     };
-    newAct->setIcon(QuickIcon(st, QStyle::SP_FileIcon));
-    openAct->setIcon(QuickIcon(st, QStyle::SP_DialogOpenButton));
-    saveAct->setIcon(QuickIcon(st, QStyle::SP_DialogSaveButton));
-    quick->addAction(hint(newAct, QStringLiteral("New")));
-    quick->addAction(hint(openAct, QStringLiteral("Open")));
-    quick->addAction(hint(saveAct, QStringLiteral("Save")));
+    quickButton(newAct, QStringLiteral("New"), QuickIcon(QuickPicture::New));
+    quickButton(openAct, QStringLiteral("Open"), QuickIcon(QuickPicture::Open));
+    quickButton(saveAct, QStringLiteral("Save"), QuickIcon(QuickPicture::Save));
     quick->addSeparator();
-    QAction* home = quick->addAction(QIcon(treePictures_[kPictureHome]), QString(), this, [this] { m_HomeTBtnClick(); });
-    hint(home, QStringLiteral("Edit home device"));
-    QAction* imp = quick->addAction(QuickIcon(st, QStyle::SP_ArrowDown), QString(), this, [this] { m_tImportItClick(); });
-    hint(imp, importAct->text());
-    QAction* exp = quick->addAction(QuickIcon(st, QStyle::SP_ArrowUp), QString(), this, [this] { m_tExportItClick(); });
-    hint(exp, exportAct->text());
-    QAction* macro = quick->addAction(QIcon(treePictures_[kPictureMacro]), QString(), this, [this] { m_MacroTBtnClick(); });
-    hint(macro, QStringLiteral("Edit macro device"));
+    QAction* home = quickButton(nullptr, QStringLiteral("Edit home device"), QIcon(treePictures_[kPictureHome]));
+    connect(home, &QAction::triggered, this, [this] { m_HomeTBtnClick(); });
+    QAction* imp = quickButton(nullptr, importAct->text(), QuickIcon(QuickPicture::Import));
+    connect(imp, &QAction::triggered, this, [this] { m_tImportItClick(); });
+    QAction* exp = quickButton(nullptr, exportAct->text(), QuickIcon(QuickPicture::Export));
+    connect(exp, &QAction::triggered, this, [this] { m_tExportItClick(); });
+    QAction* macro = quickButton(nullptr, QStringLiteral("Edit macro device"), QIcon(treePictures_[kPictureMacro]));
+    connect(macro, &QAction::triggered, this, [this] { m_MacroTBtnClick(); });
     quick->addSeparator();
-    downloadAct_->setIcon(QuickIcon(st, QStyle::SP_ArrowLeft));
-    uploadAct_->setIcon(QuickIcon(st, QStyle::SP_ArrowRight));
-    quick->addAction(hint(downloadAct_, QStringLiteral("Download data from remote control")));
-    quick->addAction(hint(uploadAct_, QStringLiteral("Upload data to remote control")));
+    quickButton(downloadAct_, QStringLiteral("Download data from remote control"), QuickIcon(QuickPicture::Download));
+    quickButton(uploadAct_, QStringLiteral("Upload data to remote control"), QuickIcon(QuickPicture::Upload));
     addToolBar(Qt::TopToolBarArea, quick);
+}
+
+void TMainFm::SetFormEnabled(bool enabled) {
+    // Dialogs can stand over dialogs (the transfer dialog over the start
+    // dialog): the window comes back when the last of them has let it go.
+    disableCount_ = enabled ? std::max(0, disableCount_ - 1) : disableCount_ + 1;
+    enabled = disableCount_ == 0;
+    // The main window's own parts, not the main window: dialogs and message
+    // boxes placed over it are its children and must stay usable.
+    for (QObject* child : children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (!w || (w->isWindow() && w != m_MTreePal)) continue;
+        w->setEnabled(enabled);
+    }
+    formEnabled_ = enabled;
+}
+
+void TMainFm::SetLinkBusy(bool busy) {
+    linkBusy_ = busy;
+    downloadAct_->setEnabled(!busy && services_.link != nullptr);
+    uploadAct_->setEnabled(!busy && services_.link != nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -464,7 +488,7 @@ void TMainFm::m_fNewItClick() {
 
 void TMainFm::m_fOpenItClick() {
     if (currentPath_.empty()) {
-        currentPath_ = services_.files.ProgramFolderText() + "Mcf" + std::string(1, '/') + "noname.vmcf";
+        currentPath_ = services_.files.DocumentFolder() + "noname.vmcf";
         MsgAnswer a = services_.ui.ShowMessage({"\n This file : \"" + currentPath_ +
                                                     "\"has been revised, \n save before you leave Orvalink ?",
                                                 {}, MsgIcon::Warning, MsgButtons::YesNoCancel});
@@ -559,17 +583,19 @@ void TMainFm::m_eRemoteConfigItClick() {
                                                 "Light Period:", "Motion:", "Welcome page"};
     std::string text = "\n Remote settings \n\n";
     for (int i = 0; i < kSettingCount; ++i) text += std::string(" ") + kNames[i] + " " + std::to_string(values[size_t(i)]) + "\n";
-    setEnabled(false);
+    SetFormEnabled(false);
     services_.ui.Inform(text, MsgIcon::Information);
-    setEnabled(true);
+    SetFormEnabled(true);
 }
 
 // ---------------------------------------------------------------------------
 // Link commands
 
 void TMainFm::m_cDownloadItClick() {
-    if (!services_.link) return;
-    downloadAct_->setEnabled(false);
+    // One link exchange at a time: both link commands stay disabled until
+    // this one has ended.
+    if (!services_.link || linkBusy_) return;
+    SetLinkBusy(true);
     std::string path = currentPath_;
     path.erase(0, path.find_first_not_of(" \t"));
     path.erase(path.find_last_not_of(" \t") + 1);
@@ -590,12 +616,12 @@ void TMainFm::m_cDownloadItClick() {
     } else {
         services_.ui.Inform("Download Flash Data Error !", MsgIcon::Error);
     }
-    downloadAct_->setEnabled(true);
+    SetLinkBusy(false);
 }
 
 void TMainFm::m_cUploadItClick() {
-    if (!services_.link) return;
-    uploadAct_->setEnabled(false);
+    if (!services_.link || linkBusy_) return;
+    SetLinkBusy(true);
     services_.link->SetUserAbort(false);
     if (services_.link->UploadToRemote(20)) {
         services_.link->CloseLinkPort();
@@ -603,7 +629,7 @@ void TMainFm::m_cUploadItClick() {
     } else {
         services_.ui.Inform("Upload Flash Data Error !", MsgIcon::Error);
     }
-    uploadAct_->setEnabled(true);
+    SetLinkBusy(false);
 }
 
 // ---------------------------------------------------------------------------
@@ -706,9 +732,9 @@ void TMainFm::m_hWebItClick() {
 
 void TMainFm::m_hAboutItClick() {
     if (!about_) return;
-    setEnabled(false);
+    SetFormEnabled(false);
     about_->exec();
-    setEnabled(true);
+    SetFormEnabled(true);
     dialogFinished_ = true;
 }
 

@@ -42,6 +42,15 @@ public:
     // The remote link enables Download and Upload.
     void SetRemoteLink(RemoteLink* link);
 
+    // Disables or enables the window's menus, buttons, tree and editors while
+    // a dialog is up; the dialogs themselves stay usable. Calls pair up: the
+    // window is enabled again when every disabling dialog has enabled it.
+    void SetFormEnabled(bool enabled);
+    bool FormEnabled() const { return formEnabled_; }
+    // While a link exchange runs both link commands are disabled.
+    void SetLinkBusy(bool busy);
+    bool LinkBusy() const { return linkBusy_; }
+
     // The tree, rebuilt from the memory image.
     void RebuildTree();
     int NodeCount() const { return int(nodeRecords_.size()); }
@@ -137,6 +146,9 @@ private:
     KeyInfo clipboard_;
     bool clipboardFilled_ = false;
     bool dialogFinished_ = false;
+    bool formEnabled_ = true;
+    int disableCount_ = 0;
+    bool linkBusy_ = false;
     std::string currentPath_;
 
     QMdiArea* mdi_ = nullptr;

@@ -25,6 +25,7 @@ TSelectModelFm::TSelectModelFm(const std::filesystem::path& programFolder, UiSer
     auto* pageLayout = new QVBoxLayout(page);
     m_ModelLBox = new QListWidget(page);
     m_ModelLBox->setToolTip(QStringLiteral("Please select model type !"));
+    m_ModelLBox->setAccessibleName(QStringLiteral("Models"));
     m_ModelLBox->addItem(QString::fromUtf8(TextsOf(brand_).pickerEntry));
     pageLayout->addWidget(m_ModelLBox);
     tabs_->addTab(page, QString::fromUtf8(TextsOf(brand_).pickerTab));
@@ -34,6 +35,7 @@ TSelectModelFm::TSelectModelFm(const std::filesystem::path& programFolder, UiSer
     m_PictureImg = new QLabel(this);
     m_PictureImg->setFixedSize(190, 250);
     m_PictureImg->setFrameShape(QFrame::Panel);
+    m_PictureImg->setAccessibleName(QStringLiteral("Model picture"));
     right->addWidget(m_PictureImg);
     m_ShowCkBox = new QCheckBox(QStringLiteral("Show this at start up."), this);
     m_ShowCkBox->setChecked(true);
@@ -48,6 +50,10 @@ TSelectModelFm::TSelectModelFm(const std::filesystem::path& programFolder, UiSer
     layout->addLayout(right);
 
     connect(m_ModelLBox, &QListWidget::itemClicked, this, [this] { m_ModelLBoxClick(); });
+    // Choosing by keyboard selects too.
+    connect(m_ModelLBox, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0) m_ModelLBoxClick();
+    });
     connect(m_ModelLBox, &QListWidget::itemDoubleClicked, this, [this] { m_OkBtnClick(); });
     connect(m_OkBtn, &QPushButton::clicked, this, [this] { m_OkBtnClick(); });
     connect(m_CancelBtn, &QPushButton::clicked, this, [this] { m_CancelBtnClick(); });

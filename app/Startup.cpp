@@ -38,6 +38,8 @@ ProgramWindows CreateProgramWindows(AppServices& services, Clock& clock, const S
     w.comTest = std::make_unique<TComTestFm>(services.programFolder, services.ui, clock, services.flash);
     services.link = w.comTest.get();
     w.main->SetRemoteLink(w.comTest.get());
+    TMainFm* main = w.main.get();
+    w.comTest->SetMainWindow(main, [main](bool enabled) { main->SetFormEnabled(enabled); });
     w.btn = std::make_unique<TBtnFm>();
     w.tiModel = std::make_unique<TTiModelFm>();
     w.preCode = std::make_unique<TPreCodeFm>(w.main.get());

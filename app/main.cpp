@@ -32,7 +32,8 @@ const char kApplicationTitle[] = "My Orvalink Program!";
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Orvalink"));
-    app.setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+    // No display name: Qt would add it to every window's caption, and each
+    // window shows exactly its own.
 
     QString screenshot;
     const QStringList args = app.arguments();

@@ -204,6 +204,10 @@ public:
 
     // Program folder + separator, and the default paths below it.
     std::string ProgramFolderText() const;
+    // The documents' folder. The system writes it "Mcf" and "mcf"; on a
+    // file system that tells case apart both mean the one folder that
+    // exists under any spelling, and "mcf" is made when there is none.
+    std::string DocumentFolder() const;       // mcf/
     std::string DefaultDocumentPath() const;  // mcf/noname.vmcf
     std::string BlankDocumentPath() const;    // bk/default_.vmcf
     std::string ModuleFolder() const;         // tmod/

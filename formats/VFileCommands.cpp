@@ -1,5 +1,6 @@
 // The file dialogs and the V-file commands of the windows.
 #include <algorithm>
+#include <cctype>
 #include <system_error>
 
 #include "formats/Flashut.h"
@@ -56,9 +57,25 @@ std::string VFileCommands::ProgramFolderText() const {
     return folder;
 }
 
-std::string VFileCommands::DefaultDocumentPath() const {
-    return ProgramFolderText() + "mcf" + kSeparator + "noname.vmcf";
+std::string VFileCommands::DocumentFolder() const {
+    std::string name = "mcf";
+    std::error_code ec;
+    bool found = std::filesystem::is_directory(programFolder_ / name, ec);
+    for (std::filesystem::directory_iterator it(programFolder_, ec), end; !found && !ec && it != end;
+         it.increment(ec)) {
+        std::string entry = Utf8FromPath(it->path().filename());
+        std::string lower = entry;
+        for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (lower == name && it->is_directory(ec)) {
+            name = entry;
+            found = true;
+        }
+    }
+    if (!found) std::filesystem::create_directories(programFolder_ / name, ec);
+    return ProgramFolderText() + name + kSeparator;
 }
+
+std::string VFileCommands::DefaultDocumentPath() const { return DocumentFolder() + "noname.vmcf"; }
 
 std::string VFileCommands::BlankDocumentPath() const {
     return ProgramFolderText() + "bk" + kSeparator + "default_.vmcf";

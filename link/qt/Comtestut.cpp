@@ -137,12 +137,12 @@ void TComTestFm::LoadModelList() {
 }
 
 bool TComTestFm::DownloadFromRemote() {
-    TTranStaFm dialog(*link_, this);
+    TTranStaFm dialog(*link_, mainWindow_, enableMain_);
     return transfers_.DownloadFromRemote(dialog);
 }
 
 bool TComTestFm::UploadToRemote(int kind) {
-    TTranStaFm dialog(*link_, this);
+    TTranStaFm dialog(*link_, mainWindow_, enableMain_);
     return transfers_.UploadToRemote(dialog, kind);
 }
 

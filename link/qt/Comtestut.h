@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "app/AppServices.h"
@@ -38,6 +39,12 @@ public:
     ~TComTestFm() override;
 
     LinkEngine& Link() { return *link_; }
+    // The main window: the transfer dialog is placed over it and disables it
+    // while it is open.
+    void SetMainWindow(QWidget* mainWindow, std::function<void(bool)> enableMain) {
+        mainWindow_ = mainWindow;
+        enableMain_ = std::move(enableMain);
+    }
     SysfsRegistry& PortRegistry() { return registry_; }
 
     // The remote link for the main window and the start dialog.
@@ -83,6 +90,8 @@ private:
     Transfers transfers_;
     std::unique_ptr<UdevDeviceNotifier> notifier_;
     std::string statusText_;
+    QWidget* mainWindow_ = nullptr;
+    std::function<void(bool)> enableMain_;
 
     QTabWidget* pages_ = nullptr;
     QPlainTextEdit* m_ComMemo = nullptr;

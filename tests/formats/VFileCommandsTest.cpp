@@ -56,6 +56,27 @@ TEST_F(VFileCommandsTest, DefaultPathsLieInTheProgramFolder) {
     EXPECT_EQ(withSlash.ProgramFolderText(), folder_);
 }
 
+// "Mcf" and "mcf" name one folder: whichever spelling exists is used, and
+// "mcf" is made when neither does.
+TEST_F(VFileCommandsTest, TheDocumentFolderIsFoundInAnyCase) {
+    EXPECT_EQ(commands_.DocumentFolder(), folder_ + "mcf/");
+    EXPECT_TRUE(std::filesystem::is_directory(dir_ / "mcf"));
+
+    TempDir upper;
+    std::filesystem::create_directory(upper / "Mcf");
+    VFileCommands inUpper(ui_, clock_, random_, upper.path(), flash_);
+    EXPECT_EQ(inUpper.DocumentFolder(), upper.path().string() + "/Mcf/");
+    EXPECT_EQ(inUpper.DefaultDocumentPath(), upper.path().string() + "/Mcf/noname.vmcf");
+    EXPECT_FALSE(std::filesystem::exists(upper / "mcf"));
+
+    // A plain file of that name is not the folder.
+    TempDir withFile;
+    WriteBytes(withFile / "MCF", std::vector<uint8_t>{1});
+    VFileCommands besideFile(ui_, clock_, random_, withFile.path(), flash_);
+    EXPECT_EQ(besideFile.DocumentFolder(), withFile.path().string() + "/mcf/");
+    EXPECT_TRUE(std::filesystem::is_directory(withFile / "mcf"));
+}
+
 TEST_F(VFileCommandsTest, FileKindTablesHoldTheFilters) {
     ASSERT_EQ(OpenFileKinds().size(), 16u);
     ASSERT_EQ(SaveFileKinds().size(), 15u);

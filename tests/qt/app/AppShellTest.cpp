@@ -193,7 +193,7 @@ private slots:
         s.flash.SelectModel(2300);  // the start selects the QM-5100 image again
         TDoYouKnowFm start(s.services, *s.main, 2000);
         start.Start();
-        QVERIFY(!s.main->isEnabled());
+        QVERIFY(!s.main->FormEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(start.isVisible(), 5000);
         QSignalSpy started(&start, &TDoYouKnowFm::Started);
         start.m_YesBtnClick();
@@ -202,7 +202,7 @@ private slots:
         QCOMPARE(s.flash.Selector(), uint16_t(5100));
         QVERIFY(s.Node(QStringLiteral("TV")));
         QCOMPARE(QString::fromStdString(s.main->CurrentPath()), QString::fromStdString(s.folder.Text("mcf/noname.vmcf")));
-        QVERIFY(s.main->isEnabled());
+        QVERIFY(s.main->FormEnabled());
         QVERIFY(s.main->DialogFinished());
         QVERIFY(!start.isVisible());
     }
@@ -250,7 +250,7 @@ private slots:
         start.m_BrowseBtnClick();
         QCOMPARE(s.ui.Dialogs().back().filter, std::string("V Machine Files (*.vmcf)|*.vmcf|All Files (*.*)|*.*"));
         QCOMPARE(s.ui.Dialogs().back().defaultExtension, std::string("vmcf"));
-        QCOMPARE(s.ui.Dialogs().back().initialFolder, s.folder.Text("Mcf/"));
+        QCOMPARE(s.ui.Dialogs().back().initialFolder, s.folder.Text("mcf/"));
         QCOMPARE(start.NameEdit()->text(), QString::fromStdString(doc));
         start.m_YesBtnClick();
         QVERIFY(s.Node(QStringLiteral("AUX")));
@@ -365,7 +365,7 @@ private slots:
         s.ui.AnswerNextMessage(MsgAnswer::No);
         s.ui.ChooseNext(doc);
         s.main->m_fOpenItClick();
-        QCOMPARE(Texts(s.ui)[0], QStringLiteral("\n This file : \"") + QString::fromStdString(s.folder.Text("Mcf/noname.vmcf")) +
+        QCOMPARE(Texts(s.ui)[0], QStringLiteral("\n This file : \"") + QString::fromStdString(s.folder.Text("mcf/noname.vmcf")) +
                                      QStringLiteral("\"has been revised, \n save before you leave Orvalink ?"));
         QCOMPARE(s.ui.Dialogs().size(), size_t(1));
         QCOMPARE(s.ui.Dialogs()[0].filter, std::string("V Machine Files (*.vmcf)|*.vmcf|All Files (*.*)|*.*"));

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QApplication>
 #include <QTimer>
 #include <QtTest>
 
@@ -54,7 +55,9 @@ public:
     int cancelAt = -1;
     explicit DialogAnswerer(TComTestFm& owner) : owner_(owner) {
         connect(&timer_, &QTimer::timeout, this, [this] {
-            for (TTranStaFm* d : owner_.findChildren<TTranStaFm*>()) {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* d = qobject_cast<TTranStaFm*>(window);
+                if (!d) continue;
                 if (!d->isVisible()) continue;
                 // A broken transfer leaves the dialog to the user, who cancels
                 // it once the gauge has stood still for a while.

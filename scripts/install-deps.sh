@@ -14,6 +14,8 @@ packages=(
   qt6-base-dev libqt6serialport6-dev libgl-dev
   libudev-dev libjpeg-dev libfreetype-dev xfonts-base fonts-dejavu-core
   xvfb xauth
+  # the user-path tests: a window manager, real input, the accessibility bus
+  openbox xdotool x11-utils imagemagick dbus dbus-x11 at-spi2-core python3-pyatspi
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Inside the X server and the session bus: the window manager and the
+# accessibility bus, then the tests. Everything started here ends with it.
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+openbox --sm-disable >/dev/null 2>&1 &
+wm=$!
+/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+bus=$!
+trap 'kill $wm $bus 2>/dev/null; wait 2>/dev/null' EXIT
+# The window manager and the accessibility bus take a moment to come up.
+for _ in $(seq 1 50); do
+  if xdotool getactivewindow >/dev/null 2>&1 || [ -n "$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -o '0x[0-9a-f]*')" ]; then
+    break
+  fi
+  sleep 0.1
+done
+/usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)' >/dev/null 2>&1 || sleep 1
+cd "$here"
+/usr/bin/python3 -W ignore::DeprecationWarning -m unittest "${@:-discover}" -v

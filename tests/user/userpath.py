@@ -1,0 +1,291 @@
+"""Driving the real orvalink program as a person does.
+
+The program runs in a scratch copy of the staged program folder, started
+with no test options. Input goes through the X server as real pointer and
+key events (xdotool); what the windows show is read through the
+accessibility bus (AT-SPI), the way a screen reader reads it.
+"""
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import tempfile
+import time
+import unittest
+
+import pyatspi
+
+PROGRAM_DIR = os.environ["ORVALINK_PROGRAM_DIR"]
+REMOTE_SIM = os.environ.get("ORVALINK_REMOTE_SIM", "")
+CLI = os.environ.get("ORVALINK_CLI", "")
+SHOTS = os.environ.get("ORVALINK_USER_SHOTS", "")
+
+WAIT = 20.0  # seconds: how long a window may take to show what we wait for
+
+
+class Timeout(AssertionError):
+    pass
+
+
+def wait_for(what, check, timeout=WAIT, interval=0.1):
+    """Polls `check` until it gives something true; fails naming `what`."""
+    end = time.monotonic() + timeout
+    last_error = None
+    while True:
+        try:
+            value = check()
+            if value:
+                return value
+        except Exception as e:  # the window may be changing under us
+            last_error = e
+        if time.monotonic() > end:
+            raise Timeout("timed out waiting for %s%s" % (what, " (%s)" % last_error if last_error else ""))
+        time.sleep(interval)
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
+
+
+# ---------------------------------------------------------------- accessibility
+
+def _walk(node, depth=0, limit=25):
+    if node is None or depth > limit:
+        return
+    yield node
+    try:
+        count = node.childCount
+    except Exception:
+        return
+    for i in range(count):
+        try:
+            child = node.getChildAtIndex(i)
+        except Exception:
+            continue
+        yield from _walk(child, depth + 1, limit)
+
+
+def role(node):
+    return node.getRoleName()
+
+
+def states(node):
+    return node.getState()
+
+
+def showing(node):
+    s = states(node)
+    return s.contains(pyatspi.STATE_SHOWING) and s.contains(pyatspi.STATE_VISIBLE)
+
+
+def sensitive(node):
+    s = states(node)
+    return s.contains(pyatspi.STATE_SENSITIVE) and s.contains(pyatspi.STATE_ENABLED)
+
+
+def checked(node):
+    return states(node).contains(pyatspi.STATE_CHECKED)
+
+
+def extents(node):
+    return node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+
+
+def text_of(node):
+    t = node.queryText()
+    return t.getText(0, t.characterCount)
+
+
+class Program:
+    """One run of orvalink in a scratch program folder."""
+
+    def __init__(self, remembered_model=True, extra_env=None):
+        self.folder = tempfile.mkdtemp(prefix="orvalink-user-")
+        shutil.copytree(PROGRAM_DIR, self.folder, dirs_exist_ok=True, symlinks=True)
+        if remembered_model:
+            # Start mode 200: the picker stays hidden; the QM-5100, family 2000.
+            with open(os.path.join(self.folder, "t5minfo.dat"), "wb") as f:
+                f.write(struct.pack("<4H", 200, 5100, 2000, 1033))
+        env = dict(os.environ)
+        env.pop("QT_QPA_PLATFORM", None)
+        env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        env.update(extra_env or {})
+        self.log = open(os.path.join(self.folder, "orvalink.log"), "wb")
+        self.process = subprocess.Popen([os.path.join(self.folder, "orvalink")], cwd=self.folder, env=env,
+                                        stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
+
+    # The program as the accessibility bus shows it.
+    def app(self):
+        desktop = pyatspi.Registry.getDesktop(0)
+        for i in range(desktop.childCount):
+            a = desktop.getChildAtIndex(i)
+            try:
+                if a is not None and a.get_process_id() == self.process.pid:
+                    return a
+            except Exception:
+                continue
+        return None
+
+    def find_all(self, name=None, roles=None, within=None, only_showing=True):
+        root = within if within is not None else self.app()
+        found = []
+        for node in _walk(root):
+            try:
+                if name is not None and node.name != name:
+                    continue
+                if roles is not None and role(node) not in roles:
+                    continue
+                if only_showing and node is not root and not showing(node):
+                    continue
+                found.append(node)
+            except Exception:
+                continue
+        return found
+
+    def find(self, name=None, roles=None, within=None, only_showing=True):
+        nodes = self.find_all(name, roles, within, only_showing)
+        return nodes[0] if nodes else None
+
+    def wait(self, name, roles=None, within=None, timeout=WAIT):
+        return wait_for("%s %r" % ("/".join(roles) if roles else "control", name),
+                        lambda: self.find(name, roles, within), timeout)
+
+    def window(self, caption, timeout=WAIT):
+        return self.wait(caption, WINDOW_ROLES, timeout=timeout)
+
+    def windows(self):
+        app = self.app()
+        out = []
+        if app is None:
+            return out
+        for i in range(app.childCount):
+            w = app.getChildAtIndex(i)
+            try:
+                if w is not None and showing(w):
+                    out.append(w)
+            except Exception:
+                pass
+        return out
+
+    def captions(self):
+        return [w.name for w in self.windows()]
+
+    # Real input.
+    def click(self, node, button=1):
+        x, y, w, h = extents(node)
+        assert w > 0 and h > 0, "no area to click on %r" % node.name
+        xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        time.sleep(0.05)
+        xdotool("click", button)
+        time.sleep(0.15)
+
+    def key(self, *keys):
+        for k in keys:
+            xdotool("key", "--clearmodifiers", k)
+            time.sleep(0.1)
+
+    def type(self, text):
+        xdotool("type", "--delay", 20, text)
+
+    def shot(self, name):
+        if SHOTS:
+            os.makedirs(SHOTS, exist_ok=True)
+            subprocess.run(["import", "-window", "root", os.path.join(SHOTS, name + ".png")], check=False)
+
+    def ended(self, timeout=WAIT):
+        try:
+            self.process.wait(timeout)
+            return True
+        except subprocess.TimeoutExpired:
+            return False
+
+    def stop(self):
+        if self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGTERM)
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, signal.SIGKILL)
+                self.process.wait(5)
+        self.log.close()
+
+    def log_text(self):
+        with open(os.path.join(self.folder, "orvalink.log"), "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+
+WINDOW_ROLES = ("frame", "dialog", "filler", "window", "alert")
+
+
+class RemoteSim:
+    """The virtual remote on a pseudo-terminal."""
+
+    def __init__(self, flash_file, *options):
+        self.process = subprocess.Popen([REMOTE_SIM, "--flash", flash_file] + list(options),
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, start_new_session=True)
+        self.pty = self.process.stdout.readline().decode().strip()
+        assert self.pty.startswith("/dev/"), "the virtual remote named no terminal"
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(5)
+
+
+class UserPathCase(unittest.TestCase):
+    """A test with one program run, stopped whatever happens."""
+
+    remembered_model = True
+    extra_env = None
+
+    def start_program(self, **kw):
+        self.program = Program(remembered_model=kw.get("remembered_model", self.remembered_model),
+                               extra_env=kw.get("extra_env", self.extra_env))
+        self.addCleanup(self._stop)
+        wait_for("the program on the accessibility bus", self.program.app)
+        return self.program
+
+    def _stop(self):
+        if self._outcome_failed():
+            self.program.shot("failed-" + self.id().split(".")[-1])
+            print("---- program output ----\n" + self.program.log_text())
+        self.program.stop()
+        shutil.rmtree(self.program.folder, ignore_errors=True)
+
+    def _outcome_failed(self):
+        outcome = getattr(self, "_outcome", None)
+        if outcome is None:
+            return False
+        result = getattr(outcome, "result", None)
+        if result is None:
+            return False
+        return any(t is self for t, _ in result.failures + result.errors)
+
+    def start_dialog(self, p):
+        dialog = p.window("Welcome to Orvalink !")
+        wait_for("the start dialog's Yes to be usable", lambda: sensitive(p.find("Yes", ["push button"], dialog)))
+        return dialog
+
+    def main_window(self, p):
+        return p.window("Orvalink ")
+
+    def menu_bar_usable(self, p):
+        bar = p.find(None, ["menu bar"], self.main_window(p))
+        return bar is not None and sensitive(bar)
+
+    def answer_message(self, p, text, button="OK"):
+        """Waits for a message box showing `text` and presses `button` in it."""
+        def box():
+            for w in p.windows():
+                for label in p.find_all(None, ["label"], w):
+                    if label.name.strip() == text.strip():
+                        return w
+            return None
+        w = wait_for("the message %r" % text, box)
+        p.click(p.find(button, ["push button"], w))
+        wait_for("the message %r to close" % text, lambda: box() is None)

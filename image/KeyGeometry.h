@@ -46,6 +46,16 @@ EditorRect KeyRect(const KeyInfo& key);
 // The cells a key is drawn with: its clamped cells, 2 x 2 for size byte 0.
 KeyCells KeyDrawCells(const KeyInfo& key);
 
+// Where a key's picture lies on the soft-key panel: its editor rectangle
+// moved by (2, 1). A key whose size byte is 0 lies at (0, 47), 68 x 56.
+EditorRect KeyPictureRect(int column, int row, int width, int height);
+EditorRect KeyPictureRect(const KeyInfo& key);
+// The cells a pixel rectangle of the soft-key panel snaps to: whole cells
+// from the grid origin, each value raised by one when its remainder is over
+// half a cell (x and width over 17, y and height over 14), then clamped as
+// ClampKeyCells does.
+KeyCells SnapRectToCells(const EditorRect& rect);
+
 // Drawing states of a key (100 to 500); the editors give them their
 // meaning. These three are the ones the layout editor names.
 enum : int {

@@ -119,6 +119,14 @@ inline std::vector<BrokenVFile> MakeBrokenVFiles() {
             WrapArchive(header, password, 16, ZipWithEntries({{"QM-5100_", zeros}}, password)));
     }
 
+    {
+        // A module whose header and entry agree on a length no device bundle has.
+        const std::vector<uint8_t> zeros(kMaxModulePayload + 1, 0);
+        add("payload-length-beyond-its-kind.vmod",
+            WrapArchive(Qm5100Header(kKindVmod, 0), password, uint32_t(zeros.size()),
+                        ZipWithEntries({{"QM-5100_", zeros}}, password)));
+    }
+
     // Entry names and counts.
     {
         VFileHeader other = header;

@@ -146,8 +146,9 @@ std::string_view KindExtension(uint16_t kindCode);
 bool FillVFileHeader(uint16_t kindCode, uint16_t modelCode, uint16_t versionWord, VFileHeader& header);
 
 // The largest payload a file of the kind can hold: a memory image for 100,
-// an MCU program for 101, a device bundle for 102; kind 103 and kinds
-// nobody writes are held to the largest image.
+// an MCU program for 101, the flat form of a full device bundle for 102
+// (Import device takes only up to kMaxModulePayload of it); kind 103 and
+// kinds nobody writes are held to the largest image.
 size_t MaxPayloadOfKind(uint16_t kindCode);
 
 // Reads and checks a whole V file held in memory and extracts its payload.

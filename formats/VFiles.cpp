@@ -5,6 +5,7 @@
 #include "formats/Flashut.h"
 #include "formats/VFileArchive.h"
 #include "image/ByteIo.h"
+#include "image/DeviceBundle.h"
 
 namespace orvalink {
 
@@ -24,7 +25,7 @@ void Say(std::string* why, std::string text) {
 size_t MaxPayloadOfKind(uint16_t kindCode) {
     switch (kindCode) {
         case kKindVmcu: return kMaxMcuPayload;
-        case kKindVmod: return kMaxModulePayload;
+        case kKindVmod: return kMaxFlatBundleBytes;
         default: return kMaxImagePayload;
     }
 }

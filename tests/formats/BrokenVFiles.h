@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "formats/VFileTestSupport.h"
+#include "image/DeviceBundle.h"
 
 namespace orvalink::testing {
 
@@ -121,7 +122,7 @@ inline std::vector<BrokenVFile> MakeBrokenVFiles() {
 
     {
         // A module whose header and entry agree on a length no device bundle has.
-        const std::vector<uint8_t> zeros(kMaxModulePayload + 1, 0);
+        const std::vector<uint8_t> zeros(kMaxFlatBundleBytes + 1, 0);
         add("payload-length-beyond-its-kind.vmod",
             WrapArchive(Qm5100Header(kKindVmod, 0), password, uint32_t(zeros.size()),
                         ZipWithEntries({{"QM-5100_", zeros}}, password)));

@@ -6,6 +6,7 @@
 #include "formats/BrokenVFiles.h"
 #include "formats/Flashut.h"
 #include "formats/VFileTestSupport.h"
+#include "image/DeviceBundle.h"
 
 namespace orvalink {
 namespace {
@@ -107,7 +108,7 @@ TEST(LoadVFileRefuses, APayloadLengthBeyondWhatItsKindHolds) {
     const Case cases[] = {
         {kKindVmcf, 8192 * 264, "the largest memory image"},
         {kKindVmcu, 65536, "the larger MCU program"},
-        {kKindVmod, 10240, "a device bundle"},
+        {kKindVmod, kMaxFlatBundleBytes, "a full device bundle"},
         {kKindVirc, 8192 * 264, "a kind no command reads"},
     };
     for (const Case& c : cases) {

@@ -372,10 +372,10 @@ TEST_F(Cli, AHeaderClaimingMoreThanItsKindHoldsIsRefused) {
         EXPECT_TRUE(r.out.empty());
     }
     // pack makes no such file either.
-    const std::string big = Write("big.bin", std::vector<uint8_t>(10241, 1));
+    const std::string big = Write("big.bin", std::vector<uint8_t>(kMaxFlatBundleBytes + 1, 1));
     const auto r = Run({"pack", big, (dir_ / "m.vmod").string(), "--kind", "102", "--model", "2000"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("10241 bytes; a kind 102 file holds at most 10240"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("10265 bytes; a kind 102 file holds at most 10264"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(dir_ / "m.vmod"));
 }
 

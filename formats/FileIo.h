@@ -1,24 +1,65 @@
-// Whole-file reading and writing for the file formats.
+// Whole-file reading and writing for the file formats and every tool that
+// writes a file.
 //
 // ReplaceFileBytes never leaves a half-written file: it writes a new file
-// beside the target (same folder, a unique temporary name), flushes it to
-// the disk and renames it over the target. When anything fails the old file
-// stays as it was and the temporary file is removed.
+// beside the target (same folder), checks every write, flushes it to the
+// disk and only then renames it over the target, which keeps its
+// permissions. Where the system can, the new file has no name until it is
+// complete (O_TMPFILE), so a crash leaves nothing behind; elsewhere it is
+// "<name>.~<16 hex digits>.tmp", and such files left by an earlier crashed
+// save of the same target are removed once a save succeeds. When anything
+// fails the old file stays as it was and no temporary file is left.
+//
+// ReadFileBytes opens without waiting (a FIFO or a terminal never blocks it)
+// and reads regular files only.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace orvalink {
 
-// Reads the whole file. Fails (bytes untouched) when it cannot be opened or
-// read, or when it is longer than maxBytes.
-bool ReadFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& bytes, uint64_t maxBytes);
+// The two system calls that put a save's bytes on the disk. The base class
+// makes them; tests hand in one whose disk fills up or whose flush fails.
+class FileWrites {
+public:
+    virtual ~FileWrites() = default;
+    // Writes the start of `bytes` to the open file `fd`: the count written
+    // (at least 1), or -1 with errno set.
+    virtual long Write(int fd, std::span<const uint8_t> bytes);
+    // Makes what was written durable; false with errno set.
+    virtual bool Sync(int fd);
+    // Whether a save may write through a file without a name where the
+    // system has them (false: always through a named one, as elsewhere).
+    virtual bool UnnamedFiles() const { return true; }
+};
 
-// Puts `bytes` at `target` as described above.
-bool ReplaceFileBytes(const std::filesystem::path& target, std::span<const uint8_t> bytes);
+// Reads the whole file. Fails (bytes untouched) when it cannot be opened or
+// read, is not a regular file, or is longer than maxBytes; `why`, when
+// given, then says why in a few words ("not a regular file").
+bool ReadFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& bytes, uint64_t maxBytes,
+                   std::string* why = nullptr);
+
+// Puts `bytes` at `target` as described above; `why` as for ReadFileBytes.
+bool ReplaceFileBytes(const std::filesystem::path& target, std::span<const uint8_t> bytes,
+                      std::string* why = nullptr);
+bool ReplaceFileBytes(const std::filesystem::path& target, std::span<const uint8_t> bytes, FileWrites& writes,
+                      std::string* why = nullptr);
+
+// Whether a save to `target` can be made: its folder exists and a file can
+// be created in it, and the target is not a folder. Nothing is left behind.
+// Lets a command that works long before it writes fail at once.
+bool CanReplaceFile(const std::filesystem::path& target, std::string* why = nullptr);
+
+// Whether the two paths name one file (also through links or other paths).
+// False when either does not exist.
+bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// Whether `name` is what a save of `target` names its temporary file.
+bool IsTemporaryNameOf(const std::filesystem::path& target, const std::string& name);
 
 }  // namespace orvalink

@@ -62,6 +62,10 @@ inline constexpr size_t kVFixedHeaderLength = 127;  // up to the names
 inline constexpr size_t kVWrittenHeaderLength = kVFixedHeaderLength + kVNameLength;  // 157
 // The largest device bundle a model file may carry.
 inline constexpr size_t kMaxModulePayload = 10240;
+// The largest MCU program (of the 5100 family).
+inline constexpr size_t kMaxMcuPayload = 65536;
+// The largest memory image: the 8192 pages of the code-library tool's variant.
+inline constexpr size_t kMaxImagePayload = 8192 * 264;
 
 using VNameField = std::array<char, kVNameLength>;
 
@@ -141,20 +145,32 @@ std::string_view KindExtension(uint16_t kindCode);
 // outside 100..103 or a model code the catalogue does not know.
 bool FillVFileHeader(uint16_t kindCode, uint16_t modelCode, uint16_t versionWord, VFileHeader& header);
 
+// The largest payload a file of the kind can hold: a memory image for 100,
+// an MCU program for 101, the flat form of a full device bundle for 102
+// (Import device takes only up to kMaxModulePayload of it); kind 103 and
+// kinds nobody writes are held to the largest image.
+size_t MaxPayloadOfKind(uint16_t kindCode);
+
 // Reads and checks a whole V file held in memory and extracts its payload.
-bool LoadVFileFromBytes(std::span<const uint8_t> file, std::vector<uint8_t>& payload, VFileHeader& header);
+// A payload length beyond what the kind holds is refused before anything is
+// inflated. `why`, when given, says why for the failures that are not a
+// plain broken file (unreadable, not a regular file, payload too long).
+bool LoadVFileFromBytes(std::span<const uint8_t> file, std::vector<uint8_t>& payload, VFileHeader& header,
+                        std::string* why = nullptr);
 // The same for the file at `path`.
-bool LoadVFile(const std::filesystem::path& path, std::vector<uint8_t>& payload, VFileHeader& header);
+bool LoadVFile(const std::filesystem::path& path, std::vector<uint8_t>& payload, VFileHeader& header,
+               std::string* why = nullptr);
 
 // Builds the bytes of a V file: a new password (seeded with the clock's
 // seconds), the archive, the lengths and the checksum. The header must have
-// name form 1 and one name; on success it holds what was written.
+// name form 1 and one name, and the payload must fit its kind; on success it
+// holds what was written.
 bool BuildVFileBytes(std::span<const uint8_t> payload, VFileHeader& header, const Clock& clock, Random& random,
                      std::vector<uint8_t>& file);
-// Builds the file and puts it at `path`, replacing any file there only once
-// the new one is complete.
+// Builds the file and puts it at `path` with ReplaceFileBytes (never half
+// written); `why` as for LoadVFile.
 bool SaveVFile(const std::filesystem::path& path, std::span<const uint8_t> payload, VFileHeader& header,
-               const Clock& clock, Random& random);
+               const Clock& clock, Random& random, std::string* why = nullptr);
 
 // The kinds of the open and save dialogs, in table order. The save dialog
 // knows every kind but txt.

@@ -1,20 +1,37 @@
 // Loading and saving whole V files.
-#include <limits>
+#include <string>
 
 #include "formats/FileIo.h"
 #include "formats/Flashut.h"
 #include "formats/VFileArchive.h"
 #include "image/ByteIo.h"
+#include "image/DeviceBundle.h"
 
 namespace orvalink {
 
 namespace {
 
-constexpr uint64_t kMaxFileLength = std::numeric_limits<uint32_t>::max();
+// The header with the most names, and the archive of the largest payload
+// stored (deflate never grows data by more than a few bytes per block).
+constexpr uint64_t kMaxFileLength =
+    kVFixedHeaderLength + uint64_t(kVNameLength) * kVMaxNames + 2 * uint64_t(kMaxImagePayload) + (1u << 20);
+
+void Say(std::string* why, std::string text) {
+    if (why) *why = std::move(text);
+}
 
 }  // namespace
 
-bool LoadVFileFromBytes(std::span<const uint8_t> file, std::vector<uint8_t>& payload, VFileHeader& header) {
+size_t MaxPayloadOfKind(uint16_t kindCode) {
+    switch (kindCode) {
+        case kKindVmcu: return kMaxMcuPayload;
+        case kKindVmod: return kMaxFlatBundleBytes;
+        default: return kMaxImagePayload;
+    }
+}
+
+bool LoadVFileFromBytes(std::span<const uint8_t> file, std::vector<uint8_t>& payload, VFileHeader& header,
+                        std::string* why) {
     try {
         // Header fields, name form and count, and names within the file.
         VFileHeader h;
@@ -29,6 +46,14 @@ bool LoadVFileFromBytes(std::span<const uint8_t> file, std::vector<uint8_t>& pay
         const std::string entry = EntryNameOf(h);
         std::string password;
         if (!PasswordOfHeader(h, password)) return false;
+        // No kind holds more than its largest image or program: a larger
+        // length is refused before a byte is inflated.
+        if (h.payloadLength > MaxPayloadOfKind(h.kindCode)) {
+            Say(why, "payload length " + std::to_string(h.payloadLength) + " is more than a kind " +
+                         std::to_string(h.kindCode) + " file holds (" + std::to_string(MaxPayloadOfKind(h.kindCode)) +
+                         " bytes)");
+            return false;
+        }
 
         // The archive starts right after the names.
         const std::span<const uint8_t> archive = file.subspan(VFileHeaderLength(h.nameCount));
@@ -44,10 +69,11 @@ bool LoadVFileFromBytes(std::span<const uint8_t> file, std::vector<uint8_t>& pay
     }
 }
 
-bool LoadVFile(const std::filesystem::path& path, std::vector<uint8_t>& payload, VFileHeader& header) {
+bool LoadVFile(const std::filesystem::path& path, std::vector<uint8_t>& payload, VFileHeader& header,
+               std::string* why) {
     std::vector<uint8_t> file;
-    if (!ReadFileBytes(path, file, kMaxFileLength)) return false;
-    return LoadVFileFromBytes(file, payload, header);
+    if (!ReadFileBytes(path, file, kMaxFileLength, why)) return false;
+    return LoadVFileFromBytes(file, payload, header, why);
 }
 
 bool BuildVFileBytes(std::span<const uint8_t> payload, VFileHeader& header, const Clock& clock, Random& random,
@@ -56,6 +82,8 @@ bool BuildVFileBytes(std::span<const uint8_t> payload, VFileHeader& header, cons
         if (header.nameForm != 1 || header.nameCount != 1 || header.names.empty()) return false;
         const std::string entry = EntryNameOf(header);
         if (entry.empty()) return false;
+        // What we write we can read back.
+        if (payload.size() > MaxPayloadOfKind(header.kindCode)) return false;
 
         VFileHeader h = header;
         h.names.resize(1);
@@ -93,12 +121,15 @@ bool BuildVFileBytes(std::span<const uint8_t> payload, VFileHeader& header, cons
 }
 
 bool SaveVFile(const std::filesystem::path& path, std::span<const uint8_t> payload, VFileHeader& header,
-               const Clock& clock, Random& random) {
+               const Clock& clock, Random& random, std::string* why) {
     try {
         VFileHeader h = header;
         std::vector<uint8_t> file;
-        if (!BuildVFileBytes(payload, h, clock, random, file)) return false;
-        if (!ReplaceFileBytes(path, file)) return false;
+        if (!BuildVFileBytes(payload, h, clock, random, file)) {
+            Say(why, "the document cannot be made");
+            return false;
+        }
+        if (!ReplaceFileBytes(path, file, why)) return false;
         header = std::move(h);
         return true;
     } catch (const std::exception&) {

@@ -6,8 +6,11 @@
 #include <QThread>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 #endif
 
 namespace orvalink {
@@ -70,7 +73,8 @@ bool QtSerialPort::Open() {
     port_.setPortName(QString::fromStdString(name));
     if (!port_.open(QIODevice::ReadWrite)) {
         error_ = port_.error() == QSerialPort::PermissionError ? "Permission denied (" + name + ")"
-                                                               : port_.errorString().toStdString();
+                 : !IsTerminal(name)                          ? name + ": not a serial port"
+                                                              : port_.errorString().toStdString();
         port_.clearError();
         return false;
     }
@@ -148,11 +152,38 @@ void QtSerialPort::OnReadyRead() {
     if (n > 0 && handler_) handler_(size_t(n));
 }
 
+bool QtSerialPort::IsTerminal(const std::string& name) {
+#ifdef Q_OS_UNIX
+    const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return true;  // cannot tell; the open's own reason stands
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return terminal;
+#else
+    (void)name;
+    return true;
+#endif
+}
+
+bool QtSerialPort::LineHungUp() const {
+#ifdef Q_OS_UNIX
+    if (!port_.isOpen() || port_.handle() < 0) return false;
+    pollfd p{int(port_.handle()), POLLIN, 0};
+    // Looks only; returns at once.
+    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return false;
+#endif
+}
+
 void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
-    // The adapter vanished (cable pulled, the far end hung up): the port is
-    // unusable; closing it makes every further write fail at once.
-    if (error == QSerialPort::ResourceError) {
-        error_ = port_.errorString().toStdString();
+    // The adapter vanished (cable pulled), or the far end hung up: a read
+    // then finds the end of the line, and the port would wake the event
+    // loop for ever with nothing to read. The port is unusable; closing it
+    // stops that and makes every further write fail at once.
+    const bool gone = error == QSerialPort::ResourceError || (error == QSerialPort::ReadError && LineHungUp());
+    if (gone) {
+        error_ = error == QSerialPort::ResourceError ? port_.errorString().toStdString() : "the line hung up";
         port_.clearError();
         port_.close();
     }

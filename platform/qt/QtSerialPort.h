@@ -58,6 +58,10 @@ private:
     void OnReadyRead();
     void OnError(QSerialPort::SerialPortError error);
     void Apply();
+    // Whether the open port's far end has hung up (looked at without waiting).
+    bool LineHungUp() const;
+    // Whether the device is a terminal; true when that cannot be told.
+    static bool IsTerminal(const std::string& name);
 
     Resolver resolver_;
     QSerialPort port_;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "formats/VFileTestSupport.h"
+#include "image/DeviceBundle.h"
 
 namespace orvalink::testing {
 
@@ -117,6 +118,14 @@ inline std::vector<BrokenVFile> MakeBrokenVFiles() {
         const std::vector<uint8_t> zeros(1 << 20, 0);
         add("entry-larger-than-payload.vmcf",
             WrapArchive(header, password, 16, ZipWithEntries({{"QM-5100_", zeros}}, password)));
+    }
+
+    {
+        // A module whose header and entry agree on a length no device bundle has.
+        const std::vector<uint8_t> zeros(kMaxFlatBundleBytes + 1, 0);
+        add("payload-length-beyond-its-kind.vmod",
+            WrapArchive(Qm5100Header(kKindVmod, 0), password, uint32_t(zeros.size()),
+                        ZipWithEntries({{"QM-5100_", zeros}}, password)));
     }
 
     // Entry names and counts.

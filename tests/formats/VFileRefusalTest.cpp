@@ -6,6 +6,7 @@
 #include "formats/BrokenVFiles.h"
 #include "formats/Flashut.h"
 #include "formats/VFileTestSupport.h"
+#include "image/DeviceBundle.h"
 
 namespace orvalink {
 namespace {
@@ -83,10 +84,10 @@ TEST(LoadVFileRefuses, PasswordOneCharacterOff) {
 }
 
 TEST(LoadVFileRefuses, NeverInflatesMoreThanThePayloadLengthSays) {
-    // 4 MB of zeros compress to a few kilobytes; a header saying 10 bytes
-    // must not make the loader inflate them.
+    // The largest image's 2 MB of zeros compress to a few kilobytes; a
+    // header saying 10 bytes must not make the loader inflate them.
     const std::string password = "\x04secretsecretsecretsecretsecret1";
-    const std::vector<uint8_t> zeros(4u << 20, 0);
+    const std::vector<uint8_t> zeros(kMaxImagePayload, 0);
     const auto archive = ZipWithEntries({{"QM-5100_", zeros}}, password);
     ASSERT_LT(archive.size(), 100000u);
     ExpectRefused(WrapArchive(Qm5100Header(), password, 10, archive), "zip bomb");
@@ -95,6 +96,56 @@ TEST(LoadVFileRefuses, NeverInflatesMoreThanThePayloadLengthSays) {
     VFileHeader h;
     ASSERT_TRUE(LoadVFileFromBytes(WrapArchive(Qm5100Header(), password, uint32_t(zeros.size()), archive), back, h));
     EXPECT_EQ(back.size(), zeros.size());
+}
+
+TEST(LoadVFileRefuses, APayloadLengthBeyondWhatItsKindHolds) {
+    const std::string password = "\x04secretsecretsecretsecretsecret1";
+    struct Case {
+        uint16_t kind;
+        size_t most;
+        const char* label;
+    };
+    const Case cases[] = {
+        {kKindVmcf, 8192 * 264, "the largest memory image"},
+        {kKindVmcu, 65536, "the larger MCU program"},
+        {kKindVmod, kMaxFlatBundleBytes, "a full device bundle"},
+        {kKindVirc, 8192 * 264, "a kind no command reads"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(MaxPayloadOfKind(c.kind), c.most);
+        // Zeros pack into a few kilobytes whatever the length.
+        for (size_t length : {c.most, c.most + 1}) {
+            const std::vector<uint8_t> zeros(length, 0);
+            const auto file = WrapArchive(Qm5100Header(c.kind), password, uint32_t(length),
+                                          ZipWithEntries({{"QM-5100_", zeros}}, password));
+            ASSERT_LT(file.size(), 20000u);
+            std::vector<uint8_t> back;
+            VFileHeader h;
+            std::string why;
+            EXPECT_EQ(LoadVFileFromBytes(file, back, h, &why), length == c.most) << length;
+            if (length == c.most) EXPECT_EQ(back.size(), length);
+            else EXPECT_EQ(why, "payload length " + std::to_string(length) + " is more than a kind " +
+                                    std::to_string(c.kind) + " file holds (" + std::to_string(c.most) + " bytes)");
+        }
+        // Refused before the archive is looked at: garbage behind a header
+        // that claims 4 GiB gets the same answer.
+        const auto claim = WrapArchive(Qm5100Header(c.kind), password, 0xFFFFFFFF, std::vector<uint8_t>(300, 0x5A));
+        std::string why;
+        std::vector<uint8_t> back;
+        VFileHeader h;
+        EXPECT_FALSE(LoadVFileFromBytes(claim, back, h, &why));
+        EXPECT_NE(why.find("payload length 4294967295 is more than"), std::string::npos) << why;
+        ExpectRefused(claim, c.label);
+
+        // What cannot be read back is not written either.
+        TempDir dir;
+        VFileHeader header = Qm5100Header(c.kind);
+        FixedClock clock;
+        Pcg32Random random;
+        EXPECT_FALSE(SaveVFile(dir / "too-long", std::vector<uint8_t>(c.most + 1, 0), header, clock, random));
+        EXPECT_TRUE(dir.Entries().empty());
+    }
 }
 
 TEST(LoadVFileRefuses, EveryFileOfTheBrokenFolder) {

@@ -1,26 +1,44 @@
 // Runs a program (no shell in between) and collects its exit status,
-// standard output and standard error.
+// standard output and standard error, and the CPU time it used. A program
+// that does not end within the time-out is killed, so a test never hangs.
 #pragma once
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
 
 namespace orvalink::testing {
 
+struct ProcessOptions {
+    std::filesystem::path workingDirectory;      // empty: the test's own
+    std::chrono::milliseconds timeout{120000};   // then the program is killed
+    // The size a file may grow to (RLIMIT_FSIZE); a write beyond it fails
+    // with EFBIG, as on a full disk. 0: no limit.
+    uint64_t fileSizeLimit = 0;
+};
+
 struct ProcessResult {
-    int exitCode = -1;
+    int exitCode = -1;  // -1 when it did not start, was killed or timed out
+    bool timedOut = false;
     std::string out;
     std::string err;
+    double cpuSeconds = 0;   // user and system time of the program
+    double wallSeconds = 0;  // from start to end
 };
 
 inline std::string ReadWholeFile(const std::filesystem::path& path) {
@@ -28,24 +46,84 @@ inline std::string ReadWholeFile(const std::filesystem::path& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std::filesystem::path& scratch) {
+namespace detail {
+
+// Waits until the child ends or `deadline`; true when it ended. Sleeps in
+// poll() on a process descriptor where the system has one.
+inline bool WaitForExit(pid_t pid, std::chrono::steady_clock::time_point deadline) {
+#if defined(SYS_pidfd_open)
+    const int pidfd = int(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd >= 0) {
+        bool ended = false;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) break;
+            pollfd p{pidfd, POLLIN, 0};
+            const int n = ::poll(&p, 1, int(std::min<long long>(left.count(), 1000)));
+            if (n > 0) {
+                ended = true;
+                break;
+            }
+            if (n < 0 && errno != EINTR) break;
+        }
+        ::close(pidfd);
+        return ended;
+    }
+#endif
+    // No process descriptor: look every 20 ms.
+    while (std::chrono::steady_clock::now() < deadline) {
+        siginfo_t info{};
+        if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+}  // namespace detail
+
+inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std::filesystem::path& scratch,
+                                const ProcessOptions& options = {}) {
     ProcessResult result;
-    const auto outPath = scratch / "process.out";
-    const auto errPath = scratch / "process.err";
+    const std::string outPath = (scratch / "process.out").string();
+    const std::string errPath = (scratch / "process.err").string();
+    const std::string folder = options.workingDirectory.string();
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    int rc = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return result;
+
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid < 0) return result;
+    if (pid == 0) {
+        // Only calls that are safe between fork and exec.
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(127);
+        if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(127);
+        if (options.fileSizeLimit > 0) {
+            struct sigaction ignore{};
+            ignore.sa_handler = SIG_IGN;
+            ::sigaction(SIGXFSZ, &ignore, nullptr);  // the write fails instead of killing
+            rlimit limit{rlim_t(options.fileSizeLimit), rlim_t(options.fileSizeLimit)};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(127);
+        }
+        ::execve(args[0], args.data(), environ);
+        ::_exit(127);
+    }
+
+    if (!detail::WaitForExit(pid, started + options.timeout)) {
+        result.timedOut = true;
+        ::kill(pid, SIGKILL);
+    }
     int status = 0;
-    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+    rusage usage{};
+    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    result.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    result.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                        double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    if (!result.timedOut && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     result.out = ReadWholeFile(outPath);
     result.err = ReadWholeFile(errPath);
     return result;

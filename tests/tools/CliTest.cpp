@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
+#include "formats/BrokenVFiles.h"
 #include "formats/Flashut.h"
 #include "image/CodeLibrary.h"
 #include "image/DeviceBundle.h"
@@ -27,9 +34,19 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    testing::ProcessResult Run(std::vector<std::string> args) {
+    testing::ProcessResult Run(std::vector<std::string> args, const testing::ProcessOptions& options = {}) {
         args.insert(args.begin(), ORVALINK_CLI_PROGRAM);
-        return RunProcess(args, dir_);
+        return RunProcess(args, dir_, options);
+    }
+    // The names in the test's folder, without the helper's output files.
+    std::vector<std::string> Entries(const fs::path& folder) const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder)) {
+            const std::string name = e.path().filename().string();
+            if (name != "process.out" && name != "process.err") names.push_back(name);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
     }
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
         std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -177,6 +194,189 @@ TEST_F(Cli, UsageErrorsExitTwo) {
         EXPECT_NE(r.err.find("usage:"), std::string::npos);
     }
     EXPECT_FALSE(fs::exists(out));
+}
+
+std::vector<uint8_t> Noise(size_t n, uint32_t seed) {
+    std::vector<uint8_t> b(n);
+    for (auto& x : b) {
+        seed = seed * 1664525u + 1013904223u;
+        x = uint8_t(seed >> 24);
+    }
+    return b;
+}
+
+mode_t ModeOf(const fs::path& p) {
+    struct stat st {};
+    ::stat(p.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+// Every command that writes a file, each with an output that exists already.
+struct Writer {
+    std::string label;
+    std::vector<std::string> args;
+    std::string out;
+};
+
+class CliWriters : public Cli {
+protected:
+    // The outputs of pack, extract and render in `folder`, each already
+    // there with old contents; the inputs in the test's folder.
+    std::vector<Writer> Writers(const fs::path& folder) {
+        TTiFlashFm flash;
+        EXPECT_TRUE(WriteKey(flash, 0, 6, DeviceKey("TV", 1)));
+        const std::string doc = PackImage(flash);
+        const std::string module = Write("module.bin", Noise(20000, 5));
+        const std::string vmcu = (dir_ / "fw.vmcu").string();
+        EXPECT_EQ(Run({"pack", module, vmcu, "--kind", "101", "--model", "2000"}).exitCode, 0);
+        std::vector<Writer> writers = {
+            {"pack", {"pack", module, (folder / "packed.vmcu").string(), "--kind", "101", "--model", "2000"},
+             (folder / "packed.vmcu").string()},
+            {"extract", {"extract", vmcu, (folder / "payload.bin").string()}, (folder / "payload.bin").string()},
+            {"render", {"render", doc, "1", (folder / "tv.png").string()}, (folder / "tv.png").string()},
+        };
+        for (const Writer& w : writers) std::ofstream(w.out, std::ios::binary) << "old contents of " << w.label;
+        return writers;
+    }
+    static std::string OldContents(const Writer& w) { return "old contents of " + w.label; }
+};
+
+TEST_F(CliWriters, AWriteThatFailsKeepsTheOldOutputAndExitsOne) {
+    const auto writers = Writers(dir_);
+    const auto before = Entries(dir_);
+    // Files may not grow past 4 KB: every write beyond fails as on a full disk.
+    testing::ProcessOptions small;
+    small.fileSizeLimit = 4096;
+    for (const Writer& w : writers) {
+        const auto r = Run(w.args, small);
+        EXPECT_EQ(r.exitCode, 1) << w.label << ": " << r.err;
+        EXPECT_NE(r.err.find("File too large"), std::string::npos) << w.label << ": " << r.err;
+        EXPECT_NE(r.err.find("Path: " + w.out), std::string::npos) << w.label << ": " << r.err;
+        EXPECT_TRUE(r.out.empty()) << w.label << ": " << r.out;
+        EXPECT_EQ(testing::ReadWholeFile(w.out), OldContents(w)) << w.label;
+    }
+    EXPECT_EQ(Entries(dir_), before);
+}
+
+TEST_F(CliWriters, AFullDiskKeepsTheOldOutputAndExitsOne) {
+    // A tiny file system of our own; not every machine lets a test mount one.
+    const fs::path disk = dir_ / "disk";
+    fs::create_directories(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{disk};
+
+    const auto writers = Writers(disk);
+    // Filled up to the last block.
+    {
+        std::ofstream filler(disk / "filler", std::ios::binary);
+        const std::vector<char> block(1024, 'f');
+        while (filler.write(block.data(), std::streamsize(block.size())) && filler.flush()) {
+        }
+    }
+    const auto before = Entries(disk);
+    for (const Writer& w : writers) {
+        const auto r = Run(w.args);
+        EXPECT_EQ(r.exitCode, 1) << w.label << ": " << r.err;
+        EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << w.label << ": " << r.err;
+        EXPECT_EQ(testing::ReadWholeFile(w.out), OldContents(w)) << w.label;
+    }
+    EXPECT_EQ(Entries(disk), before);
+}
+
+TEST_F(CliWriters, AReplacedOutputKeepsItsPermissionsAndNoTemporaryFileStays) {
+    const fs::path out = dir_ / "out";
+    fs::create_directories(out);
+    const auto writers = Writers(out);
+    // What a save killed before its rename left beside each output.
+    for (const Writer& w : writers) {
+        std::ofstream(w.out + ".~0123456789abcdef.tmp") << "left by a crash";
+        ASSERT_EQ(::chmod(w.out.c_str(), 0600), 0);
+    }
+    // A file of the user's own that merely has a temporary-looking name.
+    std::ofstream(writers[2].out + ".part") << "mine";
+    for (const Writer& w : writers) {
+        const auto r = Run(w.args);
+        ASSERT_EQ(r.exitCode, 0) << w.label << ": " << r.err;
+        EXPECT_NE(testing::ReadWholeFile(w.out), OldContents(w)) << w.label;
+        EXPECT_EQ(ModeOf(w.out), mode_t(0600)) << w.label;
+    }
+    EXPECT_EQ(Entries(out), (std::vector<std::string>{"packed.vmcu", "payload.bin", "tv.png", "tv.png.part"}));
+    EXPECT_EQ(testing::ReadWholeFile(writers[2].out + ".part"), "mine");
+}
+
+TEST_F(Cli, AnOutputThatIsTheInputIsRefusedAndTheFileStaysAsItWas) {
+    TTiFlashFm flash;
+    const std::string doc = PackImage(flash);
+    const std::string original = testing::ReadWholeFile(doc);
+    fs::create_hard_link(doc, dir_ / "hard.vmcf");
+    const std::string raw = Write("raw.bin", Noise(3000, 9));
+    const std::vector<std::vector<std::string>> same = {
+        {"extract", doc, doc},
+        {"extract", doc, (dir_ / "." / "doc.vmcf").string()},
+        {"extract", doc, (dir_ / "hard.vmcf").string()},
+        {"render", doc, "1", doc},
+        {"pack", raw, raw, "--kind", "102", "--model", "2000"},
+    };
+    for (const auto& args : same) {
+        const auto r = Run(args);
+        EXPECT_EQ(r.exitCode, 2) << args[0] << " " << args.back();
+        EXPECT_NE(r.err.find("is the input file"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(testing::ReadWholeFile(doc), original);
+    EXPECT_EQ(testing::ReadWholeFile(raw), std::string(reinterpret_cast<const char*>(Noise(3000, 9).data()), 3000));
+}
+
+TEST_F(Cli, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
+    const fs::path fifo = dir_ / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Nobody ever writes to the FIFO: a reader that waited for a writer
+    // would never end, and is killed.
+    testing::ProcessOptions patient;
+    patient.timeout = std::chrono::seconds(20);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"info", fifo.string()}, fifo.string()},
+        {{"pack", fifo.string(), (dir_ / "out.vmod").string(), "--kind", "102", "--model", "2000"}, fifo.string()},
+        {{"info", "/dev/zero"}, "/dev/zero"},
+        {{"devices", dir_.string()}, dir_.string()},
+    };
+    for (const auto& [args, input] : cases) {
+        const auto r = Run(args, patient);
+        ASSERT_FALSE(r.timedOut) << args[0] << " " << input << " waited";
+        EXPECT_EQ(r.exitCode, 1) << args[0] << " " << input;
+        const std::string why = input == dir_.string() ? ": is a folder" : ": not a regular file";
+        EXPECT_NE(r.err.find("orvalink-cli: " + input + why), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out.vmod"));
+}
+
+TEST_F(Cli, AHeaderClaimingMoreThanItsKindHoldsIsRefused) {
+    // A 3 MB document image, more than any remote's, packs into a few
+    // kilobytes; header and entry agree on its length.
+    const std::string password = "\x04secretsecretsecretsecretsecret1";
+    const std::vector<uint8_t> zeros(3u << 20, 0);
+    const auto file = testing::WrapArchive(testing::Qm5100Header(kKindVmcf), password, uint32_t(zeros.size()),
+                                           testing::ZipWithEntries({{"QM-5100_", zeros}}, password));
+    ASSERT_LT(file.size(), 20000u);
+    const std::string doc = Write("claims-too-much.vmcf", file);
+    for (const char* command : {"info", "devices"}) {
+        const auto r = Run({command, doc});
+        EXPECT_EQ(r.exitCode, 1) << command;
+        EXPECT_NE(r.err.find("payload length 3145728 is more than a kind 100 file holds (2162688 bytes)"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("Load V File error ! \n\nPath: " + doc), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
+    // pack makes no such file either.
+    const std::string big = Write("big.bin", std::vector<uint8_t>(kMaxFlatBundleBytes + 1, 1));
+    const auto r = Run({"pack", big, (dir_ / "m.vmod").string(), "--kind", "102", "--model", "2000"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("10265 bytes; a kind 102 file holds at most 10264"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "m.vmod"));
 }
 
 }  // namespace

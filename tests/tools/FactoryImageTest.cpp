@@ -6,6 +6,7 @@
 
 #include "image/CodeRecords.h"
 #include "image/DeviceBundle.h"
+#include "image/DeviceTree.h"
 #include "image/KeyRecords.h"
 #include "image/LabelLayout.h"
 #include "image/LcdBitmaps.h"
@@ -142,6 +143,25 @@ TEST_F(FactoryImage, HomeHoldsTheStarterDevicesEachLaidOutFromItsTemplate) {
     LinkTrailer macro;
     ASSERT_TRUE(ReadLinkTrailer(flash, kMacroSlot, macro));
     EXPECT_EQ(macro, LinkTrailer{});
+}
+
+TEST_F(FactoryImage, EveryKeyWhoseFlagsClaimACodeHasOne) {
+    int devices = 0;
+    for (const DeviceTreeNode& node : BuildDeviceTree(flash)) {
+        const int slot = node.key.link;
+        ++devices;
+        int claimed = 0;
+        for (int k = 0; k < kKeysPerDevice; ++k) {
+            KeyInfo key;
+            if (!ReadKey(flash, slot, k, key) || key.keyType != kKeyIrCode) continue;
+            IrCodeInfo code;
+            const bool hasCode = ReadIrCode(flash, slot, k, code);
+            EXPECT_EQ((key.flags & kFlagHasCode) != 0, hasCode) << node.text << " key " << k;
+            claimed += hasCode;
+        }
+        EXPECT_GE(claimed, 10) << node.text;
+    }
+    EXPECT_EQ(devices, 6);
 }
 
 TEST_F(FactoryImage, EveryTemplateLabelFitsItsKey) {

@@ -10,6 +10,10 @@ class TTiFlashFm;
 // Loads a QM-5100 family document into `flash`; prints the reason and
 // returns false when it cannot.
 bool LoadDocumentImage(const std::string& path, TTiFlashFm& flash);
+// Prints that `out` could not be written (and why, when known); exit code 1.
+int WriteError(const std::string& out, const std::string& why);
+// The words for an output that is the input itself.
+std::string SameFileText(const std::string& in, const std::string& out);
 
 // The keys of a code set: key, code type, carrier in kHz, marks/spaces in us.
 int CodesCommand(const std::string& path, const std::string& codeNumber);

@@ -12,11 +12,18 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "formats/FileIo.h"
 #include "formats/Flashut.h"
 #include "formats/ModelCatalogue.h"
 #include "image/Tiflashut.h"
@@ -111,11 +118,30 @@ struct LinkRig {
     StderrProgress progress;
 };
 
-bool PortExists(const std::string& portPath) {
-    std::error_code ec;
-    if (std::filesystem::exists(PathFromUtf8(portPath), ec)) return true;
-    std::cerr << "orvalink-cli: no such port: " << portPath << "\n";
-    return false;
+// The named port is a terminal (a serial line, an adapter's or a pseudo-
+// terminal): anything else is refused before the link opens it, with the
+// reason.
+bool PortUsable(const std::string& portPath) {
+    struct stat st;
+    if (::stat(portPath.c_str(), &st) != 0) {
+        if (errno == ENOENT) std::cerr << "orvalink-cli: no such port: " << portPath << "\n";
+        else std::cerr << "orvalink-cli: " << portPath << ": " << std::strerror(errno) << "\n";
+        return false;
+    }
+    bool terminal = false;
+    if (S_ISCHR(st.st_mode)) {
+        // Opened without waiting for a carrier and without becoming our
+        // controlling terminal; closed again at once.
+        const int fd = ::open(portPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            std::cerr << "orvalink-cli: " << portPath << ": " << std::strerror(errno) << "\n";
+            return false;
+        }
+        terminal = ::isatty(fd) == 1;
+        ::close(fd);
+    }
+    if (!terminal) std::cerr << "orvalink-cli: " << portPath << ": not a serial port\n";
+    return terminal;
 }
 
 // The factory document: bk/default_.vmcf in the current folder, else in the
@@ -150,7 +176,14 @@ void LoadFactoryDocument(TTiFlashFm& flash) {
 }  // namespace
 
 int DownloadCommand(const std::string& portPath, const std::string& out, int& argc, char** argv) {
-    if (!PortExists(portPath)) return 1;
+    // The document is written only after the whole transfer: a folder that
+    // cannot take it is found out before the transfer starts.
+    std::string why;
+    if (!CanReplaceFile(PathFromUtf8(out), &why)) {
+        std::cerr << "orvalink-cli: cannot write " << out << ": " << why << "\n";
+        return 1;
+    }
+    if (!PortUsable(portPath)) return 1;
     QCoreApplication app(argc, argv);
     LinkRig rig(portPath);
     if (!rig.sysRoot.isValid()) {
@@ -173,7 +206,8 @@ int DownloadCommand(const std::string& portPath, const std::string& out, int& ar
     }
     header.versionWord = ImageVersionWord(image, header.modelCode);
     Pcg32Random random;
-    if (!SaveVFile(PathFromUtf8(out), image.first(kDocumentImageBytes), header, rig.clock, random)) {
+    if (!SaveVFile(PathFromUtf8(out), image.first(kDocumentImageBytes), header, rig.clock, random, &why)) {
+        if (!why.empty()) std::cerr << "orvalink-cli: " << out << ": " << why << "\n";
         rig.ui.Inform("Make V File Error ! \n\nPath: " + out, MsgIcon::Error);
         return 1;
     }
@@ -183,7 +217,7 @@ int DownloadCommand(const std::string& portPath, const std::string& out, int& ar
 }
 
 int UploadCommand(const std::string& portPath, const std::string& in, int& argc, char** argv) {
-    if (!PortExists(portPath)) return 1;
+    if (!PortUsable(portPath)) return 1;
     QCoreApplication app(argc, argv);
     LinkRig rig(portPath);
     if (!rig.sysRoot.isValid()) {

@@ -7,9 +7,14 @@
 #include "tools/cli/CliCommands.h"
 
 #if defined(ORVALINK_CLI_RENDER)
+#include <QBuffer>
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+
+#include "formats/FileIo.h"
+#include "formats/Flashut.h"
 
 #include "image/DeviceTree.h"
 #include "image/KeyGeometry.h"
@@ -48,6 +53,10 @@ int RenderCommand(const std::string& path, const std::string& slotText, const st
         std::cerr << "orvalink-cli: SLOT is a device slot, 0 to 65\n";
         return 2;
     }
+    if (IsSameFile(PathFromUtf8(path), PathFromUtf8(out))) {
+        std::cerr << "orvalink-cli: " << SameFileText(path, out) << "\n";
+        return 2;
+    }
     TTiFlashFm flash;
     if (!LoadDocumentImage(path, flash)) return 1;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -84,15 +93,16 @@ int RenderCommand(const std::string& path, const std::string& slotText, const st
                               panel < 8 ? QStringLiteral("Page %1").arg(panel + 1) : QStringLiteral("Hard keys"));
     }
     sheetPainter.end();
-    // Written beside the target, then renamed over it.
-    const std::string temporary = out + ".part";
-    std::error_code ec;
-    if (!sheet.save(QString::fromStdString(temporary), "PNG") ||
-        (std::filesystem::rename(temporary, out, ec), ec)) {
-        std::filesystem::remove(temporary, ec);
-        std::cerr << "Write file error ! \n\nPath: " << out << "\n";
-        return 1;
-    }
+    // Encoded in memory, then saved as every file is: complete or not at all.
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !sheet.save(&buffer, "PNG"))
+        return WriteError(out, "the picture cannot be encoded");
+    buffer.close();
+    std::string why;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(png.constData());
+    if (!ReplaceFileBytes(PathFromUtf8(out), std::span<const uint8_t>(bytes, size_t(png.size())), &why))
+        return WriteError(out, why);
     std::cout << "picture: " << out << "\n";
     return 0;
 }

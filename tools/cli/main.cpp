@@ -50,8 +50,24 @@ int Fail(const std::string& message) {
     return kExitFailed;
 }
 
-// The main window's words for a document that does not load.
-int LoadError(const std::string& path) { return Fail("Load V File error ! \n\nPath: " + path); }
+// An output that is the input: a mistake on the command line, refused
+// before anything is read or written.
+int SameFile(const std::string& in, const std::string& out) {
+    std::cerr << "orvalink-cli: " << SameFileText(in, out) << "\n";
+    return kExitUsage;
+}
+
+// The main window's words for a document that does not load, and the
+// reason where the file layer knows one.
+int LoadError(const std::string& path, const std::string& why = {}) {
+    if (!why.empty()) std::cerr << "orvalink-cli: " << path << ": " << why << "\n";
+    return Fail("Load V File error ! \n\nPath: " + path);
+}
+
+int ReadError(const std::string& path, const std::string& why) {
+    if (!why.empty()) std::cerr << "orvalink-cli: " << path << ": " << why << "\n";
+    return Fail("Read file error ! \n\nPath: " + path);
+}
 
 bool ParseNumber(std::string_view text, uint16_t& value) {
     if (text.empty() || text.size() > 5) return false;
@@ -68,7 +84,8 @@ bool ParseNumber(std::string_view text, uint16_t& value) {
 int Info(const std::string& path) {
     std::vector<uint8_t> payload;
     VFileHeader header;
-    if (!LoadVFile(PathFromUtf8(path), payload, header)) return LoadError(path);
+    std::string why;
+    if (!LoadVFile(PathFromUtf8(path), payload, header, &why)) return LoadError(path, why);
     std::string name;
     if (!ModelName(header.modelCode, name)) name = FieldText(header.modelName);
     std::cout << "kind: " << header.kindCode << "\n"
@@ -82,10 +99,12 @@ int Info(const std::string& path) {
 }
 
 int Extract(const std::string& path, const std::string& out) {
+    if (IsSameFile(PathFromUtf8(path), PathFromUtf8(out))) return SameFile(path, out);
     std::vector<uint8_t> payload;
     VFileHeader header;
-    if (!LoadVFile(PathFromUtf8(path), payload, header)) return LoadError(path);
-    if (!ReplaceFileBytes(PathFromUtf8(out), payload)) return Fail("Write file error ! \n\nPath: " + out);
+    std::string why;
+    if (!LoadVFile(PathFromUtf8(path), payload, header, &why)) return LoadError(path, why);
+    if (!ReplaceFileBytes(PathFromUtf8(out), payload, &why)) return WriteError(out, why);
     std::cout << "payload length: " << payload.size() << "\n";
     return kExitOk;
 }
@@ -117,16 +136,25 @@ int Pack(const std::vector<std::string>& args) {
     std::string name;
     if (!ModelName(*model, name)) return Usage("model code " + std::to_string(*model) + " is not in the catalogue");
 
+    if (IsSameFile(PathFromUtf8(args[0]), PathFromUtf8(args[1]))) return SameFile(args[0], args[1]);
+
     std::vector<uint8_t> payload;
-    if (!ReadFileBytes(PathFromUtf8(args[0]), payload, kMaxInputBytes))
-        return Fail("Read file error ! \n\nPath: " + args[0]);
+    std::string why;
+    if (!ReadFileBytes(PathFromUtf8(args[0]), payload, kMaxInputBytes, &why)) return ReadError(args[0], why);
+    if (payload.size() > MaxPayloadOfKind(*kind)) {
+        std::cerr << "orvalink-cli: " << args[0] << " is " << payload.size() << " bytes; a kind " << *kind
+                  << " file holds at most " << MaxPayloadOfKind(*kind) << "\n";
+        return Fail("Make V File Error ! \n\nPath: " + args[1]);
+    }
     VFileHeader header;
     if (!FillVFileHeader(*kind, *model, version, header)) return Fail("Please Select Model first !");
     SetSingleName(header, name + "_");
     SystemClock clock;
     Pcg32Random random;
-    if (!SaveVFile(PathFromUtf8(args[1]), payload, header, clock, random))
+    if (!SaveVFile(PathFromUtf8(args[1]), payload, header, clock, random, &why)) {
+        if (!why.empty()) std::cerr << "orvalink-cli: " << args[1] << ": " << why << "\n";
         return Fail("Make V File Error ! \n\nPath: " + args[1]);
+    }
     std::cout << "file length: " << header.fileLength << "\n"
               << "payload length: " << header.payloadLength << "\n";
     return kExitOk;
@@ -166,8 +194,9 @@ int Transfer(const std::string& command, const std::vector<std::string>& args, i
 bool orvalink::LoadDocumentImage(const std::string& path, TTiFlashFm& flash) {
     std::vector<uint8_t> payload;
     VFileHeader header;
-    if (!LoadVFile(PathFromUtf8(path), payload, header)) {
-        LoadError(path);
+    std::string why;
+    if (!LoadVFile(PathFromUtf8(path), payload, header, &why)) {
+        LoadError(path, why);
         return false;
     }
     if (header.kindCode != kKindVmcf || !Is5100Family(header.modelCode)) {
@@ -182,6 +211,15 @@ bool orvalink::LoadDocumentImage(const std::string& path, TTiFlashFm& flash) {
     }
     std::copy(payload.begin(), payload.end(), image.begin());
     return true;
+}
+
+int orvalink::WriteError(const std::string& out, const std::string& why) {
+    if (!why.empty()) std::cerr << "orvalink-cli: " << out << ": " << why << "\n";
+    return Fail("Write file error ! \n\nPath: " + out);
+}
+
+std::string orvalink::SameFileText(const std::string& in, const std::string& out) {
+    return out + " is the input file " + in + "; name another file to write";
 }
 
 int main(int argc, char** argv) {

@@ -61,6 +61,29 @@ bool PutTable(TTiFlashFm& flash, size_t start, const std::vector<uint8_t>& bytes
     return true;
 }
 
+// A template marks every key as one that sends a code; the keys whose
+// function the device's library code has no command for get none, and
+// their records say so.
+bool ClaimOnlyTheCodesGiven(DeviceBundle& bundle, std::string& error) {
+    for (int k = kHardKeyCount; k < kKeysPerDevice; ++k) {
+        const uint16_t at = bundle.slotTable[size_t(k)];
+        if (at == 0xFFFF || bundle.slotTable[size_t(64 + k)] != 0xFFFF) continue;
+        auto record = std::span<uint8_t>(bundle.blocks).subspan(8 * size_t(at));
+        KeyInfo key;
+        if (!UnpackKey(record, key)) {
+            error = "key " + std::to_string(k) + " of its template does not unpack";
+            return false;
+        }
+        if (!(key.flags & kFlagHasCode)) continue;
+        key.flags = uint8_t(key.flags & ~kFlagHasCode);
+        if (!PackKey(key, record.first(8 * size_t(key.size)))) {
+            error = "key " + std::to_string(k) + " cannot be packed again";
+            return false;
+        }
+    }
+    return true;
+}
+
 // One starter device: its template, every key's code decoded from the
 // library into the bundle, pasted into its slot, and the Device key on Home
 // that links to it.
@@ -97,6 +120,10 @@ bool AddStarterDevice(TTiFlashFm& flash, const FactoryContent& content, const St
     }
     if (decoded == 0) {
         error = name + ": code " + std::to_string(device.code) + " gives no key a code";
+        return false;
+    }
+    if (!ClaimOnlyTheCodesGiven(bundle, error)) {
+        error = name + ": " + error;
         return false;
     }
     PasteDeviceIn(flash, bundle, slot);

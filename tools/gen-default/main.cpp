@@ -7,14 +7,15 @@
 // dev-model: templates/template-1001.bin .. template-1010.bin, codetable.txt
 // raw-image: the memory image itself, for looking at it with other tools
 //
-// Nothing is written unless everything could be made; each file is written
-// beside its place and renamed into it.
+// Nothing is written unless everything could be made; each file is saved
+// as the program saves its documents: complete or not at all.
 #include <cstdio>
-#include <fstream>
+#include <span>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "formats/FileIo.h"
 #include "tools/gen-default/Generator.h"
 #if ORVALINK_FACTORY_DOCUMENT
 #include "tools/gen-default/FactoryDocument.h"
@@ -32,22 +33,9 @@ bool WriteBeside(const fs::path& path, const void* data, size_t size, std::strin
         error = "cannot make the folder " + path.parent_path().string();
         return false;
     }
-    fs::path temp = path;
-    temp += ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(static_cast<const char*>(data), std::streamsize(size));
-        out.close();
-        if (!out) {
-            fs::remove(temp, ec);
-            error = "cannot write " + temp.string();
-            return false;
-        }
-    }
-    fs::rename(temp, path, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        error = "cannot put " + path.string() + " in place";
+    std::string why;
+    if (!orvalink::ReplaceFileBytes(path, std::span<const uint8_t>(static_cast<const uint8_t*>(data), size), &why)) {
+        error = "cannot write " + path.string() + ": " + why;
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "support/Process.h"
 #include "support/RemoteSimProcess.h"
 
 #include <algorithm>
@@ -187,14 +188,58 @@ private slots:
         QVERIFY(ReadFile(FlashFile()) == remote);
     }
 
-    void hangUpMidWayWritesNothing() {
+    void hangUpMidWayWritesNothingAndWaitsWithoutSpinning() {
         WriteFile(FlashFile(), Pattern(kFlashBytes, 5));
         QVERIFY(StartSim({"--hang-up-after", "100"}));
-        const Run run = Cli({"download", "--port", pty_, "out.vmcf"});
+        // The CLI's own CPU time: a hung-up line wakes the event loop for
+        // ever with nothing to read, unless the port lets go of it.
+        testing::ProcessOptions options;
+        options.workingDirectory = dir().path().toStdString();
+        options.timeout = std::chrono::seconds(60);
+        const auto run = testing::RunProcess({ORVALINK_CLI_PROGRAM, "download", "--port", pty_.toStdString(), "out.vmcf"},
+                                             dir().path().toStdString(), options);
+        QVERIFY(!run.timedOut);
         QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains("Download Flash Data Error !"), qPrintable(run.err));
-        QVERIFY(!run.err.contains("Download Flash Data Ok !"));
+        const QString err = QString::fromStdString(run.err);
+        QVERIFY2(err.contains("block 100/1013"), qPrintable(err));
+        QVERIFY2(err.contains("Download Flash Data Error !"), qPrintable(err));
+        QVERIFY(!err.contains("Download Flash Data Ok !"));
         QVERIFY(!QFile::exists(dir().filePath("out.vmcf")));
+        QVERIFY2(run.cpuSeconds < 0.5 * run.wallSeconds,
+                 qPrintable(QString("CPU %1 s in %2 s").arg(run.cpuSeconds).arg(run.wallSeconds)));
+    }
+
+    void downloadToAFolderThatCannotTakeTheDocumentFailsBeforeTheTransfer() {
+        WriteFile(FlashFile(), Pattern(kFlashBytes, 6));
+        WriteFile(dir().filePath("plain"), {1, 2, 3});
+        QVERIFY(StartSim({}));
+        for (const QString& out : {dir().filePath("missing/out.vmcf"), dir().filePath("plain/out.vmcf"),
+                                   dir().path()}) {
+            const Run run = Cli({"download", "--port", pty_, out});
+            QCOMPARE(run.exitCode, 1);
+            QVERIFY2(run.err.startsWith("orvalink-cli: cannot write " + out + ": "), qPrintable(run.err));
+            // Nothing was asked of the remote.
+            QVERIFY2(!run.err.contains("block ") && !run.err.contains("Download Flash Data"), qPrintable(run.err));
+        }
+        QVERIFY(!QFile::exists(dir().filePath("missing")));
+        QCOMPARE(ReadFile(dir().filePath("plain")), (std::vector<uint8_t>{1, 2, 3}));
+        // The remote is still there for a download that can be written.
+        QCOMPARE(Cli({"download", "--port", pty_, "out.vmcf"}).exitCode, 0);
+    }
+
+    void aPortThatIsNotASerialLineIsNamed() {
+        WriteFile(dir().filePath("regular"), {0x55});
+        QVERIFY(WriteDocument(dir().filePath("in.vmcf"), std::vector<uint8_t>(kDocumentImageBytes, 0x11)));
+        for (const QString& port : {dir().filePath("regular"), QStringLiteral("/dev/null"), dir().path()}) {
+            Run run = Cli({"download", "--port", port, "out.vmcf"});
+            QCOMPARE(run.exitCode, 1);
+            QVERIFY2(run.err.contains(port + ": not a serial port"), qPrintable(run.err));
+            QVERIFY(!QFile::exists(dir().filePath("out.vmcf")));
+            run = Cli({"upload", "--port", port, "in.vmcf"});
+            QCOMPARE(run.exitCode, 1);
+            QVERIFY2(run.err.contains(port + ": not a serial port"), qPrintable(run.err));
+        }
+        QCOMPARE(ReadFile(dir().filePath("regular")), std::vector<uint8_t>{0x55});
     }
 
     void aPortThatDoesNotExistFails() {

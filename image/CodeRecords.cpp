@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/ByteIo.h"
 #include "image/BlockStore.h"
-#include "image/ByteIo.h"
 
 namespace orvalink {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <bitset>
 
-#include "image/ByteIo.h"
+#include "base/ByteIo.h"
 #include "image/CodeRecords.h"
 
 namespace orvalink {

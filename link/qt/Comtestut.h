@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/AppServices.h"
 #include "link/LinkEngine.h"
+#include "link/RemoteLink.h"
 #include "link/Transfers.h"
 #include "platform/linux/SysfsRegistry.h"
 #include "platform/qt/QtEventPump.h"

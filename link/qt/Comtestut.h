@@ -13,7 +13,7 @@
 #include "link/LinkEngine.h"
 #include "link/RemoteLink.h"
 #include "link/Transfers.h"
-#include "platform/linux/SysfsRegistry.h"
+#include "platform/Registry.h"
 #include "platform/qt/QtEventPump.h"
 #include "platform/qt/QtSerialPort.h"
 
@@ -33,12 +33,12 @@ class UdevDeviceNotifier;
 class TComTestFm final : public QWidget, public LinkView, public RemoteLink {
     Q_OBJECT
 public:
+    // The registry view is the one port discovery walks; the program builds it.
     TComTestFm(const std::filesystem::path& programFolder, UiServices& ui, Clock& clock, TTiFlashFm& flash,
-               QWidget* parent = nullptr);
+               Registry& registry, QWidget* parent = nullptr);
     ~TComTestFm() override;
 
     LinkEngine& Link() { return *link_; }
-    SysfsRegistry& PortRegistry() { return registry_; }
 
     // The remote link for the main window and the start dialog.
     bool EnsureLinkPort() override { return link_->EnsureLinkPort(); }
@@ -75,7 +75,7 @@ private:
 
     std::filesystem::path programFolder_;
     UiServices& ui_;
-    SysfsRegistry registry_;
+    Registry& registry_;
     QtSerialPort port_;
     QtEventPump pump_;
     std::unique_ptr<LinkEngine> link_;

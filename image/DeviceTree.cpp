@@ -58,4 +58,29 @@ std::string DeviceNameText(std::span<const uint8_t> label) {
     return out;
 }
 
+bool DeviceRecordForSlot(int slot, std::span<const KeyInfo> treeKeys, KeyInfo& record) {
+    if (slot == kHomeSlot || slot == kMacroSlot) {
+        KeyInfo k;
+        k.size = 2;
+        k.page = kHardKeyPage;
+        k.reserved2 = 0xFF;
+        k.flags = kFlagAlignRight | kFlagHasCode | kFlagWhite;  // 11
+        k.keyType = kKeyDevice;
+        k.column = 0;
+        k.row = 0;
+        k.width = 2;
+        k.height = 2;
+        k.link = uint8_t(slot);
+        k.SetLabel(std::string(slot == kHomeSlot ? "Home " : "Macro"));
+        record = k;
+        return true;
+    }
+    for (const KeyInfo& e : treeKeys)
+        if (e.link == slot) {
+            record = CopyKeyInfo(e);
+            return true;
+        }
+    return false;
+}
+
 }  // namespace orvalink

@@ -17,7 +17,6 @@ public:
             DeviceTreeNode node;
             node.depth = depth;
             node.key = CopyKeyInfo(key);
-            node.key.picture = nullptr;
             int length = 0;
             if (!LabelToText(key.label, node.text, length)) node.text.clear();
             uint8_t link = key.link;
@@ -29,7 +28,7 @@ public:
 private:
     void AddChildren(uint8_t link, int depth) {
         ++level_;
-        if (level_ <= kMaxTreeDepth && link <= 64) AddDeviceKeys(link, 64, depth + 1);
+        if (level_ <= kMaxTreeDepth && link <= kLastDeviceSlot) AddDeviceKeys(link, 64, depth + 1);
         --level_;
     }
 

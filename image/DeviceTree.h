@@ -16,7 +16,7 @@ inline constexpr int kMaxTreeDepth = 64;
 
 struct DeviceTreeNode {
     int depth = 1;     // 1 = a child of Home
-    KeyInfo key;       // copy of the Device key (picture reference cleared)
+    KeyInfo key;       // copy of the Device key
     std::string text;  // the label as text, empty when it cannot be converted
 };
 

@@ -10,7 +10,7 @@ namespace orvalink {
 
 namespace {
 
-bool StepOk(const MacroStep& s) { return s.device <= 64 && s.key < kKeysPerDevice; }
+bool StepOk(const MacroStep& s) { return s.device <= kLastDeviceSlot && s.key < kKeysPerDevice; }
 
 }  // namespace
 

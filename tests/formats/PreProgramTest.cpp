@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
+#include <string>
 
 #include "formats/PreProgram.h"
 #include "image/CodeLibrary.h"
@@ -28,6 +30,8 @@ struct TemplateCase {
     int templateNumber;
 };
 
+void PrintTo(const TemplateCase& c, std::ostream* os) { *os << c.codeNumber << " -> " << c.templateNumber; }
+
 class TemplateChoice : public ::testing::TestWithParam<TemplateCase> {};
 
 TEST_P(TemplateChoice, EachRangeTakesItsTemplateUpToItsLastNumber) {
@@ -43,7 +47,10 @@ INSTANTIATE_TEST_SUITE_P(RangeEdges, TemplateChoice,
                                            TemplateCase{2303, 1006}, TemplateCase{2304, 1009},
                                            TemplateCase{2559, 1009}, TemplateCase{2560, 1008},
                                            TemplateCase{2815, 1008}, TemplateCase{2816, 1010},
-                                           TemplateCase{3999, 1010}, TemplateCase{0xFFFF, 1010}));
+                                           TemplateCase{3999, 1010}, TemplateCase{0xFFFF, 1010}),
+                         [](const ::testing::TestParamInfo<TemplateCase>& info) {
+                             return "Code" + std::to_string(info.param.codeNumber);
+                         });
 
 // A program folder of its own, removed again after the test.
 class PreProgramFolder : public ::testing::Test {

@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <string>
 
+#include "link/RemoteLink.h"
+#include "platform/ShellOpener.h"
+
 namespace orvalink {
 
 class Clock;
@@ -16,30 +19,11 @@ class TTiFlashFm;
 class UiServices;
 class VFileCommands;
 
-// The remote link as the main commands and the start dialog use it.
-class RemoteLink {
-public:
-    virtual ~RemoteLink() = default;
-    virtual bool EnsureLinkPort() = 0;
-    virtual void SetUserAbort(bool abort) = 0;
-    virtual bool UserAbort() const = 0;
-    virtual bool DownloadFromRemote() = 0;
-    virtual bool UploadToRemote(int kind) = 0;
-    virtual void CloseLinkPort() = 0;
-};
-
 // The pre-program code picker: leaves the chosen code number.
 class CodeNumberPicker {
 public:
     virtual ~CodeNumberPicker() = default;
     virtual bool PickCodeNumber(uint16_t& codeNumber) = 0;
-};
-
-// The shell's "open" of a web address or document.
-class ShellOpener {
-public:
-    virtual ~ShellOpener() = default;
-    virtual bool Open(const std::string& address) = 0;
 };
 
 struct AppServices {

@@ -20,8 +20,8 @@
 
 #include "app/AboutBox.h"
 #include "app/QuickPictures.h"
-#include "app/PreProgram.h"
 #include "formats/Flashut.h"
+#include "formats/PreProgram.h"
 #include "image/CodeRecords.h"
 #include "image/DeviceBundle.h"
 #include "image/DeviceTree.h"
@@ -270,28 +270,7 @@ const KeyInfo* TMainFm::EntryOf(QTreeWidgetItem* node) const {
 }
 
 bool TMainFm::DeviceRecordFor(int slot, KeyInfo& record) const {
-    if (slot == kHomeSlot || slot == kMacroSlot) {
-        KeyInfo k;
-        k.size = 2;
-        k.page = 8;
-        k.reserved2 = 0xFF;
-        k.flags = 11;
-        k.keyType = kKeyDevice;
-        k.column = 0;
-        k.row = 0;
-        k.width = 2;
-        k.height = 2;
-        k.link = uint8_t(slot);
-        k.SetLabel(std::string(slot == kHomeSlot ? "Home " : "Macro"));
-        record = k;
-        return true;
-    }
-    for (const KeyInfo& e : nodeRecords_)
-        if (e.link == slot) {
-            record = CopyKeyInfo(e);
-            return true;
-        }
-    return false;
+    return DeviceRecordForSlot(slot, nodeRecords_, record);
 }
 
 std::string TMainFm::DeviceNameFor(int slot) const {

@@ -28,9 +28,6 @@ namespace orvalink {
 
 class TAboutBox;
 
-inline constexpr uint8_t kMarkUnchanged = 255;
-inline constexpr uint8_t kMarkChanged = 16;
-
 class TMainFm : public QMainWindow {
     Q_OBJECT
 public:

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "app/Logout.h"
+#include "platform/linux/SysfsRegistry.h"
 
 namespace orvalink {
 
@@ -35,7 +36,10 @@ ProgramWindows CreateProgramWindows(AppServices& services, Clock& clock, const S
     w.about = std::make_unique<TAboutBox>(services.programFolder, services.shell,
                                           TextsOf(DetectBrand(services.programFolder)).webAddress, w.main.get());
     w.main->SetAboutBox(w.about.get());
-    w.comTest = std::make_unique<TComTestFm>(services.programFolder, services.ui, clock, services.flash);
+    auto registry = std::make_unique<SysfsRegistry>();
+    registry->AddPortsFromEnvironment();
+    w.registry = std::move(registry);
+    w.comTest = std::make_unique<TComTestFm>(services.programFolder, services.ui, clock, services.flash, *w.registry);
     services.link = w.comTest.get();
     w.main->SetRemoteLink(w.comTest.get());
     TMainFm* main = w.main.get();

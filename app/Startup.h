@@ -14,6 +14,7 @@
 #include "app/Selectmodelut.h"
 #include "app/Shells.h"
 #include "link/qt/Comtestut.h"
+#include "platform/Registry.h"
 
 namespace orvalink {
 
@@ -26,6 +27,7 @@ StartupChoice RunSplashAndPicker(const std::filesystem::path& programFolder, UiS
 struct ProgramWindows {
     std::unique_ptr<TMainFm> main;
     std::unique_ptr<TAboutBox> about;
+    std::unique_ptr<Registry> registry;  // the view port discovery walks
     std::unique_ptr<TComTestFm> comTest;
     std::unique_ptr<TBtnFm> btn;
     std::unique_ptr<TTiModelFm> tiModel;

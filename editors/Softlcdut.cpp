@@ -16,12 +16,12 @@ TSoftLCDFm::TSoftLCDFm(int slot, EditorMode mode, const QString& name, const Key
 }
 
 void TSoftLCDFm::m_SaveBtnClick() {
-    if (StoreIntoImage()) modifiedMark_ = 255;
+    if (StoreIntoImage()) modifiedMark_ = kMarkUnchanged;
     close();
 }
 
 void TSoftLCDFm::m_CancelBtnClick() {
-    modifiedMark_ = 255;
+    modifiedMark_ = kMarkUnchanged;
     close();
 }
 

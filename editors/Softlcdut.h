@@ -44,7 +44,7 @@ private:
     int slot_;
     EditorMode mode_;
     KeyInfo record_;
-    uint8_t modifiedMark_ = 255;
+    uint8_t modifiedMark_ = kMarkUnchanged;
     QLabel* label_;
 };
 

@@ -3,8 +3,8 @@
 #include <array>
 #include <system_error>
 
+#include "base/ByteIo.h"
 #include "formats/FileIo.h"
-#include "image/ByteIo.h"
 
 namespace orvalink {
 

@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/ByteIo.h"
 #include "formats/Flashut.h"
 #include "formats/ModelCatalogue.h"
-#include "image/ByteIo.h"
 #include "platform/Clock.h"
 #include "platform/Random.h"
 

@@ -1,10 +1,10 @@
 // Loading and saving whole V files.
 #include <string>
 
+#include "base/ByteIo.h"
 #include "formats/FileIo.h"
 #include "formats/Flashut.h"
 #include "formats/VFileArchive.h"
-#include "image/ByteIo.h"
 #include "image/DeviceBundle.h"
 
 namespace orvalink {

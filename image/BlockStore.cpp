@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "image/ByteIo.h"
+#include "base/ByteIo.h"
 
 namespace orvalink {
 

@@ -58,8 +58,10 @@ std::span<const uint8_t> StoreBytes(const TTiFlashFm& flash, int first, int bloc
 // Whether a 16-bit index read from a key slot addresses a block.
 bool IsBlockIndex(const TTiFlashFm& flash, uint32_t index);
 
-// A copy of the block map and of one key slot, put back when a rewrite finds
-// no room, so that the key keeps its old record.
+// A copy of the block map alone, put back when a rewrite finds no room, so
+// that the blocks of the key's old record are in use again. The key slot is
+// not part of it: the rewrite keeps its own copy of the slot and writes that
+// back too, so that the key keeps its old record.
 class BlockMapSnapshot {
 public:
     BlockMapSnapshot(const TTiFlashFm& flash);

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
+#include "base/ByteIo.h"
 #include "image/BlockStore.h"
-#include "image/ByteIo.h"
 
 namespace orvalink {
 
 namespace {
 
-bool CodeDevice(int device) { return device >= 0 && device <= 64; }
+bool CodeDevice(int device) { return device >= 0 && device <= kLastDeviceSlot; }
 
 bool IrCodeHeaderOk(uint8_t size, uint8_t timingCount, uint8_t firstCount) {
     return size >= 1 && size <= kMaxIrCodeBlocks && timingCount < 16 && firstCount < 200;

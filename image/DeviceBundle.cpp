@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <bitset>
 
-#include "image/ByteIo.h"
+#include "base/ByteIo.h"
 #include "image/CodeRecords.h"
 
 namespace orvalink {
@@ -38,7 +38,7 @@ void ClearKeys(TTiFlashFm& flash, int device, std::bitset<kDeviceSlots>* visitin
     for (int k = kHardKeyCount; k < kKeysPerDevice; ++k) {
         KeyInfo info;
         if (visiting && ReadKey(flash, device, k, info) && info.keyType == kKeyDevice && info.link >= 1 &&
-            info.link <= 64)
+            info.link <= kLastDeviceSlot)
             ClearKeys(flash, info.link, visiting);
         if (DeleteKey(flash, device, k)) DeleteCode(flash, device, k);
     }

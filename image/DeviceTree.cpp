@@ -17,7 +17,6 @@ public:
             DeviceTreeNode node;
             node.depth = depth;
             node.key = CopyKeyInfo(key);
-            node.key.picture = nullptr;
             int length = 0;
             if (!LabelToText(key.label, node.text, length)) node.text.clear();
             uint8_t link = key.link;
@@ -29,7 +28,7 @@ public:
 private:
     void AddChildren(uint8_t link, int depth) {
         ++level_;
-        if (level_ <= kMaxTreeDepth && link <= 64) AddDeviceKeys(link, 64, depth + 1);
+        if (level_ <= kMaxTreeDepth && link <= kLastDeviceSlot) AddDeviceKeys(link, 64, depth + 1);
         --level_;
     }
 
@@ -56,6 +55,31 @@ std::string DeviceNameText(std::span<const uint8_t> label) {
         ++n;
     }
     return out;
+}
+
+bool DeviceRecordForSlot(int slot, std::span<const KeyInfo> treeKeys, KeyInfo& record) {
+    if (slot == kHomeSlot || slot == kMacroSlot) {
+        KeyInfo k;
+        k.size = 2;
+        k.page = kHardKeyPage;
+        k.reserved2 = 0xFF;
+        k.flags = kFlagAlignRight | kFlagHasCode | kFlagWhite;  // 11
+        k.keyType = kKeyDevice;
+        k.column = 0;
+        k.row = 0;
+        k.width = 2;
+        k.height = 2;
+        k.link = uint8_t(slot);
+        k.SetLabel(std::string(slot == kHomeSlot ? "Home " : "Macro"));
+        record = k;
+        return true;
+    }
+    for (const KeyInfo& e : treeKeys)
+        if (e.link == slot) {
+            record = CopyKeyInfo(e);
+            return true;
+        }
+    return false;
 }
 
 }  // namespace orvalink

@@ -3,6 +3,7 @@
 // depth, cut off at 64 levels.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,18 @@ inline constexpr int kMaxTreeDepth = 64;
 
 struct DeviceTreeNode {
     int depth = 1;     // 1 = a child of Home
-    KeyInfo key;       // copy of the Device key (picture reference cleared)
+    KeyInfo key;       // copy of the Device key
     std::string text;  // the label as text, empty when it cannot be converted
 };
 
 // The device nodes in tree order (each node followed by its subtree).
 std::vector<DeviceTreeNode> BuildDeviceTree(const TTiFlashFm& flash);
+
+// The Device key record that stands for device slot `slot`: for Home and
+// Macro one made up for them (a 2 x 2 hard-page key named "Home " or
+// "Macro"), for any other slot a copy of the first of `treeKeys` (the tree's
+// Device keys) that links to it. False when no key links to the slot.
+bool DeviceRecordForSlot(int slot, std::span<const KeyInfo> treeKeys, KeyInfo& record);
 
 // A device's name for window titles: codes 32..163 as characters, ending at
 // 0 or 13, at most 39 characters.

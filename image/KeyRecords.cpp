@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "image/ByteIo.h"
+#include "base/ByteIo.h"
 
 namespace orvalink {
 
@@ -142,7 +142,6 @@ KeyInfo DefaultKey() {
     k.ownerDevice = 0xFF;
     k.keyNumber = 0xFF;
     k.codeBlockCount = 0xFF;
-    k.picture = nullptr;
     return k;
 }
 
@@ -168,7 +167,6 @@ KeyInfo CopyKeyInfo(const KeyInfo& from) {
     k.keyNumber = from.keyNumber;
     k.spare1 = from.spare1;
     k.spare2 = from.spare2;
-    k.picture = nullptr;
     k.codeBlockCount = from.codeBlockCount;
     k.codeBlocks = from.codeBlocks;
     return k;
@@ -190,7 +188,7 @@ bool ReadKey(const TTiFlashFm& flash, int device, int key, KeyInfo& info) {
         k = HardKey(device, key);
     }
     LinkTrailer linked;
-    if (k.keyType == kKeyDevice && k.link <= 64 && ReadLinkTrailer(flash, k.link, linked)) {
+    if (k.keyType == kKeyDevice && k.link <= kLastDeviceSlot && ReadLinkTrailer(flash, k.link, linked)) {
         k.codeNumber = int16_t(linked.codeNumber);
         k.ownerDevice = linked.parentDevice;
         k.parentKey = linked.parentKey;
@@ -209,7 +207,7 @@ bool DeleteKey(TTiFlashFm& flash, int device, int key) {
     if (!ReadKeySlot(flash, device, key, slot) || !ReadKey(flash, device, key, k)) return false;
     if (!IsBlockIndex(flash, slot.keyRecord)) return false;  // hard keys have no record
     if (!MarkBlocks(flash, slot.keyRecord, k.size, true)) return false;
-    if (k.keyType == kKeyDevice && k.link <= 64) WriteLinkTrailer(flash, k.link, LinkTrailer{});
+    if (k.keyType == kKeyDevice && k.link <= kLastDeviceSlot) WriteLinkTrailer(flash, k.link, LinkTrailer{});
     slot.keyRecord = kNoIndex;
     // The device's own trailer may just have been reset (a key linking to its
     // own device); write the slot alone, not the trailer read before.
@@ -230,7 +228,7 @@ bool WriteKey(TTiFlashFm& flash, int device, int key, const KeyInfo& info) {
     bool hadRecord = slot.keyRecord < flash.BlockCount() - 1;
     if (hadRecord) {
         KeyInfo old;
-        if (ReadKey(flash, device, key, old) && old.keyType == kKeyDevice && old.link <= 64) {
+        if (ReadKey(flash, device, key, old) && old.keyType == kKeyDevice && old.link <= kLastDeviceSlot) {
             oldLink.slot = old.link;
             ReadLinkTrailer(flash, old.link, oldLink.trailer);
         }
@@ -243,7 +241,7 @@ bool WriteKey(TTiFlashFm& flash, int device, int key, const KeyInfo& info) {
         WriteKeySlot(flash, device, key, slotBefore);
         return false;
     }
-    if (info.keyType == kKeyDevice && info.link < 65) {
+    if (info.keyType == kKeyDevice && info.link <= kLastDeviceSlot) {
         LinkTrailer t;
         t.linkState = 0;
         t.byte259 = 0xFF;
@@ -259,7 +257,7 @@ bool WriteKey(TTiFlashFm& flash, int device, int key, const KeyInfo& info) {
 }
 
 bool KeyStyles(const TTiFlashFm& flash, int device, KeyStyleTables& tables) {
-    if (device < 0 || device > 64) return false;
+    if (device < 0 || device > kLastDeviceSlot) return false;
     for (int k = 0; k <= 64; ++k) {
         KeyInfo info;
         if (!ReadKey(flash, device, k, info)) {

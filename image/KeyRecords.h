@@ -53,7 +53,6 @@ struct KeyInfo {
     uint8_t keyNumber = 0xFF;
     uint8_t spare1 = 0xFF;
     uint8_t spare2 = 0xFF;
-    void* picture = nullptr;  // the editor's picture of the key; never copied or stored
     uint8_t codeBlockCount = 0xFF;
     std::array<uint8_t, kCodeBlockRoom * 8> codeBlocks{};
 

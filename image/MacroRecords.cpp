@@ -2,15 +2,15 @@
 
 #include <algorithm>
 
+#include "base/ByteIo.h"
 #include "image/BlockStore.h"
-#include "image/ByteIo.h"
 #include "image/CodeRecords.h"
 
 namespace orvalink {
 
 namespace {
 
-bool StepOk(const MacroStep& s) { return s.device <= 64 && s.key < kKeysPerDevice; }
+bool StepOk(const MacroStep& s) { return s.device <= kLastDeviceSlot && s.key < kKeysPerDevice; }
 
 }  // namespace
 

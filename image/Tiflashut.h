@@ -17,6 +17,7 @@ inline constexpr uint16_t kBlockSize = 8;
 inline constexpr int kDeviceSlots = 66;       // 0 Home, 1..64 devices, 65 Macro
 inline constexpr int kHomeSlot = 0;
 inline constexpr int kMacroSlot = 65;
+inline constexpr int kLastDeviceSlot = 64;    // devices are slots 1..64; a Device key links to one
 inline constexpr int kKeysPerDevice = 64;     // 0..5 hard keys, 6..63 soft keys
 inline constexpr int kHardKeyCount = 6;
 // The part of the image that the main download and upload move: pages 0..1012.
@@ -24,6 +25,11 @@ inline constexpr size_t kTransferPages = 1013;
 inline constexpr size_t kTransferBytes = kTransferPages * kPageSize;  // 267432
 // A document stores this many bytes of a 5100-family image.
 inline constexpr size_t kDocumentImageBytes = 0x107FF6;  // 1081334
+
+// The modified mark of the document and of a device editor: changed since it
+// was last saved or loaded, or not.
+inline constexpr uint8_t kMarkUnchanged = 255;
+inline constexpr uint8_t kMarkChanged = 16;
 
 // Model selectors accepted by SelectModel.
 enum : uint16_t {

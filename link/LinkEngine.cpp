@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "image/ByteIo.h"
+#include "base/ByteIo.h"
 
 namespace orvalink {
 

@@ -27,6 +27,7 @@
 #include "platform/Clock.h"
 #include "platform/DeviceNotifier.h"
 #include "platform/EventPump.h"
+#include "platform/PortNames.h"
 #include "platform/Registry.h"
 #include "platform/SerialPort.h"
 #include "platform/UiServices.h"
@@ -113,14 +114,6 @@ enum class WindowsFamily : uint8_t { Win32s = 1, Win95 = 2, WinNT = 3 };
 WindowsFamily FamilyFromVersion(uint32_t versionWord);
 // A GetVersion value of the NT family (Windows XP).
 inline constexpr uint32_t kNtVersionWord = 0x0A280105;
-
-// The base keys discovery walks, below HKEY_LOCAL_MACHINE.
-inline constexpr const char* kNtAdapterKey = "System\\CurrentControlSet\\Enum\\USB\\Vid_067b&Pid_2303";
-inline constexpr const char* k95AdapterKey = "Enum\\USBPORTS\\Vid_067b&Pid_2303";
-
-// The port number of a name such as "COM3" (all digits after the first three
-// characters); 0 when there is none.
-int PortNumberFromName(const std::string& name);
 
 // An eight-byte command frame: code, then bytes 2-3 and 6-7 little-endian.
 std::array<uint8_t, 8> BlockFrame(uint8_t code, uint16_t firstBlock, uint16_t count);

@@ -3,7 +3,7 @@
 // with 0x06, reports its own time-out with 0x09 and echoes the wake byte 0x08.
 #include <string>
 
-#include "image/ByteIo.h"
+#include "base/ByteIo.h"
 #include "link/LinkEngine.h"
 
 namespace orvalink {

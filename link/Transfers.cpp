@@ -5,7 +5,25 @@
 namespace orvalink {
 
 namespace {
+
 constexpr size_t BlockOffset(size_t block) { return block * kBlockBytes; }
+
+// The progress dialog's range for the main Download and Upload.
+constexpr int kTransferDialogMaximum = 1010;
+// The partial upgrade of a 1400-family flash rewrites blocks 639..2047, the
+// firmware's part; the whole upgrade every block.
+constexpr uint16_t kPartial1400First = 639;
+constexpr uint16_t kPartial1400Count = kFlash1400Blocks - kPartial1400First;  // 1409
+static_assert(kPartial1400Count == 1409);
+// The partial upgrade of a 5100-family flash keeps bytes 32..33 of the
+// settings block and of this one from the image.
+constexpr uint16_t kPartial5100SecondBlock = 111;
+constexpr size_t kPartial5100KeptOffset = 32;
+// The gauge's range during the backups: the 5100 flash read, and the packet
+// read of the 256 KB models.
+constexpr int kBackup5100GaugeMaximum = 4093;
+constexpr int kBackupPacketsGaugeMaximum = 255000;
+
 }  // namespace
 
 bool Transfers::ImageHolds(uint16_t blocks) const {
@@ -68,7 +86,7 @@ bool Transfers::DownloadFromRemote(TransferProgress& progress) {
         NotReady();
         return false;  // no dialog was shown, so there is none to wait for
     }
-    progress.Open("Download from Remote.", 1010);
+    progress.Open("Download from Remote.", kTransferDialogMaximum);
     progress.SetPosition(0);
     const bool ok = ReadIntoImage(kConfigBlocks, [&progress](int b) { progress.SetPosition(b); });
     if (ok) progress.Succeeded();
@@ -99,7 +117,7 @@ bool Transfers::UploadToRemote(TransferProgress& progress, int kind) {
     link_.WaitTicks(200);
     if (!link_.SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, 0, kConfigBlocks), true)) return false;
 
-    progress.Open("Upload to Remote.", 1010);
+    progress.Open("Upload to Remote.", kTransferDialogMaximum);
     progress.SetPosition(0);
     link_.SetProgress(0);
     auto image = flash_.Image();
@@ -170,8 +188,8 @@ bool Transfers::WriteFlash1400(int kind) {
     uint16_t count = 0;
     std::array<uint8_t, 2 * kBlockBytes> work{};
     if (kind == kKindPartial) {
-        first = 639;
-        count = 1409;
+        first = kPartial1400First;
+        count = kPartial1400Count;
         if (!link_.ReadBlocks(0, 2, work)) return false;
         link_.WaitTicks(200);
     } else if (kind == kKindWhole) {
@@ -211,15 +229,16 @@ bool Transfers::WriteFlash5100(int kind) {
     uint16_t count = 0;
     if (kind == kKindPartial) {
         std::array<uint8_t, kBlockBytes> work111{};
-        if (!link_.ReadBlocks(111, 1, work111)) return false;
+        if (!link_.ReadBlocks(kPartial5100SecondBlock, 1, work111)) return false;
         link_.WaitTicks(200);
-        work103[32] = image[BlockOffset(kSettingsBlock) + 32];
-        work103[33] = image[BlockOffset(kSettingsBlock) + 33];
+        constexpr size_t kept = kPartial5100KeptOffset;
+        work103[kept] = image[BlockOffset(kSettingsBlock) + kept];
+        work103[kept + 1] = image[BlockOffset(kSettingsBlock) + kept + 1];
         if (!link_.WriteBlocks(kSettingsBlock, 1, work103)) return false;
         link_.WaitTicks(200);
-        work111[32] = image[BlockOffset(111) + 32];
-        work111[33] = image[BlockOffset(111) + 33];
-        if (!link_.WriteBlocks(111, 1, work111)) return false;
+        work111[kept] = image[BlockOffset(kPartial5100SecondBlock) + kept];
+        work111[kept + 1] = image[BlockOffset(kPartial5100SecondBlock) + kept + 1];
+        if (!link_.WriteBlocks(kPartial5100SecondBlock, 1, work111)) return false;
         link_.WaitTicks(200);
     } else if (kind == kKindWhole) {
         if (!link_.WriteBlocks(kSettingsBlock, 1, work103)) return false;
@@ -234,7 +253,7 @@ BackupOutcome Transfers::BackupDownload5100() {
     flash_.SelectModel(kSelector5100);
     BackupOutcome outcome = BackupOutcome::Failed;
     if (link_.EnsureLinkPort()) {
-        link_.View().SetGaugeMaximum(4093);
+        link_.View().SetGaugeMaximum(kBackup5100GaugeMaximum);
         if (ReadFlash5100()) {
             link_.Ui().Inform("Download 5100 Flash Data Ok !", MsgIcon::Information);
             outcome = BackupOutcome::Ok;
@@ -253,7 +272,7 @@ BackupOutcome Transfers::BackupDownload5100() {
 
 BackupOutcome Transfers::BackupDownloadPackets(std::vector<uint8_t>& transfer) {
     BackupOutcome outcome = BackupOutcome::Failed;
-    link_.View().SetGaugeMaximum(255000);
+    link_.View().SetGaugeMaximum(kBackupPacketsGaugeMaximum);
     if (link_.EnsureLinkPort() && link_.OpenLinkPortAt(38400)) {
         std::vector<uint8_t> staging(size_t(kPacketCount) * kPacketBytes, 0xFF);
         if (link_.ReadPackets(0, kPacketCount - 1, staging)) {

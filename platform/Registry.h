@@ -22,6 +22,14 @@ public:
     virtual bool ValueExists(const std::string& path, const std::string& name) const = 0;
     // A string value; nullopt when the key or value is missing.
     virtual std::optional<std::string> ReadString(const std::string& path, const std::string& name) const = 0;
+
+    // The device name a serial port opens for COM n: the name itself where
+    // this is the system's own registry; a view that maps numbers to devices
+    // gives its device path ("" when it has none).
+    virtual std::string PortPath(int comNumber) const { return "COM" + std::to_string(comNumber); }
+    // Reads the system again after a device arrived or left; the system's own
+    // registry is always current.
+    virtual void Refresh() {}
 };
 
 }  // namespace orvalink

@@ -4,7 +4,7 @@
 #include <set>
 #include <utility>
 
-#include "image/ByteIo.h"
+#include "base/ByteIo.h"
 
 #if defined(_WIN32)
 #ifndef NOMINMAX

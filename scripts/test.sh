@@ -16,18 +16,6 @@ scripts/build.sh build-asan -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang+
 ORVALINK_FUZZ_RUNS=1000 ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 900
 
 echo "== fuzz targets (libFuzzer)"
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DORVALINK_FUZZ=ON
-# Only the fuzz targets: everything else was built and tested above.
-mapfile -t fuzz_targets < <(ninja -C build-fuzz -t targets all | sed -n 's/^\(tests\/\)\{0,1\}\(Fuzz[A-Za-z0-9]*\): .*/\2/p' | sort -u)
-cmake --build build-fuzz -j"$(nproc)" --target "${fuzz_targets[@]}"
-seconds="${ORVALINK_FUZZ_SECONDS:-30}"
-for target in build-fuzz/tests/Fuzz*; do
-  [ -x "$target" ] || continue
-  name=$(basename "$target")
-  corpus="build-fuzz/corpus/$name"
-  mkdir -p "$corpus"
-  echo "-- $name for ${seconds}s"
-  "$target" -max_total_time="$seconds" -max_len=70000 -rss_limit_mb=4096 "$corpus" tests/data 2>&1 | tail -n 3
-done
+# ORVALINK_FUZZ_SECONDS per target (30 unless set; release checks use 600).
+scripts/fuzz.sh
 echo "All tests passed."

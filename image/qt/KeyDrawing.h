@@ -1,9 +1,8 @@
 // Key pictures, labels and the LCD title as the editors show them: at twice
 // the remote's size, painted with QPainter on QImage.
 //
-// Key pictures: the editors keep one QImage per key and pass it to DrawKey.
-// KeyInfo::picture (the editor's own picture control) is not read here, so
-// the drawing never has to guess what that pointer points to.
+// Key pictures: the editors keep one QImage per key and pass it to DrawKey;
+// the key record itself holds no picture.
 #pragma once
 
 #include <QColor>

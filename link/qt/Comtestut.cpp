@@ -40,16 +40,16 @@ QIcon TrayPicture(int image) {
 }  // namespace
 
 TComTestFm::TComTestFm(const std::filesystem::path& programFolder, UiServices& ui, Clock& clock, TTiFlashFm& flash,
-                       QWidget* parent)
+                       Registry& registry, QWidget* parent)
     : QWidget(parent),
       programFolder_(programFolder),
       ui_(ui),
+      registry_(registry),
       port_([this](int n) { return registry_.PortPath(n); }),
       link_(std::make_unique<LinkEngine>(port_, pump_, registry_, ui, clock, *this)),
       flash_(flash),
       transfers_(*link_, flash) {
     setWindowTitle(QStringLiteral("Communications"));
-    registry_.AddPortsFromEnvironment();
     BuildPages();
     LinkTryIcon = new QSystemTrayIcon(TrayPicture(0), this);
     if (QSystemTrayIcon::isSystemTrayAvailable()) LinkTryIcon->show();

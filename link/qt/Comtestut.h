@@ -11,10 +11,10 @@
 #include <functional>
 #include <memory>
 
-#include "app/AppServices.h"
 #include "link/LinkEngine.h"
+#include "link/RemoteLink.h"
 #include "link/Transfers.h"
-#include "platform/linux/SysfsRegistry.h"
+#include "platform/Registry.h"
 #include "platform/qt/QtEventPump.h"
 #include "platform/qt/QtSerialPort.h"
 
@@ -34,8 +34,9 @@ class UdevDeviceNotifier;
 class TComTestFm final : public QWidget, public LinkView, public RemoteLink {
     Q_OBJECT
 public:
+    // The registry view is the one port discovery walks; the program builds it.
     TComTestFm(const std::filesystem::path& programFolder, UiServices& ui, Clock& clock, TTiFlashFm& flash,
-               QWidget* parent = nullptr);
+               Registry& registry, QWidget* parent = nullptr);
     ~TComTestFm() override;
 
     LinkEngine& Link() { return *link_; }
@@ -45,7 +46,6 @@ public:
         mainWindow_ = mainWindow;
         enableMain_ = std::move(enableMain);
     }
-    SysfsRegistry& PortRegistry() { return registry_; }
 
     // The remote link for the main window and the start dialog.
     bool EnsureLinkPort() override { return link_->EnsureLinkPort(); }
@@ -82,7 +82,7 @@ private:
 
     std::filesystem::path programFolder_;
     UiServices& ui_;
-    SysfsRegistry registry_;
+    Registry& registry_;
     QtSerialPort port_;
     QtEventPump pump_;
     std::unique_ptr<LinkEngine> link_;

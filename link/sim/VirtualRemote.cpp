@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "image/ByteIo.h"
+#include "base/ByteIo.h"
 
 namespace orvalink {
 

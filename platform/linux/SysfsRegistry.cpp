@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "link/LinkEngine.h"
+#include "platform/PortNames.h"
 
 namespace fs = std::filesystem;
 
@@ -102,9 +102,11 @@ bool SysfsRegistry::AddPortEntry(const std::string& entry) {
 
 bool SysfsRegistry::AddPortsFromEnvironment() {
     const char* env = std::getenv("ORVALINK_LINK_PORT");
-    if (!env) return true;
+    return env == nullptr || AddPortsFromText(env);
+}
+
+bool SysfsRegistry::AddPortsFromText(const std::string& all) {
     bool ok = true;
-    std::string all = env;
     size_t pos = 0;
     while (pos <= all.size()) {
         size_t comma = all.find(',', pos);

@@ -45,15 +45,16 @@ public:
     void AddPort(const std::string& path, int comNumber);
     // "PATH" or "PATH=COMn" (COM9 when no number is given); false for a bad text.
     bool AddPortEntry(const std::string& entry);
-    // The entries of the ORVALINK_LINK_PORT environment variable, separated by
-    // commas ("/dev/pts/4=COM3"); false when one of them is bad (the good ones
-    // are added).
+    // Entries separated by commas ("/dev/pts/4=COM3,/dev/ttyS0"); false when
+    // one of them is bad (the good ones are added).
+    bool AddPortsFromText(const std::string& entries);
+    // The entries of the ORVALINK_LINK_PORT environment variable (AddPortsFromText).
     bool AddPortsFromEnvironment();
     // Reads sysfs again (after a device arrived or left).
-    void Refresh();
+    void Refresh() override;
 
     // The device path of COM n ("" when there is none).
-    std::string PortPath(int comNumber) const;
+    std::string PortPath(int comNumber) const override;
 
     bool OpenKey(const std::string& path) const override;
     std::vector<std::string> SubKeyNames(const std::string& path) const override;

@@ -1,7 +1,7 @@
 // The shell's "open" of a web address or a document (QDesktopServices).
 #pragma once
 
-#include "app/AppServices.h"
+#include "platform/ShellOpener.h"
 
 namespace orvalink {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteIo.h"
 #include "formats/Flashut.h"
-#include "image/ByteIo.h"
 #include "platform/Random.h"
 #include "platform/doubles/FixedClock.h"
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "image/ByteIo.h"
+#include "base/ByteIo.h"
 #include "image/CodeLibrary.h"
 #include "image/LearnedCodes.h"
 #include "image/Tiflashut.h"

@@ -55,5 +55,42 @@ TEST(DeviceTree, DeviceNameText) {
     EXPECT_EQ(DeviceNameText(longLabel).size(), 39u);
 }
 
+TEST(DeviceRecordForSlot, HomeAndMacroGetAMadeUpHardPageDeviceKey) {
+    for (auto [slot, label] : {std::pair{kHomeSlot, std::string("Home ")}, std::pair{kMacroSlot, std::string("Macro")}}) {
+        KeyInfo record;
+        ASSERT_TRUE(DeviceRecordForSlot(slot, {}, record)) << slot;
+        EXPECT_EQ(record.keyType, kKeyDevice);
+        EXPECT_EQ(record.page, kHardKeyPage);
+        EXPECT_EQ(record.size, 2);
+        EXPECT_EQ(record.flags, kFlagAlignRight | kFlagHasCode | kFlagWhite);
+        EXPECT_EQ(record.width, 2);
+        EXPECT_EQ(record.height, 2);
+        EXPECT_EQ(record.link, slot);
+        EXPECT_EQ(DeviceNameText(record.label), label);
+    }
+}
+
+TEST(DeviceRecordForSlot, OtherSlotsTakeTheFirstTreeKeyLinkingThereOrNone) {
+    TTiFlashFm flash;
+    ASSERT_TRUE(WriteKey(flash, 0, 7, DeviceKey("TV", 3)));
+    ASSERT_TRUE(WriteKey(flash, 0, 9, DeviceKey("DVD", 4)));
+    ASSERT_TRUE(WriteKey(flash, 4, 6, DeviceKey("Again", 3)));
+    std::vector<KeyInfo> keys;
+    for (const auto& node : BuildDeviceTree(flash)) keys.push_back(node.key);
+
+    KeyInfo record;
+    ASSERT_TRUE(DeviceRecordForSlot(3, keys, record));
+    EXPECT_EQ(DeviceNameText(record.label), "TV");
+    ASSERT_TRUE(DeviceRecordForSlot(4, keys, record));
+    EXPECT_EQ(DeviceNameText(record.label), "DVD");
+    EXPECT_EQ(record.link, 4);
+
+    KeyInfo untouched = DefaultKey();
+    untouched.column = 17;
+    EXPECT_FALSE(DeviceRecordForSlot(9, keys, untouched));
+    EXPECT_EQ(untouched.column, 17);
+    EXPECT_FALSE(DeviceRecordForSlot(3, {}, untouched));
+}
+
 }  // namespace
 }  // namespace orvalink

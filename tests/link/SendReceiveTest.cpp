@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "image/ByteIo.h"
+#include "base/ByteIo.h"
 #include "support/LinkFixture.h"
 
 namespace orvalink::testing {

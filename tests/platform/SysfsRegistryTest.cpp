@@ -97,6 +97,26 @@ TEST_F(SysfsRegistryTest, PathsFromTheEnvironment) {
     EXPECT_EQ(reg.SubKeyNames(kNtAdapterKey).size(), 2u);
 }
 
+TEST_F(SysfsRegistryTest, PortTextsAddTheirGoodEntriesAndReportABadOne) {
+    struct Case {
+        const char* text;
+        bool ok;
+        size_t ports;
+    };
+    for (const Case& c : {Case{"", true, 0}, Case{",,", true, 0}, Case{"/dev/pts/4=COM3", true, 1},
+                          Case{"/dev/pts/4=COM3,,/dev/ttyS0", true, 2}, Case{"=COM3", false, 0},
+                          Case{"/x=COM64,/y=COM63", false, 1}, Case{"/x=COMx,/y", false, 1}}) {
+        SysfsRegistry reg(root.string(), "/dev");
+        EXPECT_EQ(reg.AddPortsFromText(c.text), c.ok) << c.text;
+        EXPECT_EQ(reg.SubKeyNames(kNtAdapterKey).size(), c.ports) << c.text;
+    }
+    SysfsRegistry reg(root.string(), "/dev");
+    ASSERT_TRUE(reg.AddPortsFromText("/dev/pts/4=COM3,/dev/ttyS0"));
+    EXPECT_EQ(reg.PortPath(3), "/dev/pts/4");
+    EXPECT_EQ(reg.PortPath(9), "/dev/ttyS0");  // no number is COM9
+    EXPECT_EQ(reg.PortPath(4), "");
+}
+
 TEST_F(SysfsRegistryTest, NoAdapterMeansNoDriverInstalled) {
     SysfsRegistry reg(root.string(), "/dev");
     VirtualEventPump pump;

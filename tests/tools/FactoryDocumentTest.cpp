@@ -2,8 +2,6 @@
 // QM-5100 document whose image shows Home, the starter devices and Macro.
 #include <gtest/gtest.h>
 
-#if ORVALINK_FACTORY_DOCUMENT
-
 #include <filesystem>
 
 #include "formats/Flashut.h"
@@ -63,5 +61,3 @@ TEST(FactoryDocument, SameImageGivesTheSameHeaderAndPassword) {
 
 }  // namespace
 }  // namespace orvalink::testing
-
-#endif

@@ -8,7 +8,7 @@
 #include <map>
 #include <sstream>
 
-#include "image/ByteIo.h"
+#include "base/ByteIo.h"
 #include "image/DeviceBundle.h"
 #include "image/LcdBitmaps.h"
 #include "tests/tools/FactoryTestSupport.h"

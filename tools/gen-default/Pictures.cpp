@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "image/ByteIo.h"
+#include "base/ByteIo.h"
 
 namespace orvalink::gen {
 

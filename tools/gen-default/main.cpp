@@ -17,9 +17,7 @@
 
 #include "formats/FileIo.h"
 #include "tools/gen-default/Generator.h"
-#if ORVALINK_FACTORY_DOCUMENT
 #include "tools/gen-default/FactoryDocument.h"
-#endif
 
 namespace {
 
@@ -76,14 +74,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     bool ok = true;
-#if ORVALINK_FACTORY_DOCUMENT
     std::vector<uint8_t> document;
     if (!orvalink::gen::FactoryDocumentBytes(flash, document, error)) {
         std::fprintf(stderr, "orvalink-gen-default: %s\n", error.c_str());
         return 1;
     }
     ok = Write(program / "bk" / "default_.vmcf", document, error);
-#endif
     ok = ok && Write(program / "type.ini", files.typeIni, error) &&
               Write(program / "gird_RL_2.bmp", files.pageStrip, error) &&
               Write(devModel / "codetable.txt", files.codeTable, error);

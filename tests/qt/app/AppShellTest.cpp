@@ -19,7 +19,6 @@
 #include "app/AboutBox.h"
 #include "app/Doyouknowut.h"
 #include "app/MainFm.h"
-#include "app/PreProgram.h"
 #include "app/Selectmodelut.h"
 #include "formats/Flashut.h"
 #include "formats/SideFiles.h"
@@ -68,15 +67,13 @@ struct Shell {
 
     Shell() { main = std::make_unique<TMainFm>(services, Brand::Plain); }
 
-    // Writes the current image as a document at `rel`.
-    std::string SaveDocument(const std::string& rel) {
+    // Writes the current image as a document at `rel` (folder.Text(rel)).
+    bool SaveDocument(const std::string& rel) {
         VFileHeader header;
         FillVFileHeader(kKindVmcf, 2000, 0x0105, header);
         SetSingleName(header, "QM-5100_");
         auto img = flash.Image();
-        bool ok = SaveVFile(folder.path / rel, img.first(kDocumentImageBytes), header, clock, random);
-        Q_ASSERT(ok);
-        return folder.Text(rel);
+        return SaveVFile(folder.path / rel, img.first(kDocumentImageBytes), header, clock, random);
     }
     QTreeWidgetItem* Node(const QString& text) const {
         auto found = main->Tree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
@@ -189,7 +186,7 @@ private slots:
     void startDialogNewDefaultLoadsTheTemplate() {
         Shell s;
         QVERIFY(WriteKey(s.flash, 0, 6, DeviceKey("TV", 1)));
-        s.SaveDocument("bk/default_.vmcf");
+        QVERIFY(s.SaveDocument("bk/default_.vmcf"));
         s.flash.SelectModel(2300);  // the start selects the QM-5100 image again
         TDoYouKnowFm start(s.services, *s.main, 2000);
         start.Start();
@@ -241,7 +238,8 @@ private slots:
     void startDialogOpenExistingAndBrowse() {
         Shell s;
         QVERIFY(WriteKey(s.flash, 0, 6, DeviceKey("AUX", 4)));
-        const std::string doc = s.SaveDocument("mcf/mine.vmcf");
+        QVERIFY(s.SaveDocument("mcf/mine.vmcf"));
+        const std::string doc = s.folder.Text("mcf/mine.vmcf");
         s.flash.SelectModel(2300);
         s.flash.SelectModel(5100);
         TDoYouKnowFm start(s.services, *s.main, 2000);
@@ -342,7 +340,7 @@ private slots:
     void newLoadsTheBlankDocument() {
         Shell s;
         QVERIFY(WriteKey(s.flash, 0, 6, DeviceKey("Blank", 1, 12)));
-        s.SaveDocument("bk/default_.vmcf");
+        QVERIFY(s.SaveDocument("bk/default_.vmcf"));
         s.flash.SelectModel(2300);
         s.flash.SelectModel(5100);
         s.main->SetCurrentPath("somewhere.vmcf");
@@ -359,7 +357,8 @@ private slots:
     void openWithAnEmptyPathAndNoStartsTheDialogEmpty() {
         Shell s;
         QVERIFY(WriteKey(s.flash, 0, 6, DeviceKey("SAT", 2)));
-        const std::string doc = s.SaveDocument("mcf/sat.vmcf");
+        QVERIFY(s.SaveDocument("mcf/sat.vmcf"));
+        const std::string doc = s.folder.Text("mcf/sat.vmcf");
         s.flash.SelectModel(2300);
         s.flash.SelectModel(5100);
         s.ui.AnswerNextMessage(MsgAnswer::No);
@@ -570,18 +569,6 @@ private slots:
         s.main->m_tLoadPreCodeItClick();
         QCOMPARE(Texts(s.ui).last(), QStringLiteral("Load pre-program code error !"));
         QVERIFY(std::equal(before.begin(), before.end(), s.flash.Image().begin()));
-    }
-
-    void templatesByCodeNumber() {
-        QCOMPARE(TemplateForCodeNumber(0), 1004);
-        QCOMPARE(TemplateForCodeNumber(767), 1004);
-        QCOMPARE(TemplateForCodeNumber(768), 1002);
-        QCOMPARE(TemplateForCodeNumber(1152), 1001);
-        QCOMPARE(TemplateForCodeNumber(1919), 1005);
-        QCOMPARE(TemplateForCodeNumber(2303), 1006);
-        QCOMPARE(TemplateForCodeNumber(2559), 1009);
-        QCOMPARE(TemplateForCodeNumber(2815), 1008);
-        QCOMPARE(TemplateForCodeNumber(3999), 1010);
     }
 
     // ---------------------------------------------------------- About box

@@ -24,6 +24,7 @@
 #include "platform/Random.h"
 #include "platform/doubles/FixedClock.h"
 #include "platform/doubles/ScriptedUiServices.h"
+#include "platform/linux/SysfsRegistry.h"
 
 using namespace orvalink;
 namespace fs = std::filesystem;
@@ -106,16 +107,17 @@ class WindowLinkTest : public QObject {
         TTiFlashFm flash;
         VFileCommands files;
         AppServices services;
+        SysfsRegistry registry;
         TComTestFm comTest;
         TMainFm main;
         DialogAnswerer answerer;
         Rig(const fs::path& folder, const QString& port)
             : files(ui, clock, random, folder, flash),
               services{folder, ui, clock, random, flash, files, nullptr, nullptr, nullptr},
-              comTest(folder, ui, clock, flash),
+              comTest(folder, ui, clock, flash, registry),
               main(services, Brand::Plain),
               answerer(comTest) {
-            comTest.PortRegistry().AddPortEntry(port.toStdString() + "=COM3");
+            registry.AddPortEntry(port.toStdString() + "=COM3");
             main.SetRemoteLink(&comTest);
             services.link = &comTest;
         }

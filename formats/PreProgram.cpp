@@ -1,4 +1,4 @@
-#include "app/PreProgram.h"
+#include "formats/PreProgram.h"
 
 #include "image/CodeLibrary.h"
 #include "image/CodeRecords.h"

@@ -46,6 +46,7 @@ TAboutBox::TAboutBox(const std::filesystem::path& programFolder, ShellOpener* sh
                      QWidget* parent)
     : QDialog(parent), programFolder_(programFolder), shell_(shell), webAddress_(webAddress) {
     setWindowTitle(QStringLiteral("About"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* grid = new QGridLayout(this);
     auto* picture = new QLabel(this);
     picture->setPixmap(AboutPicture());

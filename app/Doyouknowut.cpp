@@ -22,6 +22,7 @@ namespace orvalink {
 TDoYouKnowFm::TDoYouKnowFm(const AppServices& services, TMainFm& main, uint16_t familyCode, QWidget* parent)
     : QDialog(parent), services_(services), main_(main), familyCode_(familyCode) {
     setWindowTitle(QStringLiteral("Welcome to Orvalink !"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     // Modal over the whole program; the main window is disabled under it,
     // but not this dialog (see TMainFm::SetFormEnabled).
     setWindowModality(Qt::ApplicationModal);

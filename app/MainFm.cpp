@@ -386,8 +386,9 @@ bool TMainFm::GetKeyClipboard(KeyInfo& key) const {
 
 void TMainFm::SetModifiedMark(uint8_t mark) {
     modifiedMark_ = mark;
-    QString title = QString::fromUtf8(texts_.windowTitle);
-    setWindowTitle(mark == kMarkChanged ? title + QStringLiteral("*") : title);
+    // The caption stays the brand's title; unsaved changes show in the
+    // status bar's second panel.
+    statusPanels_[1]->setText(mark == kMarkChanged ? QStringLiteral("Modified") : QString());
 }
 
 bool TMainFm::TakeDocumentPayload(const std::vector<uint8_t>& payload) {

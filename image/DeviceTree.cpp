@@ -11,7 +11,7 @@ public:
     // The Device keys of `slot` (keys first..last) become nodes at `depth`,
     // each followed by its own subtree.
     void AddDeviceKeys(int slot, int lastKey, int depth) {
-        for (int k = 0; k <= lastKey; ++k) {
+        for (int k = 0; k <= lastKey && out_.size() < kMaxTreeNodes; ++k) {
             KeyInfo key = DefaultKey();
             if (!ReadKey(flash_, slot, k, key) || key.keyType != kKeyDevice) continue;
             DeviceTreeNode node;

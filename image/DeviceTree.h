@@ -3,6 +3,8 @@
 // depth, cut off at 64 levels.
 #pragma once
 
+#include <cstddef>
+
 #include <span>
 #include <string>
 #include <vector>
@@ -20,7 +22,14 @@ struct DeviceTreeNode {
     std::string text;  // the label as text, empty when it cannot be converted
 };
 
-// The device nodes in tree order (each node followed by its subtree).
+// A tree holds at most this many nodes. Devices whose keys link to each
+// other more than once would otherwise double the tree at every one of the
+// 64 levels; an image of 64 devices, each shown once, or one loop cut off at
+// 64 levels stays far below it.
+inline constexpr size_t kMaxTreeNodes = 4096;
+
+// The device nodes in tree order (each node followed by its subtree), at
+// most kMaxTreeNodes of them.
 std::vector<DeviceTreeNode> BuildDeviceTree(const TTiFlashFm& flash);
 
 // The Device key record that stands for device slot `slot`: for Home and

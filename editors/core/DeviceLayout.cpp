@@ -91,7 +91,7 @@ bool DeviceLayout::Load(const TTiFlashFm& flash) {
         loaded.keys.push_back(std::make_shared<const LayoutKey>(std::move(key)));
     }
     state_ = std::move(loaded);
-    modified_ = kLayoutUnchanged;
+    modified_ = kMarkUnchanged;
     undo_.clear();
     redo_.clear();
     groupOpen_ = groupRecorded_ = false;
@@ -273,7 +273,6 @@ LayoutOutcome DeviceLayout::Paste() {
             return Refuse(LayoutResult::NoFreeDevice, "No device number is left for the pasted key.");
         key.info.link = uint8_t(devices.front());
     }
-    key.info.picture = nullptr;
     key.info.keyNumber = uint8_t(number);
     key.info.ownerDevice = uint8_t(device_);
     key.info.page = uint8_t(state_.page);
@@ -365,7 +364,6 @@ LayoutOutcome DeviceLayout::ReplaceKey(const LayoutKey& key) {
     RecordChange();
     LayoutKey& target = Writable(size_t(index));
     target = key;
-    target.info.picture = nullptr;
     return {LayoutResult::Done, {}, key.Number()};
 }
 
@@ -437,7 +435,7 @@ SaveOutcome DeviceLayout::Save(TTiFlashFm& flash) {
 // Undo.
 
 void DeviceLayout::RecordChange() {
-    modified_ = kLayoutChanged;
+    modified_ = kMarkChanged;
     if (groupOpen_ && groupRecorded_) return;
     undo_.push_back(state_);
     if (undo_.size() > kUndoDepth) undo_.pop_front();
@@ -451,7 +449,7 @@ bool DeviceLayout::Undo() {
     redo_.push_back(std::move(state_));
     state_ = std::move(undo_.back());
     undo_.pop_back();
-    modified_ = kLayoutChanged;
+    modified_ = kMarkChanged;
     return true;
 }
 
@@ -461,7 +459,7 @@ bool DeviceLayout::Redo() {
     undo_.push_back(std::move(state_));
     state_ = std::move(redo_.back());
     redo_.pop_back();
-    modified_ = kLayoutChanged;
+    modified_ = kMarkChanged;
     return true;
 }
 

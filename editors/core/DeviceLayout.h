@@ -33,14 +33,11 @@ inline constexpr int kMaxKeyCodeBlocks = 124;  // code records written back by S
 inline constexpr int kMaxLoadedCodeBytes = 2000;
 inline constexpr int kNoCodeChosen = 4000;     // the code picker's "nothing chosen" and above
 
-// The modified mark of the window.
-inline constexpr uint8_t kLayoutChanged = 16;
-inline constexpr uint8_t kLayoutUnchanged = 255;
 
 // One key of the device: its unpacked record with the record behind it (code
 // block count and code blocks), and for a cycle key the steps of its list.
 struct LayoutKey {
-    KeyInfo info;            // the picture reference stays empty
+    KeyInfo info;
     bool hasCycle = false;   // a cycle list's steps were read into `cycle`
     CycleInfo cycle;
 
@@ -146,10 +143,10 @@ public:
     bool Select(int keyNumber);  // false when there is no such key
     void ClearSelection() { state_.selected = -1; }
 
-    bool Modified() const { return modified_ == kLayoutChanged; }
+    bool Modified() const { return modified_ == kMarkChanged; }
     uint8_t ModifiedMark() const { return modified_; }
     // Properties marks the window modified before the key editor opens.
-    void MarkModified() { modified_ = kLayoutChanged; }
+    void MarkModified() { modified_ = kMarkChanged; }
 
     // Soft key numbers 6..63 that no key of the device uses, ascending.
     std::vector<int> FreeKeyNumbers() const;
@@ -222,7 +219,7 @@ private:
     KeyClipboard& clipboard_;
     const DeviceNumberSource& devices_;
     State state_;
-    uint8_t modified_ = kLayoutUnchanged;
+    uint8_t modified_ = kMarkUnchanged;
     std::deque<State> undo_;
     std::deque<State> redo_;
     bool groupOpen_ = false;

@@ -108,7 +108,7 @@ TEST_F(DeviceLayoutTest, LoadTakesHardAndSoftKeysWithWhatStandsBehindThem) {
     EXPECT_EQ(Packed(cycle->cycle.steps[1]), Packed(SampleCode(3, 50)));
     EXPECT_EQ(layout.Page(), 0);
     EXPECT_EQ(layout.Selected(), -1);
-    EXPECT_EQ(layout.ModifiedMark(), kLayoutUnchanged);
+    EXPECT_EQ(layout.ModifiedMark(), kMarkUnchanged);
     EXPECT_FALSE(layout.CanUndo());
     EXPECT_EQ(layout.FreeKeyNumbers().size(), size_t(58 - 4));
 }

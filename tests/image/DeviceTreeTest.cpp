@@ -48,6 +48,23 @@ TEST(DeviceTree, LoopStopsAt64LevelsAndAgainOnTheNextBuild) {
     }
 }
 
+// Two devices that link to each other twice would give 2^64 nodes; the tree
+// stops at its node limit, keeps the first nodes in tree order, and a plain
+// loop beside it is not affected.
+TEST(DeviceTree, DoubledLoopsStopAtTheNodeLimit) {
+    TTiFlashFm flash;
+    ASSERT_TRUE(WriteKey(flash, 0, 6, DeviceKey("Three", 3)));
+    for (int k : {6, 7}) {
+        ASSERT_TRUE(WriteKey(flash, 3, k, DeviceKey("Four", 4)));
+        ASSERT_TRUE(WriteKey(flash, 4, k, DeviceKey("Back", 3)));
+    }
+    auto nodes = BuildDeviceTree(flash);
+    ASSERT_EQ(nodes.size(), kMaxTreeNodes);
+    EXPECT_EQ(nodes[0].text, "Three");
+    EXPECT_EQ(nodes[1].depth, 2);
+    EXPECT_EQ(nodes[2].depth, 3);
+}
+
 TEST(DeviceTree, DeviceNameText) {
     const uint8_t label[] = {'S', 'a', 't', 163, 170, 'x', 13, 'y'};
     EXPECT_EQ(DeviceNameText(label), "Sat\xC3\x9Fx");

@@ -3,7 +3,7 @@ import os
 import shutil
 import struct
 
-from userpath import UserPathCase, sensitive, checked, showing, text_of, wait_for
+from userpath import Program, UserPathCase, sensitive, checked, showing, text_of, wait_for
 
 
 class ModelPicker(UserPathCase):
@@ -100,3 +100,20 @@ class StartDialog(UserPathCase):
         dialog = self.start_dialog(p)
         p.click(p.find("Cancel", ["push button"], dialog))
         self.assertTrue(p.ended(), "the program went on after Cancel in the start dialog")
+
+
+class SecondStart(UserPathCase):
+
+    def test_a_second_start_ends_and_the_first_stays(self):
+        p = self.start_program()
+        dialog = self.start_dialog(p)
+        p.click(p.find("Yes", ["push button"], dialog))
+        wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
+        second = Program(folder=p.folder)
+        try:
+            self.assertTrue(second.ended(), "a second orvalink kept running")
+            self.assertEqual(second.process.returncode, 0)
+        finally:
+            second.stop()
+        self.assertEqual(p.captions(), ["Orvalink "])
+        self.assertIsNone(p.process.poll())

@@ -21,7 +21,7 @@ REMOTE_SIM = os.environ.get("ORVALINK_REMOTE_SIM", "")
 CLI = os.environ.get("ORVALINK_CLI", "")
 SHOTS = os.environ.get("ORVALINK_USER_SHOTS", "")
 
-WAIT = 20.0  # seconds: how long a window may take to show what we wait for
+WAIT = 30.0  # seconds: how long a window may take to show what we wait for (on a busy machine)
 
 
 class Timeout(AssertionError):
@@ -100,9 +100,10 @@ def text_of(node):
 class Program:
     """One run of orvalink in a scratch program folder."""
 
-    def __init__(self, remembered_model=True, extra_env=None):
-        self.folder = tempfile.mkdtemp(prefix="orvalink-user-")
-        shutil.copytree(PROGRAM_DIR, self.folder, dirs_exist_ok=True, symlinks=True)
+    def __init__(self, remembered_model=True, extra_env=None, folder=None):
+        self.folder = folder or tempfile.mkdtemp(prefix="orvalink-user-")
+        if folder is None:
+            shutil.copytree(PROGRAM_DIR, self.folder, dirs_exist_ok=True, symlinks=True)
         if remembered_model:
             # Start mode 200: the picker stays hidden; the QM-5100, family 2000.
             with open(os.path.join(self.folder, "t5minfo.dat"), "wb") as f:
@@ -110,8 +111,13 @@ class Program:
         env = dict(os.environ)
         env.pop("QT_QPA_PLATFORM", None)
         env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        # The single-instance socket lies in the temporary folder: one of its
+        # own, so that no other orvalink on this machine counts as a first
+        # instance (runs in the same folder share it).
+        env["TMPDIR"] = os.path.join(self.folder, "tmp")
+        os.makedirs(env["TMPDIR"], exist_ok=True)
         env.update(extra_env or {})
-        self.log = open(os.path.join(self.folder, "orvalink.log"), "wb")
+        self.log = open(os.path.join(self.folder, "orvalink.log"), "ab")
         self.process = subprocess.Popen([os.path.join(self.folder, "orvalink")], cwd=self.folder, env=env,
                                         stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
 

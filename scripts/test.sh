@@ -2,7 +2,8 @@
 # Installs what is missing, builds Orvalink and runs every test: the normal
 # build's CTest suite, then the same suite built with clang under
 # AddressSanitizer and UndefinedBehaviorSanitizer, then each libFuzzer target
-# for a short while. Fails when any of them fails.
+# for a short while, then the Debian package: built, checked, installed,
+# started for a new user and removed. Fails when any of them fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -30,4 +31,6 @@ for target in build-fuzz/tests/Fuzz*; do
   echo "-- $name for ${seconds}s"
   "$target" -max_total_time="$seconds" -max_len=70000 -rss_limit_mb=4096 "$corpus" tests/data 2>&1 | tail -n 3
 done
+echo "== Debian package: build, lintian, install, first start, removal"
+scripts/package-check.sh
 echo "All tests passed."

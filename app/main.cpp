@@ -2,6 +2,7 @@
 // window with the start dialog over it.
 //
 //   orvalink [--screenshot FILE]
+//   orvalink --help | --version
 //
 // With --screenshot the program starts as if the remembered choice were the
 // QM-5100, lets the start dialog load the factory document, writes a picture
@@ -12,6 +13,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "app/Startup.h"
@@ -27,9 +29,30 @@ using namespace orvalink;
 
 namespace {
 const char kApplicationTitle[] = "My Orvalink Program!";
+
+const char kUsage[] =
+    "usage: orvalink [--screenshot FILE]\n"
+    "       orvalink --help | --version\n"
+    "\n"
+    "Runs in the current folder as its program folder: bk/default_.vmcf, model.dll,\n"
+    "dev_model.dll, type.ini and gird_RL_2.bmp are read there, documents go to mcf/.\n"
+    "\n"
+    "  --screenshot FILE  start with the QM-5100, load the factory document, save a\n"
+    "                     picture of the main window to FILE (PNG) and end\n"
+    "  --help             this text\n"
+    "  --version          the version\n";
 }
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so they work without a display.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("orvalink %s\n", ORVALINK_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Orvalink"));
     // No display name: Qt would add it to every window's caption, and each
@@ -41,7 +64,7 @@ int main(int argc, char** argv) {
         if (args[i] == QStringLiteral("--screenshot") && i + 1 < args.size()) {
             screenshot = args[++i];
         } else {
-            std::fprintf(stderr, "usage: orvalink [--screenshot FILE]\n");
+            std::fputs(kUsage, stderr);
             return 2;
         }
     }

@@ -174,7 +174,9 @@ bool LinkEngine::EnsureLinkPort() {
             std::transform(lower.begin(), lower.end(), lower.begin(),
                            [](unsigned char c) { return char(std::tolower(c)); });
             if (lower.find("permission") != std::string::npos || lower.find("access") != std::string::npos)
-                Log("Add your user to the dialout group and log in again. \n");
+                Log("The orvalink package's udev rule (/usr/lib/udev/rules.d/70-orvalink.rules) gives the "
+                    "logged-in user the cable's port: plug the cable in again. Without the package, add your "
+                    "user to the dialout group and log in again. \n");
         }
     }
     return true;

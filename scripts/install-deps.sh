@@ -16,6 +16,8 @@ packages=(
   xvfb xauth
   # the user-path tests: a window manager, real input, the accessibility bus
   openbox xdotool x11-utils imagemagick dbus dbus-x11 at-spi2-core python3-pyatspi
+  # the Debian package: its build, man pages and icons, and its checks
+  dpkg-dev debhelper go-md2man librsvg2-bin lintian desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do

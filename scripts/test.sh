@@ -2,7 +2,8 @@
 # Installs what is missing, builds Orvalink and runs every test: the normal
 # build's CTest suite, then the same suite built with clang under
 # AddressSanitizer and UndefinedBehaviorSanitizer, then each libFuzzer target
-# for a short while. Fails when any of them fails.
+# for a short while, then the Debian package: built, checked, installed,
+# started for a new user and removed. Fails when any of them fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -18,4 +19,6 @@ ORVALINK_FUZZ_RUNS=1000 ctest --test-dir build-asan --output-on-failure -j"$(npr
 echo "== fuzz targets (libFuzzer)"
 # ORVALINK_FUZZ_SECONDS per target (30 unless set; release checks use 600).
 scripts/fuzz.sh
+echo "== Debian package: build, lintian, install, first start, removal"
+scripts/package-check.sh
 echo "All tests passed."

@@ -132,6 +132,7 @@ TEST_F(PortDiscoveryTest, APortWithoutPermissionIsExplainedInTheLog) {
     port.DenyAccess(true);
     link.EnsureLinkPort();
     EXPECT_FALSE(port.IsOpen());
+    EXPECT_NE(view.comMemo.find("70-orvalink.rules"), std::string::npos);
     EXPECT_NE(view.comMemo.find("dialout"), std::string::npos);
 }
 

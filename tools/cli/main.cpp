@@ -37,7 +37,8 @@ const char kUsage[] =
     "  orvalink-cli codes FILE CODE\n"
     "  orvalink-cli render FILE SLOT OUT.png\n"
     "  orvalink-cli download --port PATH OUT.vmcf\n"
-    "  orvalink-cli upload --port PATH IN.vmcf\n";
+    "  orvalink-cli upload --port PATH IN.vmcf\n"
+    "  orvalink-cli --help | --version\n";
 
 int Usage(const std::string& why = {}) {
     if (!why.empty()) std::cerr << "orvalink-cli: " << why << "\n";
@@ -236,6 +237,10 @@ int main(int argc, char** argv) {
     if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);
     if (command == "-h" || command == "--help" || command == "help") {
         std::cout << kUsage;
+        return kExitOk;
+    }
+    if (command == "--version") {
+        std::cout << "orvalink-cli " << ORVALINK_VERSION << "\n";
         return kExitOk;
     }
     return Usage();

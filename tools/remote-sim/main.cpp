@@ -62,8 +62,8 @@ struct Options {
     RemoteFaults faults;
 };
 
-void Usage() {
-    std::fprintf(stderr,
+void Usage(std::FILE* to = stderr) {
+    std::fprintf(to,
                  "usage: orvalink-remote-sim [options]\n"
                  "  --flash FILE         the remote's flash (1081344 bytes); loaded if it exists,\n"
                  "                       saved after every upload\n"
@@ -76,7 +76,9 @@ void Usage() {
                  "  --silent-after N     say nothing more after N blocks\n"
                  "  --hang-up-after N    hang up the line after N blocks\n"
                  "  --garbage            answer everything with random bytes\n"
-                 "  --verbose            log the commands on standard error\n");
+                 "  --verbose            log the commands on standard error\n"
+                 "  --help               this text\n"
+                 "  --version            the version\n");
 }
 
 bool ParseInt(const char* text, int& out) {
@@ -119,6 +121,17 @@ struct Timed {
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            Usage(stdout);
+            return 0;
+        }
+        if (a == "--version") {
+            std::printf("orvalink-remote-sim %s\n", ORVALINK_VERSION);
+            return 0;
+        }
+    }
     Options opt;
     if (!Parse(argc, argv, opt)) {
         Usage();

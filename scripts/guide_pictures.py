@@ -113,15 +113,6 @@ class GuidePictures(UserPathCase):
         self.addCleanup(sim.stop)
         return sim
 
-    def message_box(self, p, text):
-        def box():
-            for w in p.windows():
-                for label in p.find_all(None, ["label"], w):
-                    if label.name.strip() == text.strip():
-                        return w
-            return None
-        return wait_for("the message %r" % text, box)
-
     def transfer(self, p, main, button, name):
         """Starts a transfer with the main window's `button`, pictures it on
         its way and at its end."""

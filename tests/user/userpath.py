@@ -284,14 +284,20 @@ class UserPathCase(unittest.TestCase):
         bar = p.find(None, ["menu bar"], self.main_window(p))
         return bar is not None and sensitive(bar)
 
+    @staticmethod
+    def showing_message(p, text):
+        """The window that shows the message `text`, or None."""
+        for w in p.windows():
+            for label in p.find_all(None, ["label"], w):
+                if label.name.strip() == text.strip():
+                    return w
+        return None
+
+    def message_box(self, p, text):
+        return wait_for("the message %r" % text, lambda: self.showing_message(p, text))
+
     def answer_message(self, p, text, button="OK"):
         """Waits for a message box showing `text` and presses `button` in it."""
-        def box():
-            for w in p.windows():
-                for label in p.find_all(None, ["label"], w):
-                    if label.name.strip() == text.strip():
-                        return w
-            return None
-        w = wait_for("the message %r" % text, box)
+        w = self.message_box(p, text)
         p.click(p.find(button, ["push button"], w))
-        wait_for("the message %r to close" % text, lambda: box() is None)
+        wait_for("the message %r to close" % text, lambda: self.showing_message(p, text) is None)

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include "editors/core/CodeNumberPicker.h"
+
 namespace orvalink {
 
 class Clock;
@@ -26,13 +28,6 @@ public:
     virtual bool DownloadFromRemote() = 0;
     virtual bool UploadToRemote(int kind) = 0;
     virtual void CloseLinkPort() = 0;
-};
-
-// The pre-program code picker: leaves the chosen code number.
-class CodeNumberPicker {
-public:
-    virtual ~CodeNumberPicker() = default;
-    virtual bool PickCodeNumber(uint16_t& codeNumber) = 0;
 };
 
 // The shell's "open" of a web address or document.

@@ -173,7 +173,7 @@ TSoftLCDFm::TSoftLCDFm(const LayoutEditorServices& services, int slot, EditorMod
     BuildWindow();
     BuildMenus();
     SetMode(mode);
-    resize(kWindowWidth, sizeHint().height());
+    resize(std::max(kWindowWidth, minimumSizeHint().width()), sizeHint().height());
 }
 
 TSoftLCDFm::~TSoftLCDFm() = default;
@@ -207,17 +207,18 @@ void TSoftLCDFm::BuildWindow() {
     m_keyTView->setAccessibleName(QStringLiteral("Keys"));
     m_keyTView->setHeaderHidden(true);
     m_keyTView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_keyTView->setMinimumWidth(150);
+    m_keyTView->setMinimumWidth(120);
+    m_keyTView->setMaximumWidth(180);
     m_keyTView->viewport()->installEventFilter(this);
     connect(m_keyTView, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* node) { m_keyTViewMouseDown(node, Qt::LeftButton); });
-    body->addWidget(m_keyTView, 1);
+    body->addWidget(m_keyTView, 0);
 
     m_RightPal = new QWidget(this);
     m_RightPal->setObjectName(QStringLiteral("m_RightPal"));
     auto* right = new QHBoxLayout(m_RightPal);
     right->setContentsMargins(0, 0, 0, 0);
-    body->addWidget(m_RightPal, 0);
+    body->addWidget(m_RightPal, 1);
 
     auto* lcdColumn = new QVBoxLayout;
     right->addLayout(lcdColumn);
@@ -503,6 +504,7 @@ bool TSoftLCDFm::LoadSlot(int device, const KeyInfo& record, const QString& name
     pictures_.clear();
     shownPage_ = -1;
     pressedKey_ = kNoKey;
+    topKey_ = kNoKey;
     SyncFromLayout();
     m_keyTView->expandAll();
     return true;
@@ -670,6 +672,8 @@ void TSoftLCDFm::SyncFromLayout() {
         gone.label->deleteLater();  // it may be the one whose event is being handled
     }
     pictures_ = std::move(kept);
+    // A key put down by the mouse lies on top, as it was while it moved.
+    if (auto it = pictures_.find(topKey_); it != pictures_.end()) it->second.label->raise();
     if (dragKey_ >= 0) {
         if (auto it = pictures_.find(dragKey_); it != pictures_.end()) {
             selectionFrame_->raise();
@@ -895,6 +899,7 @@ void TSoftLCDFm::KeyMouseUp(int keyNumber, QMouseEvent* event) {
         layout_->SetCells(keyNumber, end.cells);
         layout_->EndUndoGroup();
         dragKey_ = kNoKey;
+        topKey_ = keyNumber;
         if (auto it = pictures_.find(keyNumber); it != pictures_.end()) {
             it->second.label->setGeometry(ToQRect(end.picture));
             it->second.label->unsetCursor();
@@ -1090,12 +1095,14 @@ void TSoftLCDFm::m_MoveToItClick(int pageItem) {
 }
 
 void TSoftLCDFm::m_BackgroundItClick() {
+    topKey_ = kNoKey;
     const LayoutOutcome out = layout_->SetToBackground();
     if (!out.ok()) return Refused(out);
     SyncFromLayout();
 }
 
 void TSoftLCDFm::m_ForegroundItClick() {
+    topKey_ = kNoKey;
     const LayoutOutcome out = layout_->SetToForeground();
     if (!out.ok()) return Refused(out);
     SyncFromLayout();

@@ -233,6 +233,7 @@ private:
     std::map<int, Picture> pictures_;
     KeyDrag drag_;
     int dragKey_ = -1;
+    int topKey_ = -1;      // the key last put down by the mouse, drawn on top of the others
     int pressedKey_ = -1;  // the key drawn pressed (300) while a button is down
     bool transparent_ = false;
     bool gridShown_ = true;

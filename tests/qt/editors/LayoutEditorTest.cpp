@@ -172,6 +172,15 @@ int KeyAt(const TSoftLCDFm& e, int page, int column, int row) {
     return -1;
 }
 
+// The key whose picture lies on top of the others.
+int TopPicture(const TSoftLCDFm& e) {
+    int last = -1;
+    for (QObject* c : e.SoftImage()->children())
+        if (auto* l = qobject_cast<QLabel*>(c); l && l->property("keyNumber").isValid() && !l->isHidden())
+            last = l->property("keyNumber").toInt();
+    return last;
+}
+
 int SoftKeyCount(const TSoftLCDFm& e) {
     int n = 0;
     for (int k : e.Layout().KeyNumbers()) n += k >= kFirstSoftKey;
@@ -250,6 +259,7 @@ private slots:
         QCOMPARE(e->KeyState(key), kStateSelected);
         QCOMPARE(e->ModifiedMark(), uint8_t(16));
         QVERIFY(e->StatusText().contains(QStringLiteral("column 1, row 1, 2 x 2 cells")));
+        QCOMPARE(TopPicture(*e), key);  // put down over its neighbours, not under them
 
         // A little move snaps back where it was.
         Drag(picture, QPoint(34, 28), QPoint(10, -8));
@@ -518,12 +528,7 @@ private slots:
         QCOMPARE(e->Layout().KeyAt(0).Number(), key);
         e->m_ForegroundItClick();
         QCOMPARE(e->Layout().KeyAt(e->Layout().KeyCount() - 1).Number(), key);
-        // The picture is the topmost of the LCD's children but the frame.
-        const QObjectList children = e->SoftImage()->children();
-        int last = -1;
-        for (QObject* c : children)
-            if (auto* l = qobject_cast<QLabel*>(c); l && l->property("keyNumber").isValid()) last = l->property("keyNumber").toInt();
-        QCOMPARE(last, key);
+        QCOMPARE(TopPicture(*e), key);
     }
 
     void propertiesHandTheKeyToTheKeyEditor() {

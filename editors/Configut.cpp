@@ -76,6 +76,7 @@ TConfigFm::TConfigFm(TTiFlashFm& flash, UiServices& ui, std::function<void()> sh
     auto* outer = new QVBoxLayout(this);
     m_PageCtl = new QTabWidget(this);
     m_PageCtl->setObjectName(QStringLiteral("m_PageCtl"));
+    m_PageCtl->setAccessibleName(QStringLiteral("Settings pages"));
     outer->addWidget(m_PageCtl);
 
     // ---- The settings.
@@ -119,6 +120,7 @@ TConfigFm::TConfigFm(TTiFlashFm& flash, UiServices& ui, std::function<void()> sh
     m_MotionCBox = addCombo("m_MotionCBox", "Motion:", kMotionItems, row++);
     m_WelcomeCkBox = new QCheckBox(QStringLiteral("Welcome page"), systemPage_);
     m_WelcomeCkBox->setObjectName(QStringLiteral("m_WelcomeCkBox"));
+    m_WelcomeCkBox->setAccessibleName(QStringLiteral("Welcome page"));
     connect(m_WelcomeCkBox, &QCheckBox::toggled, this, [this] { m_OkBtn->setEnabled(true); });
     form->addWidget(m_WelcomeCkBox, row++, 1);
 
@@ -144,6 +146,7 @@ TConfigFm::TConfigFm(TTiFlashFm& flash, UiServices& ui, std::function<void()> sh
     m_wImg->setFrameShape(QFrame::Box);
     m_LoadPicBtn = new QPushButton(QStringLiteral("Load picture"), other);
     m_LoadPicBtn->setObjectName(QStringLiteral("m_LoadPicBtn"));
+    m_LoadPicBtn->setAccessibleName(QStringLiteral("Load picture"));
     m_ThresholdTkBar = new QSlider(Qt::Horizontal, other);
     m_ThresholdTkBar->setObjectName(QStringLiteral("m_ThresholdTkBar"));
     m_ThresholdTkBar->setAccessibleName(QStringLiteral("Black below"));
@@ -154,11 +157,14 @@ TConfigFm::TConfigFm(TTiFlashFm& flash, UiServices& ui, std::function<void()> sh
     thresholdLabel->setBuddy(m_ThresholdTkBar);
     m_SavePicBtn = new QPushButton(QStringLiteral("Save picture for system"), other);
     m_SavePicBtn->setObjectName(QStringLiteral("m_SavePicBtn"));
+    m_SavePicBtn->setAccessibleName(QStringLiteral("Save picture for system"));
     m_SaveRealPicBtn = new QPushButton(QStringLiteral("Save picture for real system "), other);
     m_SaveRealPicBtn->setObjectName(QStringLiteral("m_SaveRealPicBtn"));
+    m_SaveRealPicBtn->setAccessibleName(QStringLiteral("Save picture for real system"));
     m_SaveRealPicBtn->hide();
     m_ckEdt = new QLineEdit(other);
     m_ckEdt->setObjectName(QStringLiteral("m_ckEdt"));
+    m_ckEdt->setAccessibleName(QStringLiteral("Service code"));
     m_ckEdt->setEchoMode(QLineEdit::Password);
     m_ckEdt->setFrame(false);
     m_ckEdt->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
@@ -184,10 +190,12 @@ TConfigFm::TConfigFm(TTiFlashFm& flash, UiServices& ui, std::function<void()> sh
     buttons->addStretch(1);
     m_OkBtn = new QPushButton(QStringLiteral("OK"), this);
     m_OkBtn->setObjectName(QStringLiteral("m_OkBtn"));
+    m_OkBtn->setAccessibleName(QStringLiteral("OK"));
     m_OkBtn->setEnabled(false);
     m_OkBtn->setDefault(true);
     m_CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
     m_CancelBtn->setObjectName(QStringLiteral("m_CancelBtn"));
+    m_CancelBtn->setAccessibleName(QStringLiteral("Cancel"));
     buttons->addWidget(m_OkBtn);
     buttons->addWidget(m_CancelBtn);
     outer->addLayout(buttons);

@@ -195,6 +195,7 @@ void TSoftLCDFm::BuildWindow() {
         a->setData(int(m));
         a->setVisible(m != ModeLearn && m != ModeShoot);
     }
+    m_SLcdTBar->setAccessibleName(QStringLiteral("Mode"));
     m_SLcdTBar->hide();
     outer->addWidget(m_SLcdTBar);
 
@@ -227,6 +228,7 @@ void TSoftLCDFm::BuildWindow() {
     // the key pictures on the picture.
     m_SoftKeyPal = new QFrame(m_RightPal);
     m_SoftKeyPal->setObjectName(QStringLiteral("m_SoftKeyPal"));
+    m_SoftKeyPal->setAccessibleName(QStringLiteral("LCD"));
     m_SoftKeyPal->setFixedSize(kLcdPanelWidth, kLcdPanelHeight);
     m_SoftKeyPal->setFrameShape(QFrame::Box);
     m_SoftKeyPal->setLineWidth(1);
@@ -314,9 +316,11 @@ void TSoftLCDFm::BuildHardKeys() {
     }
     auto* light = new QPushButton(QStringLiteral("Light"), m_HardKeyPal);
     light->setObjectName(QStringLiteral("m_LightBtn"));
+    light->setAccessibleName(QStringLiteral("Light"));
     light->setEnabled(false);
     auto* menu = new QPushButton(QStringLiteral("Menu"), m_HardKeyPal);
     menu->setObjectName(QStringLiteral("m_MenuBtn"));
+    menu->setAccessibleName(QStringLiteral("Menu"));
     menu->setEnabled(false);
     place(m_SBtn[5], 0, 0);  // Mute
     place(light, 0, 1);
@@ -336,8 +340,10 @@ void TSoftLCDFm::BuildStepPanel() {
     grid->setContentsMargins(0, 0, 0, 0);
     m_StepLbe = new QLabel(m_MStepPal);
     m_StepLbe->setObjectName(QStringLiteral("m_StepLbe"));
+    m_StepLbe->setAccessibleName(QStringLiteral("Step"));
     m_TotalLbe = new QLabel(m_MStepPal);
     m_TotalLbe->setObjectName(QStringLiteral("m_TotalLbe"));
+    m_TotalLbe->setAccessibleName(QStringLiteral("Total"));
     m_DelayCBox = new QComboBox(m_MStepPal);
     m_DelayCBox->setObjectName(QStringLiteral("m_DelayCBox"));
     m_DelayCBox->setAccessibleName(QStringLiteral("Delay"));

@@ -430,6 +430,17 @@ private slots:
         for (const MessageRequest& m : f.ui.Messages()) QCOMPARE(int(m.buttons), int(MsgButtons::Yes));
         QCOMPARE(home->Layout().KeyNumbers(), keys);
         QVERIFY(!f.host.filled);
+
+        // A device key that reaches the clipboard another way is pasted
+        // with a device number of its own; a link above 64 becomes none.
+        auto tv = f.Open(kTv, ModeNormal);
+        f.host.SetKeyClipboard(orvalink::testing::DeviceKey("Box", 2));
+        tv->m_PasteItClick();
+        const KeyInfo& pasted = tv->Layout().SelectedKey()->info;
+        QCOMPARE(int(pasted.link), f.host.FreeDeviceNumbers().front());
+        f.host.SetKeyClipboard(orvalink::testing::DeviceKey("Far", 70));
+        tv->m_PasteItClick();
+        QCOMPARE(int(tv->Layout().SelectedKey()->info.link), 0xFF);
     }
 
     void cutCopyPasteAndDeleteOfAnOrdinaryKey() {

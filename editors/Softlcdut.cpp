@@ -456,15 +456,9 @@ void TSoftLCDFm::BuildMenus() {
 }
 
 QAction* TSoftLCDFm::MenuItem(const QString& objectName) const {
+    // Items, sub-menus' items and sub-menus' own actions are all children.
     for (QMenu* menu : {m_SoftKeyPMenu, m_HardKeyPMenu})
-        for (QAction* a : menu->findChildren<QAction*>())
-            if (a->objectName() == objectName) return a;
-    // Sub-menus' own items (their menu actions are named, not their children).
-    for (QMenu* sub : m_SoftKeyPMenu->findChildren<QMenu*>()) {
-        if (sub->menuAction()->objectName() == objectName) return sub->menuAction();
-        for (QAction* a : sub->actions())
-            if (a->objectName() == objectName) return a;
-    }
+        if (auto* a = menu->findChild<QAction*>(objectName)) return a;
     return nullptr;
 }
 

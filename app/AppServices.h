@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "editors/core/CodeNumberPicker.h"
 #include "link/RemoteLink.h"
 #include "platform/ShellOpener.h"
 
@@ -18,13 +19,6 @@ class Random;
 class TTiFlashFm;
 class UiServices;
 class VFileCommands;
-
-// The pre-program code picker: leaves the chosen code number.
-class CodeNumberPicker {
-public:
-    virtual ~CodeNumberPicker() = default;
-    virtual bool PickCodeNumber(uint16_t& codeNumber) = 0;
-};
 
 struct AppServices {
     std::filesystem::path programFolder;

@@ -20,8 +20,11 @@
 
 #include "app/AboutBox.h"
 #include "app/QuickPictures.h"
+#include "editors/Configut.h"
+#include "editors/KeyStandIn.h"
 #include "formats/Flashut.h"
 #include "formats/PreProgram.h"
+#include "image/BlockStore.h"
 #include "image/CodeRecords.h"
 #include "image/DeviceBundle.h"
 #include "image/DeviceTree.h"
@@ -83,6 +86,7 @@ TMainFm::TMainFm(const AppServices& services, Brand brand, QWidget* parent)
     setCentralWidget(mdi_);
     BuildTreePanel();
     BuildMenus();
+    keyStandIn_ = new TKeyStandInFm(this);
 
     static const int kPanelWidths[4] = {300, 50, 50, 50};
     for (int i = 0; i < 4; ++i) {
@@ -136,7 +140,10 @@ void TMainFm::BuildMenus() {
     exitAct->setShortcut(QKeySequence::Quit);
 
     auto* editMenu = new QMenu(QStringLiteral("&Edit"), this);
-    editMenu->addAction(QStringLiteral("Undo"));
+    QAction* undoAct = editMenu->addAction(QStringLiteral("Undo"), this, [this] { m_eUndoItClick(); });
+    undoAct->setShortcut(QKeySequence::Undo);
+    QAction* redoAct = editMenu->addAction(QStringLiteral("Redo"), this, [this] { m_eRedoItClick(); });
+    redoAct->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     editMenu->addSeparator();
     editMenu->addAction(QStringLiteral("Cut"), this, [this] { m_eCutItClick(); });
     editMenu->addAction(QStringLiteral("Copy"), this, [this] { m_eCopyItClick(); });
@@ -207,6 +214,17 @@ void TMainFm::BuildMenus() {
     quick->addSeparator();
     quickButton(downloadAct_, QStringLiteral("Download data from remote control"), QuickIcon(QuickPicture::Download));
     quickButton(uploadAct_, QStringLiteral("Upload data to remote control"), QuickIcon(QuickPicture::Upload));
+    // Service buttons, shown once the settings dialog's phrase is typed.
+    m_Open2TBtn = quickButton(nullptr, QStringLiteral("Open MCF file"), QuickIcon(QuickPicture::Open));
+    m_Open2TBtn->setObjectName(QStringLiteral("m_Open2TBtn"));
+    connect(m_Open2TBtn, &QAction::triggered, this, [this] { m_Open2TBtnClick(); });
+    m_Save2TBtn = quickButton(nullptr, QStringLiteral("Save MCF file"), QuickIcon(QuickPicture::Save));
+    m_Save2TBtn->setObjectName(QStringLiteral("m_Save2TBtn"));
+    connect(m_Save2TBtn, &QAction::triggered, this, [this] { m_Save2TBtnClick(); });
+    m_UnitTestBtn = quickButton(nullptr, QStringLiteral("Unit Test"), QuickIcon(QuickPicture::New));
+    m_UnitTestBtn->setObjectName(QStringLiteral("m_UnitTestBtn"));
+    connect(m_UnitTestBtn, &QAction::triggered, this, [this] { m_UnitTestBtnClick(); });
+    for (QAction* a : {m_Open2TBtn, m_Save2TBtn, m_UnitTestBtn}) a->setVisible(false);
     addToolBar(Qt::TopToolBarArea, quick);
 }
 
@@ -229,6 +247,10 @@ void TMainFm::SetLinkBusy(bool busy) {
     linkBusy_ = busy;
     downloadAct_->setEnabled(!busy && services_.link != nullptr);
     uploadAct_->setEnabled(!busy && services_.link != nullptr);
+    // The editors wait too: what they would store could be overwritten.
+    for (TSoftLCDFm* e : Editors())
+        if (e->Mode() == ModeNormal || e->Mode() == ModeMacroDevice || e->Mode() == ModeHomeDevice)
+            e->setEnabled(!busy);
 }
 
 // ---------------------------------------------------------------------------
@@ -322,7 +344,10 @@ TSoftLCDFm* TMainFm::OpenDeviceEditor(int slot, EditorMode mode) {
     KeyInfo record;
     if (!DeviceRecordFor(slot, record)) return nullptr;
     QString name = QString::fromStdString(slot == kHomeSlot ? std::string(kHomeText) : DeviceNameFor(slot));
-    auto* editor = new TSoftLCDFm(slot, mode, name, record);
+    LayoutEditorServices editorServices{services_.flash, services_.ui, *this, *this, *this,
+                                        services_.codePicker, keyStandIn_, nullptr, services_.programFolder};
+    auto* editor = new TSoftLCDFm(editorServices, slot, mode, name, record);
+    editor->setEnabled(!linkBusy_);
     editor->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow* w = mdi_->addSubWindow(editor);
     w->setAttribute(Qt::WA_DeleteOnClose);
@@ -383,6 +408,57 @@ bool TMainFm::GetKeyClipboard(KeyInfo& key) const {
     key = CopyKeyInfo(clipboard_);
     return true;
 }
+
+std::vector<int> TMainFm::FreeDeviceNumbers() const {
+    std::vector<int> free;
+    for (int d = 1; d <= 64; ++d) {
+        LinkTrailer trailer;
+        if (ReadLinkTrailer(services_.flash, d, trailer) && trailer.linkState == 0xFF) free.push_back(d);
+    }
+    return free;
+}
+
+void TMainFm::DeviceStored(int) {
+    RebuildTree();
+    SetModifiedMark(kMarkChanged);
+}
+
+LayoutHost::CodeFill TMainFm::FillDeviceFromCode(int device, uint16_t codeNumber) {
+    if (device < 1 || device > 64 || codeNumber >= 4000) return CodeFill::Failed;
+    DeviceBundle bundle;
+    switch (BuildPreProgramBundle(services_.programFolder, services_.flash, codeNumber, bundle)) {
+        case PreProgramResult::Ok: break;
+        case PreProgramResult::NoLibrary:
+            services_.ui.Inform("File Not Found ! ---> dev_model.dll \n Please Check the file ! ", MsgIcon::Warning);
+            return CodeFill::NoLibrary;
+        default: return CodeFill::Failed;
+    }
+    // An editor still showing the old device would write it back.
+    for (TSoftLCDFm* e : Editors())
+        if (e->Slot() == device) {
+            QMdiSubWindow* w = SubWindowOf(e);
+            e->m_CancelBtnClick();
+            if (w) {
+                w->close();
+                delete w;
+            }
+        }
+    DeleteDeviceTree(services_.flash, device);
+    PasteDeviceIn(services_.flash, bundle, device);
+    RebuildTree();
+    SetModifiedMark(kMarkChanged);
+    return CodeFill::Filled;
+}
+
+void TMainFm::ShowExtraButtons() {
+    for (QAction* a : {m_Open2TBtn, m_Save2TBtn, m_UnitTestBtn}) a->setVisible(true);
+}
+
+bool TMainFm::ExtraButtonsShown() const { return m_Open2TBtn->isVisible(); }
+
+void TMainFm::m_Open2TBtnClick() { services_.ui.Inform("Open MCF file is not available yet.", MsgIcon::Information); }
+void TMainFm::m_Save2TBtnClick() { services_.ui.Inform("Save MCF file is not available yet.", MsgIcon::Information); }
+void TMainFm::m_UnitTestBtnClick() { services_.ui.Inform("Unit Test is not available yet.", MsgIcon::Information); }
 
 void TMainFm::SetModifiedMark(uint8_t mark) {
     modifiedMark_ = mark;
@@ -541,6 +617,12 @@ void TMainFm::closeEvent(QCloseEvent* event) {
 // ---------------------------------------------------------------------------
 // Edit menu
 
+void TMainFm::m_eUndoItClick() {
+    if (TSoftLCDFm* e = ActiveEditor()) e->Undo();
+}
+void TMainFm::m_eRedoItClick() {
+    if (TSoftLCDFm* e = ActiveEditor()) e->Redo();
+}
 void TMainFm::m_eCutItClick() {
     if (TSoftLCDFm* e = ActiveEditor()) e->m_CutItClick();
 }
@@ -555,17 +637,19 @@ void TMainFm::m_eDeleteItClick() {
 }
 
 void TMainFm::m_eRemoteConfigItClick() {
+    SetFormEnabled(false);
     RemoteSettings values;
     if (!ReadSettings(services_.flash, values)) values = DefaultSettings();
-    // The settings dialog comes with its own window; until then the values
-    // the remote holds are shown.
-    static const char* kNames[kSettingCount] = {"Buzzer:", "Contrast:", "LCD off:", "Lit Sensitivity:",
-                                                "Light Period:", "Motion:", "Welcome page"};
-    std::string text = "\n Remote settings \n\n";
-    for (int i = 0; i < kSettingCount; ++i) text += std::string(" ") + kNames[i] + " " + std::to_string(values[size_t(i)]) + "\n";
-    SetFormEnabled(false);
-    services_.ui.Inform(text, MsgIcon::Information);
+    {
+        TConfigFm dialog(services_.flash, services_.ui, [this] { ShowExtraButtons(); }, this);
+        dialog.Load(values);
+        dialog.exec();
+        if (dialog.ImageChanged()) SetModifiedMark(kMarkChanged);
+    }
+    settingsClosed_ = true;
+    dialogFinished_ = true;
     SetFormEnabled(true);
+    RebuildTree();
 }
 
 // ---------------------------------------------------------------------------

@@ -12,6 +12,8 @@
 #include "app/AppServices.h"
 #include "app/Brand.h"
 #include "editors/Softlcdut.h"
+#include "editors/core/KeyClipboard.h"
+#include "editors/core/LayoutHost.h"
 #include "image/KeyRecords.h"
 
 class QDockWidget;
@@ -27,8 +29,9 @@ class QAction;
 namespace orvalink {
 
 class TAboutBox;
+class TKeyStandInFm;
 
-class TMainFm : public QMainWindow {
+class TMainFm : public QMainWindow, public KeyClipboard, public DeviceNumberSource, public LayoutHost {
     Q_OBJECT
 public:
     TMainFm(const AppServices& services, Brand brand, QWidget* parent = nullptr);
@@ -64,8 +67,16 @@ public:
     void ReloadAllEditors();
     std::vector<TSoftLCDFm*> Editors() const;
 
-    void SetKeyClipboard(const KeyInfo& key);
-    bool GetKeyClipboard(KeyInfo& key) const;
+    void SetKeyClipboard(const KeyInfo& key) override;
+    bool GetKeyClipboard(KeyInfo& key) const override;
+    // Device numbers 1..64 that no Device key links to.
+    std::vector<int> FreeDeviceNumbers() const override;
+    // What the device editors tell the main window.
+    void DeviceStored(int device) override;
+    CodeFill FillDeviceFromCode(int device, uint16_t codeNumber) override;
+    // The service buttons the settings dialog's phrase reveals.
+    void ShowExtraButtons();
+    bool ExtraButtonsShown() const;
 
     // Document state.
     const std::string& CurrentPath() const { return currentPath_; }
@@ -90,6 +101,8 @@ public:
     void m_fSaveItClick();
     bool m_fSaveAsItClick();
     void m_fExitItClick();
+    void m_eUndoItClick();
+    void m_eRedoItClick();
     void m_eCutItClick();
     void m_eCopyItClick();
     void m_ePasteItClick();
@@ -106,6 +119,9 @@ public:
     void m_hWebItClick();
     void m_hAboutItClick();
     void m_MainTViewMouseDown(QTreeWidgetItem* node, Qt::MouseButton button, const QPoint& globalPos);
+    void m_Open2TBtnClick();
+    void m_Save2TBtnClick();
+    void m_UnitTestBtnClick();
 
     QAction* DownloadAction() const { return downloadAct_; }
     QAction* UploadAction() const { return uploadAct_; }
@@ -155,6 +171,10 @@ private:
     QLabel* statusPanels_[4] = {};
     QAction* downloadAct_ = nullptr;
     QAction* uploadAct_ = nullptr;
+    QAction* m_Open2TBtn = nullptr;
+    QAction* m_Save2TBtn = nullptr;
+    QAction* m_UnitTestBtn = nullptr;
+    TKeyStandInFm* keyStandIn_ = nullptr;
     QPixmap treePictures_[4];
 };
 

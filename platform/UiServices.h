@@ -10,7 +10,7 @@
 namespace orvalink {
 
 enum class MsgIcon { None, Information, Warning, Error, Question };
-enum class MsgButtons { Ok, OkCancel, YesNo, YesCancel, YesNoCancel, RetryCancel, AbortRetryIgnore };
+enum class MsgButtons { Ok, Yes, OkCancel, YesNo, YesCancel, YesNoCancel, RetryCancel, AbortRetryIgnore };
 enum class MsgAnswer { Ok, Cancel, Yes, No, Retry, Abort, Ignore };
 
 struct MessageRequest {

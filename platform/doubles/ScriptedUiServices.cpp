@@ -7,6 +7,7 @@ MsgAnswer FirstButton(MsgButtons buttons) {
     switch (buttons) {
         case MsgButtons::Ok:
         case MsgButtons::OkCancel: return MsgAnswer::Ok;
+        case MsgButtons::Yes:
         case MsgButtons::YesNo:
         case MsgButtons::YesCancel:
         case MsgButtons::YesNoCancel: return MsgAnswer::Yes;

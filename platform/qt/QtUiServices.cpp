@@ -22,6 +22,7 @@ QMessageBox::Icon IconOf(MsgIcon icon) {
 QMessageBox::StandardButtons ButtonsOf(MsgButtons buttons) {
     switch (buttons) {
         case MsgButtons::Ok: return QMessageBox::Ok;
+        case MsgButtons::Yes: return QMessageBox::Yes;
         case MsgButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
         case MsgButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
         case MsgButtons::YesCancel: return QMessageBox::Yes | QMessageBox::Cancel;
@@ -44,6 +45,7 @@ MsgAnswer AnswerOf(int button, MsgButtons buttons) {
         default: break;
     }
     // Closed with Escape or the window's close box.
+    if (buttons == MsgButtons::Yes) return MsgAnswer::Yes;
     return buttons == MsgButtons::Ok ? MsgAnswer::Ok : buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
 }
 

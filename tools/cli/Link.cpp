@@ -61,6 +61,7 @@ public:
         switch (request.buttons) {
         case MsgButtons::Ok:
         case MsgButtons::OkCancel: return MsgAnswer::Ok;
+        case MsgButtons::Yes:
         case MsgButtons::YesNo:
         case MsgButtons::YesCancel:
         case MsgButtons::YesNoCancel: return MsgAnswer::Yes;

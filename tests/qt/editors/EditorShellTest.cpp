@@ -1,0 +1,225 @@
+// The editors as the main window opens and drives them: a device click opens
+// the layout editor, the Edit menu reaches the active editor (Undo and Redo
+// too), Save tells the main window, a link exchange disables the editors, a
+// device added from a pre-program code is filled from the template library,
+// and "Edit Remote config" runs the settings dialog.
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <filesystem>
+
+#include "app/MainFm.h"
+#include "editors/Configut.h"
+#include "formats/Flashut.h"
+#include "image/CodeLibrary.h"
+#include "image/KeyGeometry.h"
+#include "image/Settings.h"
+#include "image/Tiflashut.h"
+#include "platform/Random.h"
+#include "platform/doubles/FixedClock.h"
+#include "platform/doubles/ScriptedUiServices.h"
+
+using namespace orvalink;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FixedPicker : CodeNumberPicker {
+    uint16_t code = 0;
+    bool PickCodeNumber(uint16_t& c) override {
+        c = code;
+        return true;
+    }
+};
+
+// The main window on the factory document, in a program folder of its own
+// with the staged libraries.
+struct Shell {
+    QTemporaryDir dir;
+    fs::path folder{dir.path().toStdString()};
+    ScriptedUiServices ui;
+    FixedClock clock;
+    Pcg32Random random;
+    TTiFlashFm flash;
+    VFileCommands files{ui, clock, random, folder, flash};
+    FixedPicker picker;
+    AppServices services{folder, ui, clock, random, flash, files, nullptr, &picker, nullptr};
+    std::unique_ptr<TMainFm> main;
+
+    Shell() {
+        for (const char* sub : {"bk", "mcf", "tmod"}) fs::create_directories(folder / sub);
+        for (const char* file : {"dev_model.dll", "gird_RL_2.bmp"}) {
+            const fs::path from = fs::path(ORVALINK_PROGRAM_DIR) / file;
+            if (fs::exists(from)) fs::copy_file(from, folder / file);
+        }
+        std::vector<uint8_t> payload;
+        VFileHeader header;
+        const bool loaded = LoadVFile(fs::path(ORVALINK_PROGRAM_DIR) / "bk" / "default_.vmcf", payload, header);
+        Q_ASSERT(loaded);
+        std::copy(payload.begin(), payload.end(), flash.Image().begin());
+        main = std::make_unique<TMainFm>(services, Brand::Plain);
+        main->show();
+    }
+    QTreeWidgetItem* Node(const QString& text) const {
+        auto found = main->Tree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? nullptr : found.first();
+    }
+    TSoftLCDFm* OpenTv() {
+        main->m_MainTViewMouseDown(Node(QStringLiteral("TV")), Qt::LeftButton, {});
+        return main->EditorForSlot(main->EntryOf(Node(QStringLiteral("TV")))->link);
+    }
+};
+
+// Runs `check` on the settings dialog once it is up, then presses Cancel.
+void WhenSettingsShow(std::function<void(TConfigFm&)> check) {
+    QTimer::singleShot(0, [check] {
+        auto* dialog = qobject_cast<TConfigFm*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        check(*dialog);
+        if (dialog->isVisible()) dialog->m_CancelBtnClick();
+    });
+}
+
+}  // namespace
+
+class EditorShellTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aDeviceClickOpensItsLayoutEditor() {
+        Shell s;
+        TSoftLCDFm* tv = s.OpenTv();
+        QVERIFY(tv);
+        QCOMPARE(tv->Mode(), ModeNormal);
+        QCOMPARE(tv->windowTitle(), QStringLiteral("TV"));
+        QVERIFY(tv->Layout().KeyCount() > 20);
+        QVERIFY(tv->KeyPicture(tv->Layout().KeysOnPage(0).front())->isVisible());
+        // The main window's free device numbers leave out every linked slot.
+        for (int d : s.main->FreeDeviceNumbers()) QVERIFY(!s.main->EditorForSlot(d) && d != tv->Slot());
+    }
+
+    void theEditMenuReachesTheActiveEditorWithUndoAndRedo() {
+        Shell s;
+        TSoftLCDFm* tv = s.OpenTv();
+        const int key = tv->Layout().KeysOnPage(0).front();
+        QVERIFY(tv->SelectKeyOnPage(key, kStateSelected));
+        s.main->m_eCopyItClick();
+        KeyInfo held;
+        QVERIFY(s.main->GetKeyClipboard(held));
+        QCOMPARE(int(held.keyNumber), key);
+        s.main->m_ePasteItClick();
+        const int pasted = tv->Layout().Selected();
+        QVERIFY(pasted != key);
+        s.main->m_eDeleteItClick();
+        QVERIFY(!tv->Layout().FindKey(pasted));
+        s.main->m_eUndoItClick();
+        QVERIFY(tv->Layout().FindKey(pasted));
+        s.main->m_eUndoItClick();
+        QVERIFY(!tv->Layout().FindKey(pasted));
+        s.main->m_eRedoItClick();
+        QVERIFY(tv->Layout().FindKey(pasted));
+        QVERIFY(tv->SelectKeyOnPage(pasted, kStateSelected));
+        s.main->m_eCutItClick();
+        QVERIFY(!tv->Layout().FindKey(pasted));
+        // The keyboard's Undo and Redo.
+        QApplication::setActiveWindow(s.main.get());
+        tv->SoftImage()->setFocus();
+        QTRY_VERIFY(tv->SoftImage()->hasFocus());
+        QTest::keyClick(tv->SoftImage(), Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(tv->Layout().FindKey(pasted));
+        QTest::keyClick(tv->SoftImage(), Qt::Key_Y, Qt::ControlModifier);
+        QVERIFY(!tv->Layout().FindKey(pasted));
+        QTest::keyClick(tv->SoftImage(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(tv->SoftImage(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(!tv->Layout().FindKey(pasted));
+    }
+
+    void saveMarksTheDocumentAndALinkExchangeDisablesEditors() {
+        Shell s;
+        TSoftLCDFm* tv = s.OpenTv();
+        s.main->m_HomeTBtnClick();
+        s.main->m_MacroTBtnClick();
+        QCOMPARE(int(s.main->Editors().size()), 3);
+        s.main->SetLinkBusy(true);
+        for (TSoftLCDFm* e : s.main->Editors()) QVERIFY(!e->isEnabled());
+        s.main->SetLinkBusy(false);
+        for (TSoftLCDFm* e : s.main->Editors()) QVERIFY(e->isEnabled());
+
+        tv->m_AddButtonItClick();
+        QCOMPARE(tv->ModifiedMark(), uint8_t(16));
+        tv->m_SaveBtnClick();
+        QCOMPARE(s.ui.MessageTexts().back(), std::string("Device save Ok !"));
+        QCOMPARE(s.main->ModifiedMark(), kMarkChanged);
+        QTRY_COMPARE(int(s.main->Editors().size()), 2);
+    }
+
+    void aDeviceAddedFromACodeIsFilledFromItsTemplate() {
+        Shell s;
+        int tvCode = -1;
+        for (int code = 1152; code < 1536 && tvCode < 0; ++code) {
+            LibraryCodeSet set;
+            if (ReadLibraryCode(s.flash, code, set)) tvCode = code;
+        }
+        QVERIFY(tvCode >= 0);
+        s.picker.code = uint16_t(tvCode);
+        const std::vector<int> free = s.main->FreeDeviceNumbers();
+        s.main->m_HomeTBtnClick();
+        TSoftLCDFm* home = s.main->EditorForSlot(kHomeSlot);
+        home->ShowPage(3);
+        home->m_AddDeviceItClick();
+        QVERIFY2(s.ui.Messages().empty(), s.ui.Messages().empty() ? "" : s.ui.Messages()[0].text.c_str());
+        // The new device is in the tree and holds the TV template's keys.
+        KeyInfo k;
+        int keys = 0;
+        for (int n = 6; n < 64; ++n) keys += ReadKey(s.flash, free.front(), n, k);
+        QVERIFY(keys > 20);
+        QCOMPARE(s.main->FreeDeviceNumbers().front(), free[1]);
+        QCOMPARE(s.main->ModifiedMark(), kMarkChanged);
+        QVERIFY(home->isVisible());
+    }
+
+    void editRemoteConfigRunsTheSettingsDialog() {
+        Shell s;
+        s.flash.Image()[s.flash.SettingsPageStart() + 38] = 43;  // contrast out of range
+        bool checked = false;
+        WhenSettingsShow([&](TConfigFm& dialog) {
+            QCOMPARE(dialog.Collect(), DefaultSettings());
+            QVERIFY(!s.main->FormEnabled());
+            QTest::keyClicks(dialog.PhraseBox(), QStringLiteral("show extras"));
+            QTest::keyClick(dialog.PhraseBox(), Qt::Key_Return);
+            checked = true;
+        });
+        QVERIFY(!s.main->ExtraButtonsShown());
+        s.main->m_eRemoteConfigItClick();
+        QVERIFY(checked);
+        QVERIFY(s.main->FormEnabled());
+        QVERIFY(s.main->DialogFinished());
+        QVERIFY(s.main->ExtraButtonsShown());
+        QCOMPARE(s.main->ModifiedMark(), kMarkUnchanged);  // Cancel wrote nothing
+        s.main->m_Open2TBtnClick();
+        QVERIFY(QString::fromStdString(s.ui.MessageTexts().back()).contains(QStringLiteral("not available yet")));
+
+        // OK writes the settings and marks the document.
+        WhenSettingsShow([&](TConfigFm& dialog) {
+            dialog.LcdOffBar()->setValue(600);
+            dialog.m_OkBtnClick();
+        });
+        s.main->m_eRemoteConfigItClick();
+        RemoteSettings stored;
+        QVERIFY(ReadSettings(s.flash, stored));
+        QCOMPARE(stored[kSettingLcdOff], 600);
+        QCOMPARE(s.main->ModifiedMark(), kMarkChanged);
+    }
+};
+
+QTEST_MAIN(EditorShellTest)
+#include "EditorShellTest.moc"

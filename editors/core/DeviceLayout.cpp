@@ -273,7 +273,6 @@ LayoutOutcome DeviceLayout::Paste() {
             return Refuse(LayoutResult::NoFreeDevice, "No device number is left for the pasted key.");
         key.info.link = uint8_t(devices.front());
     }
-    key.info.picture = nullptr;
     key.info.keyNumber = uint8_t(number);
     key.info.ownerDevice = uint8_t(device_);
     key.info.page = uint8_t(state_.page);
@@ -365,7 +364,6 @@ LayoutOutcome DeviceLayout::ReplaceKey(const LayoutKey& key) {
     RecordChange();
     LayoutKey& target = Writable(size_t(index));
     target = key;
-    target.info.picture = nullptr;
     return {LayoutResult::Done, {}, key.Number()};
 }
 

@@ -41,13 +41,13 @@ void Transfers::WaitForDialog(TransferProgress& progress) {
 // staging buffer; the image changes only when every block has arrived.
 bool Transfers::ReadIntoImage(uint16_t count, const std::function<void(int)>& progress) {
     std::vector<uint8_t> staging(BlockOffset(count));
-    link_.receiveMode = ReceiveMode::Block266;
+    link_.SetReceiveMode(ReceiveMode::Block266);
     link_.ResetAssembly();
     for (int b = 0; b < count; ++b) {
-        if (!link_.ReceiveBlock(std::span<uint8_t>(staging).subspan(BlockOffset(b), kBlockBytes))) return false;
+        if (!link_.Blocks().ReceiveBlock(std::span<uint8_t>(staging).subspan(BlockOffset(b), kBlockBytes))) return false;
         link_.SetProgress(b);
         if (progress) progress(b);
-        if (link_.linkStatus == kLinkFailed || link_.userAbort) return false;
+        if (link_.Channel().ShouldStop()) return false;
     }
     std::copy(staging.begin(), staging.end(), flash_.Image().begin());
     return true;
@@ -64,24 +64,24 @@ bool Transfers::CopyPreserved(std::span<const uint8_t> block103) {
 // The 0xA3 frame for the range, its blocks from the image, and the closing
 // 0xA5 frame with the range's bytes.
 bool Transfers::WriteRange(uint16_t first, uint16_t count) {
-    if (!link_.SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, first, count), true)) return false;
+    if (!link_.Blocks().SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, first, count), true)) return false;
     auto image = flash_.Image();
     for (int b = first; b < first + count; ++b) {
-        if (!link_.SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) return false;
-        if (link_.linkStatus == kLinkFailed || link_.userAbort) return false;
+        if (!link_.Blocks().SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) return false;
+        if (link_.Channel().ShouldStop()) return false;
     }
     link_.WaitTicks(50);
-    if (!link_.SendFrameAndJudge(BlockFrame(kCmdEndUpload, first, count), true)) return false;
-    return link_.linkStatus == kLinkGood;
+    if (!link_.Blocks().SendFrameAndJudge(BlockFrame(kCmdEndUpload, first, count), true)) return false;
+    return link_.LinkStatus() == kLinkGood;
 }
 
 bool Transfers::DownloadFromRemote(TransferProgress& progress) {
-    link_.linkStatus = kLinkGood;
+    link_.SetLinkStatus(kLinkGood);
     link_.Expect(ReceiveMode::Word2);
     int number = 0;
     if (!link_.FindVisualComPort(number)) return false;
-    if (!link_.WakeForTransfer()) return false;
-    if (!link_.SendFrame(BlockFrame(kCmdReadBlocks, 0, kConfigBlocks))) return false;
+    if (!link_.Blocks().WakeForTransfer()) return false;
+    if (!link_.Blocks().SendFrame(BlockFrame(kCmdReadBlocks, 0, kConfigBlocks))) return false;
     if (!ImageHolds(kConfigBlocks)) {
         NotReady();
         return false;  // no dialog was shown, so there is none to wait for
@@ -104,18 +104,18 @@ bool Transfers::UploadToRemote(TransferProgress& progress, int kind) {
     int number = 0;
     if (!link_.FindVisualComPort(number)) return false;
     link_.ResetAssembly();
-    link_.receiveMode = ReceiveMode::Word2;
-    if (!link_.WakeForTransfer()) return false;
+    link_.SetReceiveMode(ReceiveMode::Word2);
+    if (!link_.Blocks().WakeForTransfer()) return false;
 
     std::array<uint8_t, kBlockBytes> work{};
-    if (!link_.ReadBlocks(kSettingsBlock, 1, work)) return false;
+    if (!link_.Blocks().ReadBlocks(kSettingsBlock, 1, work)) return false;
     CopyPreserved(work);
     link_.WaitTicks(100);
     if (kind != kKindWhole) return false;
 
-    if (!link_.WriteBlocks(kSettingsBlock, 1, work)) return false;
+    if (!link_.Blocks().WriteBlocks(kSettingsBlock, 1, work)) return false;
     link_.WaitTicks(200);
-    if (!link_.SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, 0, kConfigBlocks), true)) return false;
+    if (!link_.Blocks().SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, 0, kConfigBlocks), true)) return false;
 
     progress.Open("Upload to Remote.", kTransferDialogMaximum);
     progress.SetPosition(0);
@@ -123,12 +123,12 @@ bool Transfers::UploadToRemote(TransferProgress& progress, int kind) {
     auto image = flash_.Image();
     bool ok = true;
     for (int b = 0; b < kConfigBlocks; ++b) {
-        if (!link_.SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) {
+        if (!link_.Blocks().SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) {
             ok = false;
             break;
         }
         progress.SetPosition(b);
-        if (link_.linkStatus == kLinkFailed || link_.userAbort) {
+        if (link_.Channel().ShouldStop()) {
             ok = false;
             break;
         }
@@ -139,15 +139,15 @@ bool Transfers::UploadToRemote(TransferProgress& progress, int kind) {
     const LocalDateTime now = link_.GetClock().Now();
     link_.WaitTicks(10);
     std::array<uint8_t, 8> frame = ClockFrame(kCmdSetClock, now);
-    const int statusBefore = link_.linkStatus;
-    bool answered = link_.SendFrameAndJudge(frame, true);
+    const int statusBefore = link_.LinkStatus();
+    bool answered = link_.Blocks().SendFrameAndJudge(frame, true);
     if (answered) {
         link_.WaitTicks(10);
         frame[0] = kCmdEndUpload;
-        answered = link_.SendFrameAndJudge(frame, true);
+        answered = link_.Blocks().SendFrameAndJudge(frame, true);
     }
     // A clock or end frame that went unanswered or was refused fails the upload.
-    if (!answered || (statusBefore == kLinkGood && link_.linkStatus == kLinkFailed)) ok = false;
+    if (!answered || (statusBefore == kLinkGood && link_.LinkStatus() == kLinkFailed)) ok = false;
 
     WaitForDialog(progress);
     progress.SetPosition(0);
@@ -157,10 +157,10 @@ bool Transfers::UploadToRemote(TransferProgress& progress, int kind) {
 }
 
 bool Transfers::ReadFlash1400() {
-    link_.linkStatus = kLinkGood;
+    link_.SetLinkStatus(kLinkGood);
     link_.Expect(ReceiveMode::Word2);
-    if (!link_.WakeForTransfer()) return false;
-    if (!link_.SendFrame(BlockFrame(kCmdReadBlocks, 0, kFlash1400Blocks))) return false;
+    if (!link_.Blocks().WakeForTransfer()) return false;
+    if (!link_.Blocks().SendFrame(BlockFrame(kCmdReadBlocks, 0, kFlash1400Blocks))) return false;
     if (!ImageHolds(kFlash1400Blocks)) {
         NotReady();
         return false;
@@ -169,10 +169,10 @@ bool Transfers::ReadFlash1400() {
 }
 
 bool Transfers::ReadFlash5100() {
-    link_.linkStatus = kLinkGood;
+    link_.SetLinkStatus(kLinkGood);
     link_.Expect(ReceiveMode::Word2);
-    if (!link_.WakeForTransfer()) return false;
-    if (!link_.SendFrame(BlockFrame(kCmdReadBlocks, 0, kFlash5100Blocks))) return false;
+    if (!link_.Blocks().WakeForTransfer()) return false;
+    if (!link_.Blocks().SendFrame(BlockFrame(kCmdReadBlocks, 0, kFlash5100Blocks))) return false;
     if (!ImageHolds(kFlash5100Blocks)) {
         NotReady();
         return false;
@@ -182,15 +182,15 @@ bool Transfers::ReadFlash5100() {
 
 bool Transfers::WriteFlash1400(int kind) {
     link_.ResetAssembly();
-    link_.receiveMode = ReceiveMode::Word2;
-    if (!link_.WakeForTransfer()) return false;
+    link_.SetReceiveMode(ReceiveMode::Word2);
+    if (!link_.Blocks().WakeForTransfer()) return false;
     uint16_t first = 0;
     uint16_t count = 0;
     std::array<uint8_t, 2 * kBlockBytes> work{};
     if (kind == kKindPartial) {
         first = kPartial1400First;
         count = kPartial1400Count;
-        if (!link_.ReadBlocks(0, 2, work)) return false;
+        if (!link_.Blocks().ReadBlocks(0, 2, work)) return false;
         link_.WaitTicks(200);
     } else if (kind == kKindWhole) {
         first = 0;
@@ -206,7 +206,7 @@ bool Transfers::WriteFlash1400(int kind) {
         auto image = flash_.Image();
         work[14] = image[14];
         work[15] = image[15];
-        if (!link_.WriteBlocks(0, 2, work)) return false;
+        if (!link_.Blocks().WriteBlocks(0, 2, work)) return false;
         link_.WaitTicks(200);
     }
     return WriteRange(first, count);
@@ -218,10 +218,10 @@ bool Transfers::WriteFlash5100(int kind) {
         return false;
     }
     link_.ResetAssembly();
-    link_.receiveMode = ReceiveMode::Word2;
-    if (!link_.WakeForTransfer()) return false;
+    link_.SetReceiveMode(ReceiveMode::Word2);
+    if (!link_.Blocks().WakeForTransfer()) return false;
     std::array<uint8_t, kBlockBytes> work103{};
-    if (!link_.ReadBlocks(kSettingsBlock, 1, work103)) return false;
+    if (!link_.Blocks().ReadBlocks(kSettingsBlock, 1, work103)) return false;
     CopyPreserved(work103);
     link_.WaitTicks(200);
     auto image = flash_.Image();
@@ -229,19 +229,19 @@ bool Transfers::WriteFlash5100(int kind) {
     uint16_t count = 0;
     if (kind == kKindPartial) {
         std::array<uint8_t, kBlockBytes> work111{};
-        if (!link_.ReadBlocks(kPartial5100SecondBlock, 1, work111)) return false;
+        if (!link_.Blocks().ReadBlocks(kPartial5100SecondBlock, 1, work111)) return false;
         link_.WaitTicks(200);
         constexpr size_t kept = kPartial5100KeptOffset;
         work103[kept] = image[BlockOffset(kSettingsBlock) + kept];
         work103[kept + 1] = image[BlockOffset(kSettingsBlock) + kept + 1];
-        if (!link_.WriteBlocks(kSettingsBlock, 1, work103)) return false;
+        if (!link_.Blocks().WriteBlocks(kSettingsBlock, 1, work103)) return false;
         link_.WaitTicks(200);
         work111[kept] = image[BlockOffset(kPartial5100SecondBlock) + kept];
         work111[kept + 1] = image[BlockOffset(kPartial5100SecondBlock) + kept + 1];
-        if (!link_.WriteBlocks(kPartial5100SecondBlock, 1, work111)) return false;
+        if (!link_.Blocks().WriteBlocks(kPartial5100SecondBlock, 1, work111)) return false;
         link_.WaitTicks(200);
     } else if (kind == kKindWhole) {
-        if (!link_.WriteBlocks(kSettingsBlock, 1, work103)) return false;
+        if (!link_.Blocks().WriteBlocks(kSettingsBlock, 1, work103)) return false;
         count = kFlash5100Blocks;
     } else {
         return false;
@@ -253,11 +253,11 @@ BackupOutcome Transfers::BackupDownload5100() {
     flash_.SelectModel(kSelector5100);
     BackupOutcome outcome = BackupOutcome::Failed;
     if (link_.EnsureLinkPort()) {
-        link_.View().SetGaugeMaximum(kBackup5100GaugeMaximum);
+        link_.View().ProgressRange(kBackup5100GaugeMaximum);
         if (ReadFlash5100()) {
             link_.Ui().Inform("Download 5100 Flash Data Ok !", MsgIcon::Information);
             outcome = BackupOutcome::Ok;
-        } else if (link_.userAbort) {
+        } else if (link_.UserAbort()) {
             link_.Ui().Inform("Download transfer broken !", MsgIcon::Information);
             outcome = BackupOutcome::Broken;
         } else {
@@ -265,25 +265,25 @@ BackupOutcome Transfers::BackupDownload5100() {
         }
     }
     link_.SetProgress(0);
-    link_.userAbort = false;
+    link_.SetUserAbort(false);
     link_.CloseLinkPort();
     return outcome;
 }
 
 BackupOutcome Transfers::BackupDownloadPackets(std::vector<uint8_t>& transfer) {
     BackupOutcome outcome = BackupOutcome::Failed;
-    link_.View().SetGaugeMaximum(kBackupPacketsGaugeMaximum);
+    link_.View().ProgressRange(kBackupPacketsGaugeMaximum);
     if (link_.EnsureLinkPort() && link_.OpenLinkPortAt(38400)) {
         std::vector<uint8_t> staging(size_t(kPacketCount) * kPacketBytes, 0xFF);
-        if (link_.ReadPackets(0, kPacketCount - 1, staging)) {
+        if (link_.Packets().ReadPackets(0, kPacketCount - 1, staging)) {
             transfer = std::move(staging);
             outcome = BackupOutcome::Ok;
-        } else if (link_.userAbort) {
+        } else if (link_.UserAbort()) {
             outcome = BackupOutcome::Broken;
         }
     }
     link_.SetProgress(0);
-    link_.userAbort = false;
+    link_.SetUserAbort(false);
     link_.CloseLinkPort();
     return outcome;
 }

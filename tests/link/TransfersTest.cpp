@@ -86,7 +86,7 @@ TEST_F(TransfersTest, CancelledDownloadLeavesTheImageAsItWas) {
     std::vector<uint8_t> before(flash.Image().begin(), flash.Image().end());
     progress.cancelAt = 500;
     EXPECT_FALSE(transfers.DownloadFromRemote(progress));
-    EXPECT_TRUE(link.userAbort);
+    EXPECT_TRUE(link.UserAbort());
     EXPECT_FALSE(progress.succeeded);
     EXPECT_TRUE(std::equal(before.begin(), before.end(), flash.Image().begin()));
     // The read stopped after the cancelled block.
@@ -265,10 +265,10 @@ TEST_F(TransfersTest, Backup5100ReportsAndClosesThePort) {
 
 TEST_F(TransfersTest, Backup5100Broken) {
     FillRemote(8);
-    pump.Schedule(5000, [this] { link.userAbort = true; });
+    pump.Schedule(5000, [this] { link.SetUserAbort(true); });
     EXPECT_EQ(transfers.BackupDownload5100(), BackupOutcome::Broken);
     EXPECT_TRUE(Shown("Download transfer broken !"));
-    EXPECT_FALSE(link.userAbort);
+    EXPECT_FALSE(link.UserAbort());
     EXPECT_FALSE(port.IsOpen());
 }
 

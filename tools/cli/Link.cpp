@@ -191,7 +191,7 @@ int DownloadCommand(const std::string& portPath, const std::string& out, int& ar
         return 1;
     }
     LoadFactoryDocument(rig.flash);
-    rig.link.userAbort = false;
+    rig.link.SetUserAbort(false);
     const bool ok = rig.transfers.DownloadFromRemote(rig.progress);
     rig.link.CloseLinkPort();
     if (!ok) {
@@ -225,7 +225,7 @@ int UploadCommand(const std::string& portPath, const std::string& in, int& argc,
         return 1;
     }
     if (!LoadDocumentImage(in, rig.flash)) return 1;
-    rig.link.userAbort = false;
+    rig.link.SetUserAbort(false);
     const bool ok = rig.transfers.UploadToRemote(rig.progress, kKindWhole);
     rig.link.CloseLinkPort();
     if (!ok) {

@@ -8,10 +8,6 @@
 #include "tools/cli/CliCommands.h"
 
 #if defined(ORVALINK_CLI_LINK)
-#include <QCoreApplication>
-#include <QDir>
-#include <QTemporaryDir>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,9 +29,9 @@
 #include "platform/Clock.h"
 #include "platform/Random.h"
 #include "platform/UiServices.h"
+#include "platform/linux/PollEventPump.h"
+#include "platform/linux/PosixSerialPort.h"
 #include "platform/linux/SysfsRegistry.h"
-#include "platform/qt/QtEventPump.h"
-#include "platform/qt/QtSerialPort.h"
 #endif
 
 namespace orvalink {
@@ -95,20 +91,42 @@ private:
     int shown_ = -1;
 };
 
+// An empty folder of our own, removed again with everything in it.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        std::error_code ec;
+        std::string pattern = (std::filesystem::temp_directory_path(ec) / "orvalink-cli.XXXXXX").string();
+        if (ec) pattern = "/tmp/orvalink-cli.XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        if (::mkdtemp(name.data())) path_ = name.data();
+    }
+    ~TemporaryFolder() {
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    }
+    bool IsValid() const { return !path_.empty(); }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
 // Everything a transfer needs, with the named port as the only adapter the
 // registry view knows: an empty sysfs keeps real adapters out of it.
 struct LinkRig {
     explicit LinkRig(const std::string& portPath)
-        : registry(sysRoot.path().toStdString()),
-          port([this](int n) { return registry.PortPath(n); }),
+        : registry(sysRoot.Path()),
+          port([this](int n) { return registry.PortPath(n); }, pump),
           link(port, pump, registry, ui, clock, view),
           transfers(link, flash) {
         registry.AddPort(portPath, kCliComNumber);
     }
-    QTemporaryDir sysRoot;
+    TemporaryFolder sysRoot;
     SysfsRegistry registry;
-    QtSerialPort port;
-    QtEventPump pump;
+    PollEventPump pump;
+    PosixSerialPort port;
     StderrUiServices ui;
     SystemClock clock;
     LinkView view;
@@ -147,7 +165,7 @@ bool PortUsable(const std::string& portPath) {
 // The factory document: bk/default_.vmcf in the current folder, else in the
 // program folder beside the executable (installed) or of the build tree.
 std::string FindFactoryDocument() {
-    const std::string exeDir = QCoreApplication::applicationDirPath().toStdString();
+    const std::string exeDir = ExecutableFolder();
     const std::vector<std::string> candidates = {
         "bk/default_.vmcf",
         exeDir + "/bk/default_.vmcf",
@@ -175,7 +193,7 @@ void LoadFactoryDocument(TTiFlashFm& flash) {
 
 }  // namespace
 
-int DownloadCommand(const std::string& portPath, const std::string& out, int& argc, char** argv) {
+int DownloadCommand(const std::string& portPath, const std::string& out) {
     // The document is written only after the whole transfer: a folder that
     // cannot take it is found out before the transfer starts.
     std::string why;
@@ -184,9 +202,8 @@ int DownloadCommand(const std::string& portPath, const std::string& out, int& ar
         return 1;
     }
     if (!PortUsable(portPath)) return 1;
-    QCoreApplication app(argc, argv);
     LinkRig rig(portPath);
-    if (!rig.sysRoot.isValid()) {
+    if (!rig.sysRoot.IsValid()) {
         std::cerr << "orvalink-cli: cannot make a temporary folder\n";
         return 1;
     }
@@ -216,11 +233,10 @@ int DownloadCommand(const std::string& portPath, const std::string& out, int& ar
     return 0;
 }
 
-int UploadCommand(const std::string& portPath, const std::string& in, int& argc, char** argv) {
+int UploadCommand(const std::string& portPath, const std::string& in) {
     if (!PortUsable(portPath)) return 1;
-    QCoreApplication app(argc, argv);
     LinkRig rig(portPath);
-    if (!rig.sysRoot.isValid()) {
+    if (!rig.sysRoot.IsValid()) {
         std::cerr << "orvalink-cli: cannot make a temporary folder\n";
         return 1;
     }
@@ -243,13 +259,13 @@ bool CanLink() { return false; }
 namespace {
 int NoLink(const char* command) {
     std::cerr << "orvalink-cli: this build has no serial link (" << command
-              << " needs Qt Serial Port and the Linux platform layer)\n";
+              << " needs the Linux platform layer)\n";
     return 1;
 }
 }  // namespace
 
-int DownloadCommand(const std::string&, const std::string&, int&, char**) { return NoLink("download"); }
-int UploadCommand(const std::string&, const std::string&, int&, char**) { return NoLink("upload"); }
+int DownloadCommand(const std::string&, const std::string&) { return NoLink("download"); }
+int UploadCommand(const std::string&, const std::string&) { return NoLink("upload"); }
 
 #endif
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -171,7 +172,7 @@ int Devices(const std::string& path) {
 }
 
 // download/upload: "--port PATH" and one file, in either order.
-int Transfer(const std::string& command, const std::vector<std::string>& args, int& argc, char** argv) {
+int Transfer(const std::string& command, const std::vector<std::string>& args) {
     std::optional<std::string> port, file;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--port") {
@@ -186,7 +187,7 @@ int Transfer(const std::string& command, const std::vector<std::string>& args, i
         }
     }
     if (!port || !file) return Usage(command + " needs --port PATH and a file");
-    return command == "download" ? DownloadCommand(*port, *file, argc, argv) : UploadCommand(*port, *file, argc, argv);
+    return command == "download" ? DownloadCommand(*port, *file) : UploadCommand(*port, *file);
 }
 
 }  // namespace
@@ -218,6 +219,13 @@ int orvalink::WriteError(const std::string& out, const std::string& why) {
     return Fail("Write file error ! \n\nPath: " + out);
 }
 
+std::string orvalink::ExecutableFolder() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || !exe.has_parent_path()) return ".";
+    return exe.parent_path().string();
+}
+
 std::string orvalink::SameFileText(const std::string& in, const std::string& out) {
     return out + " is the input file " + in + "; name another file to write";
 }
@@ -232,7 +240,7 @@ int main(int argc, char** argv) {
     if (command == "pack") return Pack(args);
     if (command == "devices" && args.size() == 1) return Devices(args[0]);
     if (command == "codes" && args.size() == 2) return CodesCommand(args[0], args[1]);
-    if (command == "download" || command == "upload") return Transfer(command, args, argc, argv);
+    if (command == "download" || command == "upload") return Transfer(command, args);
     if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);
     if (command == "-h" || command == "--help" || command == "help") {
         std::cout << kUsage;

@@ -93,6 +93,14 @@ void TDoYouKnowFm::m_BrowseBtnClick() {
 
 void TDoYouKnowFm::Warn(const std::string& text) { services_.ui.Inform(text, MsgIcon::Warning); }
 
+bool TDoYouKnowFm::LoadStartDocument(const std::string& path) {
+    const DocumentOutcome outcome = LoadDocumentIntoImage(path, services_.flash);
+    // Only a file that does not load is reported here; the caller words the rest.
+    if (outcome.kind == DocumentResult::Unreadable && !outcome.message.empty())
+        services_.ui.Inform(outcome.message, outcome.icon);
+    return outcome.Ok();
+}
+
 std::string TDoYouKnowFm::PrepareDefault() {
     if (familyCode_ != 2000) return {};
     services_.flash.SelectModel(kSelector5100);
@@ -107,10 +115,7 @@ bool TDoYouKnowFm::StartNewDefault() {
         Warn("\n Default VMCF files not Found ! \n Path :" + templatePath);
         return false;
     }
-    std::vector<uint8_t> payload;
-    VFileHeader header;
-    if (!services_.files.OpenVFile(templatePath, payload, header, FileKind::vmcf, false) ||
-        !main_.TakeDocumentPayload(payload)) {
+    if (!LoadStartDocument(templatePath)) {
         Warn("\n default VMCF files Error !");
         return false;
     }
@@ -124,10 +129,7 @@ bool TDoYouKnowFm::StartOpenExisting() {
         Warn("\n Please Enter Current VMCF file path !");
         return false;
     }
-    std::vector<uint8_t> payload;
-    VFileHeader header;
-    if (!services_.files.OpenVFile(path, payload, header, FileKind::vmcf, false) ||
-        !main_.TakeDocumentPayload(payload)) {
+    if (!LoadStartDocument(path)) {
         Warn("\n Open VMCF files Error !");
         return false;
     }
@@ -145,12 +147,8 @@ bool TDoYouKnowFm::StartDownload() {
     setEnabled(false);
     const std::string templatePath = PrepareDefault();
     std::error_code ec;
-    if (!templatePath.empty() && std::filesystem::exists(PathFromUtf8(templatePath), ec)) {
-        std::vector<uint8_t> payload;
-        VFileHeader header;
-        if (services_.files.OpenVFile(templatePath, payload, header, FileKind::vmcf, false))
-            main_.TakeDocumentPayload(payload);
-    }
+    if (!templatePath.empty() && std::filesystem::exists(PathFromUtf8(templatePath), ec))
+        LoadStartDocument(templatePath);
     const bool ok = services_.link->DownloadFromRemote();
     if (ok) {
         services_.link->CloseLinkPort();

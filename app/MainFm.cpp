@@ -390,13 +390,6 @@ void TMainFm::SetModifiedMark(uint8_t mark) {
     setWindowTitle(mark == kMarkChanged ? title + QStringLiteral("*") : title);
 }
 
-bool TMainFm::TakeDocumentPayload(const std::vector<uint8_t>& payload) {
-    auto image = services_.flash.Image();
-    if (image.empty() || payload.size() > image.size()) return false;
-    std::copy(payload.begin(), payload.end(), image.begin());
-    return true;
-}
-
 // Mouse presses on the tree reach m_MainTViewMouseDown with the node under
 // the mouse.
 bool TMainFm::eventFilter(QObject* watched, QEvent* event) {
@@ -440,16 +433,24 @@ void TMainFm::m_MacroTBtnClick() {
 // ---------------------------------------------------------------------------
 // Document commands
 
+void TMainFm::Report(const DocumentOutcome& outcome) {
+    // A document that could not be written is not reported by this window.
+    if (outcome.kind == DocumentResult::WriteFailed || outcome.message.empty()) return;
+    services_.ui.Inform(outcome.message, outcome.icon);
+}
+
 bool TMainFm::OpenDocumentInto(const std::string& path, bool ask, std::string* opened) {
-    std::vector<uint8_t> payload;
-    VFileHeader header;
-    std::string openedPath;
-    if (!services_.files.OpenVFile(path, payload, header, FileKind::vmcf, ask, &openedPath)) return false;
-    if (!TakeDocumentPayload(payload)) {
-        services_.ui.Inform("Load V File error ! \n\nPath: " + openedPath, MsgIcon::Error);
-        return false;
+    std::string file = path;
+    if (ask) {
+        if (file.empty()) file = services_.files.ProgramFolderText();
+        std::string chosen;
+        if (!services_.files.PickOpenFile(file, std::string(), FileKind::vmcf, chosen)) return false;
+        file = std::move(chosen);
     }
-    if (opened) *opened = openedPath;
+    const DocumentOutcome outcome = LoadDocumentIntoImage(file, services_.flash);
+    Report(outcome);
+    if (!outcome.Ok()) return false;
+    if (opened) *opened = outcome.path;
     return true;
 }
 
@@ -491,23 +492,20 @@ void TMainFm::m_fOpenItClick() {
 }
 
 void TMainFm::m_fSaveItClick() {
-    std::string saved;
-    bool ok;
-    if (currentPath_.empty()) {
-        currentPath_ = services_.files.DefaultDocumentPath();
-        ok = services_.files.SaveImageVFile(currentPath_, kDocumentModelCode, true, &saved);
-    } else {
-        ok = services_.files.SaveImageVFile(currentPath_, kDocumentModelCode, false, &saved);
-    }
-    if (!ok) return;
-    currentPath_ = saved;
+    const bool ask = currentPath_.empty();
+    if (ask) currentPath_ = services_.files.DefaultDocumentPath();
+    const DocumentOutcome outcome = services_.files.SaveImageVFile(currentPath_, kDocumentModelCode, ask);
+    Report(outcome);
+    if (!outcome.Ok()) return;
+    currentPath_ = outcome.path;
     SetModifiedMark(kMarkUnchanged);
 }
 
 bool TMainFm::m_fSaveAsItClick() {
-    std::string saved;
-    if (!services_.files.SaveImageVFile(currentPath_, kDocumentModelCode, true, &saved)) return false;
-    currentPath_ = saved;
+    const DocumentOutcome outcome = services_.files.SaveImageVFile(currentPath_, kDocumentModelCode, true);
+    Report(outcome);
+    if (!outcome.Ok()) return false;
+    currentPath_ = outcome.path;
     SetModifiedMark(kMarkUnchanged);
     return true;
 }
@@ -631,7 +629,10 @@ void TMainFm::m_tImportItClick() {
     if (linksDevice) CancelEditorOf(device.link);
     std::vector<uint8_t> payload;
     VFileHeader header;
-    if (!services_.files.OpenVFile(services_.files.ModuleFolder(), payload, header, FileKind::vmod, true)) return;
+    const DocumentOutcome opened =
+        services_.files.OpenVFile(services_.files.ModuleFolder(), payload, header, FileKind::vmod, true);
+    Report(opened);
+    if (!opened.Ok()) return;
     if (payload.size() > kMaxModelFileBytes) return;
     DeviceBundle bundle;
     if (!UnpackDevice(payload, bundle)) {
@@ -656,7 +657,7 @@ void TMainFm::m_tExportItClick() {
                             MsgIcon::Warning);
         return;
     }
-    services_.files.SaveModuleVFile(services_.files.DefaultModulePath(), flat, kKindVmod, kDocumentModelCode, true);
+    Report(services_.files.SaveModuleVFile(services_.files.DefaultModulePath(), flat, kKindVmod, kDocumentModelCode));
 }
 
 void TMainFm::m_tLoadPreCodeItClick() {

@@ -44,6 +44,8 @@ namespace {
 
 // The COM number the named port takes in the registry view.
 constexpr int kCliComNumber = 3;
+// The model code documents are written for.
+constexpr uint16_t kDocumentModelCode = 2000;
 // How often the gauge is written, in blocks.
 constexpr int kGaugeStep = 50;
 
@@ -215,17 +217,11 @@ int DownloadCommand(const std::string& portPath, const std::string& out) {
         rig.ui.Inform("Download Flash Data Error !", MsgIcon::Error);
         return 1;
     }
-    const auto image = std::as_const(rig.flash).Image();
-    VFileHeader header;
-    if (!FillDocumentHeader(0, header)) {
-        rig.ui.Inform("Please Select Model first !", MsgIcon::Information);
-        return 1;
-    }
-    header.versionWord = ImageVersionWord(image, header.modelCode);
     Pcg32Random random;
-    if (!SaveVFile(PathFromUtf8(out), image.first(kDocumentImageBytes), header, rig.clock, random, &why)) {
-        if (!why.empty()) std::cerr << "orvalink-cli: " << out << ": " << why << "\n";
-        rig.ui.Inform("Make V File Error ! \n\nPath: " + out, MsgIcon::Error);
+    const DocumentOutcome saved = SaveImageAsDocument(rig.flash, kDocumentModelCode, out, rig.clock, random);
+    if (!saved.Ok()) {
+        if (!saved.why.empty()) std::cerr << "orvalink-cli: " << out << ": " << saved.why << "\n";
+        rig.ui.Inform(saved.message, saved.icon);
         return 1;
     }
     rig.ui.Inform("Download Flash Data Ok !", MsgIcon::Information);

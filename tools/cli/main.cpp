@@ -193,25 +193,11 @@ int Transfer(const std::string& command, const std::vector<std::string>& args) {
 }  // namespace
 
 bool orvalink::LoadDocumentImage(const std::string& path, TTiFlashFm& flash) {
-    std::vector<uint8_t> payload;
-    VFileHeader header;
-    std::string why;
-    if (!LoadVFile(PathFromUtf8(path), payload, header, &why)) {
-        LoadError(path, why);
-        return false;
-    }
-    if (header.kindCode != kKindVmcf || !Is5100Family(header.modelCode)) {
-        Fail("Not a QM-5100 family document (kind " + std::to_string(header.kindCode) + ", model " +
-             std::to_string(header.modelCode) + ") !\n\nPath: " + path);
-        return false;
-    }
-    auto image = flash.Image();
-    if (payload.size() > image.size()) {
-        LoadError(path);
-        return false;
-    }
-    std::copy(payload.begin(), payload.end(), image.begin());
-    return true;
+    const DocumentOutcome outcome = LoadDocumentIntoImage(path, flash, DocumentRule::FamilyDocument);
+    if (outcome.Ok()) return true;
+    if (!outcome.why.empty()) std::cerr << "orvalink-cli: " << path << ": " << outcome.why << "\n";
+    Fail(outcome.message);
+    return false;
 }
 
 int orvalink::WriteError(const std::string& out, const std::string& why) {

@@ -149,18 +149,15 @@ bool TDoYouKnowFm::StartDownload() {
     std::error_code ec;
     if (!templatePath.empty() && std::filesystem::exists(PathFromUtf8(templatePath), ec))
         LoadStartDocument(templatePath);
-    const bool ok = services_.link->DownloadFromRemote();
+    const TransferOutcome outcome = services_.link->DownloadFromRemote();
+    const bool ok = outcome.Ok();
     if (ok) {
         services_.link->CloseLinkPort();
         main_.SetModifiedMark(kMarkChanged);
         main_.SetCurrentPath(services_.files.DefaultDocumentPath());
         main_.RebuildTree();
-        services_.ui.Inform("Download Flash Data Ok !", MsgIcon::Information);
-    } else if (services_.link->UserAbort()) {
-        services_.ui.Inform("Download transfer broken !", MsgIcon::Information);
-    } else {
-        services_.ui.Inform("Download Flash Data Error !", MsgIcon::Error);
     }
+    ShowReports(services_.ui, DownloadReports(outcome, true));
     setEnabled(true);
     return ok;
 }

@@ -584,15 +584,14 @@ void TMainFm::m_cDownloadItClick() {
         m_fSaveAsItClick();
     }
     services_.link->SetUserAbort(false);
-    if (services_.link->DownloadFromRemote()) {
+    const TransferOutcome outcome = services_.link->DownloadFromRemote();
+    if (outcome.Ok()) {
         services_.link->CloseLinkPort();
         CloseAllEditors();
         RebuildTree();
         SetModifiedMark(kMarkChanged);
-        services_.ui.Inform("Download Flash Data Ok !", MsgIcon::Information);
-    } else {
-        services_.ui.Inform("Download Flash Data Error !", MsgIcon::Error);
     }
+    ShowReports(services_.ui, DownloadReports(outcome, false));
     SetLinkBusy(false);
 }
 
@@ -600,12 +599,9 @@ void TMainFm::m_cUploadItClick() {
     if (!services_.link || linkBusy_) return;
     SetLinkBusy(true);
     services_.link->SetUserAbort(false);
-    if (services_.link->UploadToRemote(20)) {
-        services_.link->CloseLinkPort();
-        services_.ui.Inform("Upload Flash Data Ok !", MsgIcon::Information);
-    } else {
-        services_.ui.Inform("Upload Flash Data Error !", MsgIcon::Error);
-    }
+    const TransferOutcome outcome = services_.link->UploadToRemote(20);
+    if (outcome.Ok()) services_.link->CloseLinkPort();
+    ShowReports(services_.ui, UploadReports(outcome));
     SetLinkBusy(false);
 }
 

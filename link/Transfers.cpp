@@ -31,7 +31,14 @@ bool Transfers::ImageHolds(uint16_t blocks) const {
     return ready && data != nullptr && flash_.ImageSize() >= BlockOffset(blocks);
 }
 
-void Transfers::NotReady() { link_.Ui().Inform("Ti Flash not ready !", MsgIcon::Error); }
+void Transfers::NotReady() { notReady_ = true; }
+
+TransferOutcome Transfers::OutcomeOf(bool ok) const {
+    if (ok) return {TransferResult::Ok};
+    if (notReady_) return {TransferResult::NotReady, "Ti Flash not ready !", MsgIcon::Error};
+    if (link_.UserAbort()) return {TransferResult::Broken};
+    return {TransferResult::Failed};
+}
 
 void Transfers::WaitForDialog(TransferProgress& progress) {
     link_.Pump().PumpUntil([&progress] { return progress.Closed(); }, kDialogWaitMs);
@@ -75,7 +82,12 @@ bool Transfers::WriteRange(uint16_t first, uint16_t count) {
     return link_.LinkStatus() == kLinkGood;
 }
 
-bool Transfers::DownloadFromRemote(TransferProgress& progress) {
+TransferOutcome Transfers::DownloadFromRemote(TransferProgress& progress) {
+    notReady_ = false;
+    return OutcomeOf(RunDownloadFromRemote(progress));
+}
+
+bool Transfers::RunDownloadFromRemote(TransferProgress& progress) {
     link_.SetLinkStatus(kLinkGood);
     link_.Expect(ReceiveMode::Word2);
     int number = 0;
@@ -96,7 +108,12 @@ bool Transfers::DownloadFromRemote(TransferProgress& progress) {
     return ok;
 }
 
-bool Transfers::UploadToRemote(TransferProgress& progress, int kind) {
+TransferOutcome Transfers::UploadToRemote(TransferProgress& progress, int kind) {
+    notReady_ = false;
+    return OutcomeOf(RunUploadToRemote(progress, kind));
+}
+
+bool Transfers::RunUploadToRemote(TransferProgress& progress, int kind) {
     if (!ImageHolds(kConfigBlocks)) {
         NotReady();
         return false;
@@ -156,7 +173,12 @@ bool Transfers::UploadToRemote(TransferProgress& progress, int kind) {
     return ok;
 }
 
-bool Transfers::ReadFlash1400() {
+TransferOutcome Transfers::ReadFlash1400() {
+    notReady_ = false;
+    return OutcomeOf(RunReadFlash1400());
+}
+
+bool Transfers::RunReadFlash1400() {
     link_.SetLinkStatus(kLinkGood);
     link_.Expect(ReceiveMode::Word2);
     if (!link_.Blocks().WakeForTransfer()) return false;
@@ -168,7 +190,12 @@ bool Transfers::ReadFlash1400() {
     return ReadIntoImage(kFlash1400Blocks, {});
 }
 
-bool Transfers::ReadFlash5100() {
+TransferOutcome Transfers::ReadFlash5100() {
+    notReady_ = false;
+    return OutcomeOf(RunReadFlash5100());
+}
+
+bool Transfers::RunReadFlash5100() {
     link_.SetLinkStatus(kLinkGood);
     link_.Expect(ReceiveMode::Word2);
     if (!link_.Blocks().WakeForTransfer()) return false;
@@ -180,7 +207,12 @@ bool Transfers::ReadFlash5100() {
     return ReadIntoImage(kFlash5100Blocks, {});
 }
 
-bool Transfers::WriteFlash1400(int kind) {
+TransferOutcome Transfers::WriteFlash1400(int kind) {
+    notReady_ = false;
+    return OutcomeOf(RunWriteFlash1400(kind));
+}
+
+bool Transfers::RunWriteFlash1400(int kind) {
     link_.ResetAssembly();
     link_.SetReceiveMode(ReceiveMode::Word2);
     if (!link_.Blocks().WakeForTransfer()) return false;
@@ -212,7 +244,12 @@ bool Transfers::WriteFlash1400(int kind) {
     return WriteRange(first, count);
 }
 
-bool Transfers::WriteFlash5100(int kind) {
+TransferOutcome Transfers::WriteFlash5100(int kind) {
+    notReady_ = false;
+    return OutcomeOf(RunWriteFlash5100(kind));
+}
+
+bool Transfers::RunWriteFlash5100(int kind) {
     if (!ImageHolds(kFlash5100Blocks)) {
         NotReady();
         return false;
@@ -249,19 +286,29 @@ bool Transfers::WriteFlash5100(int kind) {
     return WriteRange(first, count);
 }
 
-BackupOutcome Transfers::BackupDownload5100() {
+TransferOutcome Transfers::BackupDownload5100() {
     flash_.SelectModel(kSelector5100);
-    BackupOutcome outcome = BackupOutcome::Failed;
+    TransferOutcome outcome{TransferResult::NoPort};
     if (link_.EnsureLinkPort()) {
         link_.View().ProgressRange(kBackup5100GaugeMaximum);
-        if (ReadFlash5100()) {
-            link_.Ui().Inform("Download 5100 Flash Data Ok !", MsgIcon::Information);
-            outcome = BackupOutcome::Ok;
+        outcome = ReadFlash5100();
+    }
+    link_.SetProgress(0);
+    link_.SetUserAbort(false);
+    link_.CloseLinkPort();
+    return outcome;
+}
+
+TransferOutcome Transfers::BackupDownloadPackets(std::vector<uint8_t>& transfer) {
+    TransferOutcome outcome{TransferResult::Failed};
+    link_.View().ProgressRange(kBackupPacketsGaugeMaximum);
+    if (link_.EnsureLinkPort() && link_.OpenLinkPortAt(38400)) {
+        std::vector<uint8_t> staging(size_t(kPacketCount) * kPacketBytes, 0xFF);
+        if (link_.Packets().ReadPackets(0, kPacketCount - 1, staging)) {
+            transfer = std::move(staging);
+            outcome = {TransferResult::Ok};
         } else if (link_.UserAbort()) {
-            link_.Ui().Inform("Download transfer broken !", MsgIcon::Information);
-            outcome = BackupOutcome::Broken;
-        } else {
-            link_.Ui().Inform("Download 5100 Flash Data Error !", MsgIcon::Error);
+            outcome = {TransferResult::Broken};
         }
     }
     link_.SetProgress(0);
@@ -270,22 +317,48 @@ BackupOutcome Transfers::BackupDownload5100() {
     return outcome;
 }
 
-BackupOutcome Transfers::BackupDownloadPackets(std::vector<uint8_t>& transfer) {
-    BackupOutcome outcome = BackupOutcome::Failed;
-    link_.View().ProgressRange(kBackupPacketsGaugeMaximum);
-    if (link_.EnsureLinkPort() && link_.OpenLinkPortAt(38400)) {
-        std::vector<uint8_t> staging(size_t(kPacketCount) * kPacketBytes, 0xFF);
-        if (link_.Packets().ReadPackets(0, kPacketCount - 1, staging)) {
-            transfer = std::move(staging);
-            outcome = BackupOutcome::Ok;
-        } else if (link_.UserAbort()) {
-            outcome = BackupOutcome::Broken;
-        }
+namespace {
+void Add(std::vector<LinkReport>& reports, const TransferOutcome& outcome) {
+    if (!outcome.message.empty()) reports.push_back({outcome.message, outcome.icon});
+}
+}  // namespace
+
+std::vector<LinkReport> DownloadReports(const TransferOutcome& outcome, bool tellBroken) {
+    std::vector<LinkReport> reports;
+    if (outcome.Ok()) return {{"Download Flash Data Ok !", MsgIcon::Information}};
+    Add(reports, outcome);
+    if (tellBroken && outcome.kind == TransferResult::Broken)
+        reports.push_back({"Download transfer broken !", MsgIcon::Information});
+    else
+        reports.push_back({"Download Flash Data Error !", MsgIcon::Error});
+    return reports;
+}
+
+std::vector<LinkReport> UploadReports(const TransferOutcome& outcome) {
+    std::vector<LinkReport> reports;
+    if (outcome.Ok()) return {{"Upload Flash Data Ok !", MsgIcon::Information}};
+    Add(reports, outcome);
+    reports.push_back({"Upload Flash Data Error !", MsgIcon::Error});
+    return reports;
+}
+
+std::vector<LinkReport> Backup5100Reports(const TransferOutcome& outcome) {
+    std::vector<LinkReport> reports;
+    switch (outcome.kind) {
+        case TransferResult::Ok: reports.push_back({"Download 5100 Flash Data Ok !", MsgIcon::Information}); break;
+        case TransferResult::Broken: reports.push_back({"Download transfer broken !", MsgIcon::Information}); break;
+        case TransferResult::NoPort: break;  // the port search has said so
+        case TransferResult::NotReady:
+        case TransferResult::Failed:
+            Add(reports, outcome);
+            reports.push_back({"Download 5100 Flash Data Error !", MsgIcon::Error});
+            break;
     }
-    link_.SetProgress(0);
-    link_.SetUserAbort(false);
-    link_.CloseLinkPort();
-    return outcome;
+    return reports;
+}
+
+void ShowReports(UiServices& ui, const std::vector<LinkReport>& reports) {
+    for (const LinkReport& r : reports) ui.Inform(r.text, r.icon);
 }
 
 }  // namespace orvalink

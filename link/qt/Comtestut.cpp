@@ -136,12 +136,12 @@ void TComTestFm::LoadModelList() {
     for (std::string_view n : DefaultUpgradeModelList()) m_ModelLBox->addItem(QString::fromUtf8(n.data(), int(n.size())));
 }
 
-bool TComTestFm::DownloadFromRemote() {
+TransferOutcome TComTestFm::DownloadFromRemote() {
     TTranStaFm dialog(*link_, mainWindow_, enableMain_);
     return transfers_.DownloadFromRemote(dialog);
 }
 
-bool TComTestFm::UploadToRemote(int kind) {
+TransferOutcome TComTestFm::UploadToRemote(int kind) {
     TTranStaFm dialog(*link_, mainWindow_, enableMain_);
     return transfers_.UploadToRemote(dialog, kind);
 }

@@ -51,8 +51,8 @@ public:
     bool EnsureLinkPort() override { return link_->EnsureLinkPort(); }
     void SetUserAbort(bool abort) override { link_->SetUserAbort(abort); }
     bool UserAbort() const override { return link_->UserAbort(); }
-    bool DownloadFromRemote() override;
-    bool UploadToRemote(int kind) override;
+    TransferOutcome DownloadFromRemote() override;
+    TransferOutcome UploadToRemote(int kind) override;
     void CloseLinkPort() override { link_->CloseLinkPort(); }
 
     // What the link tells.

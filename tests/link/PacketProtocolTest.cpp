@@ -144,7 +144,7 @@ TEST_F(PacketProtocolTest, WriteWakeUpGivesUpOnCancel) {
 
 TEST_F(PacketProtocolTest, BackupOfAnOldRemote) {
     std::vector<uint8_t> transfer;
-    EXPECT_EQ(transfers.BackupDownloadPackets(transfer), BackupOutcome::Ok);
+    EXPECT_EQ(transfers.BackupDownloadPackets(transfer).kind, TransferResult::Ok);
     ASSERT_EQ(transfer.size(), 262144u);
     EXPECT_TRUE(std::equal(transfer.begin(), transfer.end(), old.Flash().begin()));
     EXPECT_FALSE(port.IsOpen());
@@ -153,7 +153,7 @@ TEST_F(PacketProtocolTest, BackupOfAnOldRemote) {
 TEST_F(PacketProtocolTest, FailedBackupLeavesTheTransferBufferAlone) {
     old.Faults().silentAfter = 1000;
     std::vector<uint8_t> transfer(262144, 0x5A);
-    EXPECT_EQ(transfers.BackupDownloadPackets(transfer), BackupOutcome::Failed);
+    EXPECT_EQ(transfers.BackupDownloadPackets(transfer).kind, TransferResult::Failed);
     EXPECT_TRUE(std::all_of(transfer.begin(), transfer.end(), [](uint8_t b) { return b == 0x5A; }));
 }
 

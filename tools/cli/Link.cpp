@@ -211,10 +211,10 @@ int DownloadCommand(const std::string& portPath, const std::string& out) {
     }
     LoadFactoryDocument(rig.flash);
     rig.link.SetUserAbort(false);
-    const bool ok = rig.transfers.DownloadFromRemote(rig.progress);
+    const TransferOutcome outcome = rig.transfers.DownloadFromRemote(rig.progress);
     rig.link.CloseLinkPort();
-    if (!ok) {
-        rig.ui.Inform("Download Flash Data Error !", MsgIcon::Error);
+    if (!outcome.Ok()) {
+        ShowReports(rig.ui, DownloadReports(outcome, false));
         return 1;
     }
     Pcg32Random random;
@@ -224,7 +224,7 @@ int DownloadCommand(const std::string& portPath, const std::string& out) {
         rig.ui.Inform(saved.message, saved.icon);
         return 1;
     }
-    rig.ui.Inform("Download Flash Data Ok !", MsgIcon::Information);
+    ShowReports(rig.ui, DownloadReports(outcome, false));
     std::cout << "document: " << out << "\n";
     return 0;
 }
@@ -238,14 +238,10 @@ int UploadCommand(const std::string& portPath, const std::string& in) {
     }
     if (!LoadDocumentImage(in, rig.flash)) return 1;
     rig.link.SetUserAbort(false);
-    const bool ok = rig.transfers.UploadToRemote(rig.progress, kKindWhole);
+    const TransferOutcome outcome = rig.transfers.UploadToRemote(rig.progress, kKindWhole);
     rig.link.CloseLinkPort();
-    if (!ok) {
-        rig.ui.Inform("Upload Flash Data Error !", MsgIcon::Error);
-        return 1;
-    }
-    rig.ui.Inform("Upload Flash Data Ok !", MsgIcon::Information);
-    return 0;
+    ShowReports(rig.ui, UploadReports(outcome));
+    return outcome.Ok() ? 0 : 1;
 }
 
 #else

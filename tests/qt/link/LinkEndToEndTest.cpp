@@ -184,7 +184,7 @@ private slots:
         QVERIFY(StartSim({}));
         Rig rig(path_);
         std::vector<uint8_t> transfer;
-        QCOMPARE(int(rig.transfers.BackupDownloadPackets(transfer)), int(BackupOutcome::Ok));
+        QCOMPARE(int(rig.transfers.BackupDownloadPackets(transfer).kind), int(TransferResult::Ok));
         QCOMPARE(transfer.size(), size_t(262144));
         QVERIFY(std::equal(transfer.begin(), transfer.end(), remote.begin()));
     }

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <system_error>
 
 #include "app/MainFm.h"
@@ -135,8 +136,8 @@ bool TDoYouKnowFm::StartOpenExisting() {
     }
     // A path typed without a folder is read from the current folder but
     // does not become the document's path.
-    const size_t sep = path.find_last_of("/\\");
-    if (sep != std::string::npos && sep + 1 < path.size()) main_.SetCurrentPath(path);
+    const auto sep = std::find_if(path.rbegin(), path.rend(), IsPathSeparator);
+    if (sep != path.rend() && sep != path.rbegin()) main_.SetCurrentPath(path);
     main_.RebuildTree();
     return true;
 }

@@ -31,6 +31,10 @@ const FileKindInfo* SaveFileKind(FileKind kind);
 std::filesystem::path PathFromUtf8(std::string_view text);
 std::string Utf8FromPath(const std::filesystem::path& path);
 
+// Whether c separates folders in a path text: '/' everywhere, and '\\' too
+// where it is the native separator.
+bool IsPathSeparator(char c);
+
 // The dialog folder of an initial path: when the path holds a separator
 // after its first character, the path itself if it ends with one, else the
 // part up to and including its last separator; otherwise empty.

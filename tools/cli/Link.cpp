@@ -1,7 +1,8 @@
 // orvalink-cli download and upload: the main window's Download and Upload
-// over the link engine, for scripts and service benches. The port is named
-// on the command line; the progress gauge and the system's message boxes
-// are written to stderr.
+// over the link engine, for scripts and service benches. It needs no toolkit:
+// the port is a POSIX terminal and the waits poll() on it, so it runs on a
+// headless service machine. The port is named on the command line; the
+// progress gauge and the system's message boxes are written to stderr.
 #include <iostream>
 #include <string>
 

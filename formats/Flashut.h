@@ -1,5 +1,11 @@
 // V files: the program's document container, and the file dialogs and
-// commands built on it.
+// commands built on it. The chief header: it brings in
+//   formats/VFileHeader.h    the header record, its fields, kinds and versions
+//   formats/VFilePassword.h  the scrambled password block
+//   formats/VFiles.h         loading and saving whole V files
+//   formats/FileKinds.h      the dialogs' file kinds and path texts
+//   formats/Documents.h      the image as a document, load and save
+//   formats/VFileCommands.h  the windows' file dialogs and V-file commands
 //
 // A V file is a header of fixed layout (little-endian, no padding) followed
 // by a zip archive with one entry, the payload, encrypted with a password
@@ -25,7 +31,7 @@
 //
 // Files we write have name form 1 and one name, so their header is 157 bytes.
 //
-// Every operation returns a success flag and never throws. A refused load
+// Every operation returns a success flag or an outcome and never throws. A refused load
 // leaves the caller's payload and header untouched; a save never leaves a
 // half-written file behind (it writes beside the target and renames).
 #pragma once

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <system_error>
 
 #include "app/MainFm.h"
@@ -94,6 +95,14 @@ void TDoYouKnowFm::m_BrowseBtnClick() {
 
 void TDoYouKnowFm::Warn(const std::string& text) { services_.ui.Inform(text, MsgIcon::Warning); }
 
+bool TDoYouKnowFm::LoadStartDocument(const std::string& path) {
+    const DocumentOutcome outcome = LoadDocumentIntoImage(path, services_.flash);
+    // Only a file that does not load is reported here; the caller words the rest.
+    if (outcome.kind == DocumentResult::Unreadable && !outcome.message.empty())
+        services_.ui.Inform(outcome.message, outcome.icon);
+    return outcome.Ok();
+}
+
 std::string TDoYouKnowFm::PrepareDefault() {
     if (familyCode_ != 2000) return {};
     services_.flash.SelectModel(kSelector5100);
@@ -108,10 +117,7 @@ bool TDoYouKnowFm::StartNewDefault() {
         Warn("\n Default VMCF files not Found ! \n Path :" + templatePath);
         return false;
     }
-    std::vector<uint8_t> payload;
-    VFileHeader header;
-    if (!services_.files.OpenVFile(templatePath, payload, header, FileKind::vmcf, false) ||
-        !main_.TakeDocumentPayload(payload)) {
+    if (!LoadStartDocument(templatePath)) {
         Warn("\n default VMCF files Error !");
         return false;
     }
@@ -125,17 +131,14 @@ bool TDoYouKnowFm::StartOpenExisting() {
         Warn("\n Please Enter Current VMCF file path !");
         return false;
     }
-    std::vector<uint8_t> payload;
-    VFileHeader header;
-    if (!services_.files.OpenVFile(path, payload, header, FileKind::vmcf, false) ||
-        !main_.TakeDocumentPayload(payload)) {
+    if (!LoadStartDocument(path)) {
         Warn("\n Open VMCF files Error !");
         return false;
     }
     // A path typed without a folder is read from the current folder but
     // does not become the document's path.
-    const size_t sep = path.find_last_of("/\\");
-    if (sep != std::string::npos && sep + 1 < path.size()) main_.SetCurrentPath(path);
+    const auto sep = std::find_if(path.rbegin(), path.rend(), IsPathSeparator);
+    if (sep != path.rend() && sep != path.rbegin()) main_.SetCurrentPath(path);
     main_.RebuildTree();
     return true;
 }
@@ -146,24 +149,17 @@ bool TDoYouKnowFm::StartDownload() {
     setEnabled(false);
     const std::string templatePath = PrepareDefault();
     std::error_code ec;
-    if (!templatePath.empty() && std::filesystem::exists(PathFromUtf8(templatePath), ec)) {
-        std::vector<uint8_t> payload;
-        VFileHeader header;
-        if (services_.files.OpenVFile(templatePath, payload, header, FileKind::vmcf, false))
-            main_.TakeDocumentPayload(payload);
-    }
-    const bool ok = services_.link->DownloadFromRemote();
+    if (!templatePath.empty() && std::filesystem::exists(PathFromUtf8(templatePath), ec))
+        LoadStartDocument(templatePath);
+    const TransferOutcome outcome = services_.link->DownloadFromRemote();
+    const bool ok = outcome.Ok();
     if (ok) {
         services_.link->CloseLinkPort();
         main_.SetModifiedMark(kMarkChanged);
         main_.SetCurrentPath(services_.files.DefaultDocumentPath());
         main_.RebuildTree();
-        services_.ui.Inform("Download Flash Data Ok !", MsgIcon::Information);
-    } else if (services_.link->UserAbort()) {
-        services_.ui.Inform("Download transfer broken !", MsgIcon::Information);
-    } else {
-        services_.ui.Inform("Download Flash Data Error !", MsgIcon::Error);
     }
+    ShowReports(services_.ui, DownloadReports(outcome, true));
     setEnabled(true);
     return ok;
 }

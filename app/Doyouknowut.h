@@ -49,6 +49,8 @@ private:
     bool StartDownload();
     // Selects the QM-5100 image and gives the template path (empty for other families).
     std::string PrepareDefault();
+    // Loads a document into the image; a file that does not load is said so.
+    bool LoadStartDocument(const std::string& path);
     void Warn(const std::string& text);
 
     AppServices services_;

@@ -467,13 +467,6 @@ void TMainFm::SetModifiedMark(uint8_t mark) {
     statusPanels_[1]->setText(mark == kMarkChanged ? QStringLiteral("Modified") : QString());
 }
 
-bool TMainFm::TakeDocumentPayload(const std::vector<uint8_t>& payload) {
-    auto image = services_.flash.Image();
-    if (image.empty() || payload.size() > image.size()) return false;
-    std::copy(payload.begin(), payload.end(), image.begin());
-    return true;
-}
-
 // Mouse presses on the tree reach m_MainTViewMouseDown with the node under
 // the mouse.
 bool TMainFm::eventFilter(QObject* watched, QEvent* event) {
@@ -517,16 +510,24 @@ void TMainFm::m_MacroTBtnClick() {
 // ---------------------------------------------------------------------------
 // Document commands
 
+void TMainFm::Report(const DocumentOutcome& outcome) {
+    // A document that could not be written is not reported by this window.
+    if (outcome.kind == DocumentResult::WriteFailed || outcome.message.empty()) return;
+    services_.ui.Inform(outcome.message, outcome.icon);
+}
+
 bool TMainFm::OpenDocumentInto(const std::string& path, bool ask, std::string* opened) {
-    std::vector<uint8_t> payload;
-    VFileHeader header;
-    std::string openedPath;
-    if (!services_.files.OpenVFile(path, payload, header, FileKind::vmcf, ask, &openedPath)) return false;
-    if (!TakeDocumentPayload(payload)) {
-        services_.ui.Inform("Load V File error ! \n\nPath: " + openedPath, MsgIcon::Error);
-        return false;
+    std::string file = path;
+    if (ask) {
+        if (file.empty()) file = services_.files.ProgramFolderText();
+        std::string chosen;
+        if (!services_.files.PickOpenFile(file, std::string(), FileKind::vmcf, chosen)) return false;
+        file = std::move(chosen);
     }
-    if (opened) *opened = openedPath;
+    const DocumentOutcome outcome = LoadDocumentIntoImage(file, services_.flash);
+    Report(outcome);
+    if (!outcome.Ok()) return false;
+    if (opened) *opened = outcome.path;
     return true;
 }
 
@@ -568,23 +569,20 @@ void TMainFm::m_fOpenItClick() {
 }
 
 void TMainFm::m_fSaveItClick() {
-    std::string saved;
-    bool ok;
-    if (currentPath_.empty()) {
-        currentPath_ = services_.files.DefaultDocumentPath();
-        ok = services_.files.SaveImageVFile(currentPath_, kDocumentModelCode, true, &saved);
-    } else {
-        ok = services_.files.SaveImageVFile(currentPath_, kDocumentModelCode, false, &saved);
-    }
-    if (!ok) return;
-    currentPath_ = saved;
+    const bool ask = currentPath_.empty();
+    if (ask) currentPath_ = services_.files.DefaultDocumentPath();
+    const DocumentOutcome outcome = services_.files.SaveImageVFile(currentPath_, kDocumentModelCode, ask);
+    Report(outcome);
+    if (!outcome.Ok()) return;
+    currentPath_ = outcome.path;
     SetModifiedMark(kMarkUnchanged);
 }
 
 bool TMainFm::m_fSaveAsItClick() {
-    std::string saved;
-    if (!services_.files.SaveImageVFile(currentPath_, kDocumentModelCode, true, &saved)) return false;
-    currentPath_ = saved;
+    const DocumentOutcome outcome = services_.files.SaveImageVFile(currentPath_, kDocumentModelCode, true);
+    Report(outcome);
+    if (!outcome.Ok()) return false;
+    currentPath_ = outcome.path;
     SetModifiedMark(kMarkUnchanged);
     return true;
 }
@@ -671,15 +669,14 @@ void TMainFm::m_cDownloadItClick() {
         m_fSaveAsItClick();
     }
     services_.link->SetUserAbort(false);
-    if (services_.link->DownloadFromRemote()) {
+    const TransferOutcome outcome = services_.link->DownloadFromRemote();
+    if (outcome.Ok()) {
         services_.link->CloseLinkPort();
         CloseAllEditors();
         RebuildTree();
         SetModifiedMark(kMarkChanged);
-        services_.ui.Inform("Download Flash Data Ok !", MsgIcon::Information);
-    } else {
-        services_.ui.Inform("Download Flash Data Error !", MsgIcon::Error);
     }
+    ShowReports(services_.ui, DownloadReports(outcome, false));
     SetLinkBusy(false);
 }
 
@@ -687,12 +684,9 @@ void TMainFm::m_cUploadItClick() {
     if (!services_.link || linkBusy_) return;
     SetLinkBusy(true);
     services_.link->SetUserAbort(false);
-    if (services_.link->UploadToRemote(20)) {
-        services_.link->CloseLinkPort();
-        services_.ui.Inform("Upload Flash Data Ok !", MsgIcon::Information);
-    } else {
-        services_.ui.Inform("Upload Flash Data Error !", MsgIcon::Error);
-    }
+    const TransferOutcome outcome = services_.link->UploadToRemote(20);
+    if (outcome.Ok()) services_.link->CloseLinkPort();
+    ShowReports(services_.ui, UploadReports(outcome));
     SetLinkBusy(false);
 }
 
@@ -716,7 +710,10 @@ void TMainFm::m_tImportItClick() {
     if (linksDevice) CancelEditorOf(device.link);
     std::vector<uint8_t> payload;
     VFileHeader header;
-    if (!services_.files.OpenVFile(services_.files.ModuleFolder(), payload, header, FileKind::vmod, true)) return;
+    const DocumentOutcome opened =
+        services_.files.OpenVFile(services_.files.ModuleFolder(), payload, header, FileKind::vmod, true);
+    Report(opened);
+    if (!opened.Ok()) return;
     if (payload.size() > kMaxModelFileBytes) return;
     DeviceBundle bundle;
     if (!UnpackDevice(payload, bundle)) {
@@ -741,7 +738,7 @@ void TMainFm::m_tExportItClick() {
                             MsgIcon::Warning);
         return;
     }
-    services_.files.SaveModuleVFile(services_.files.DefaultModulePath(), flat, kKindVmod, kDocumentModelCode, true);
+    Report(services_.files.SaveModuleVFile(services_.files.DefaultModulePath(), flat, kKindVmod, kDocumentModelCode));
 }
 
 void TMainFm::m_tLoadPreCodeItClick() {

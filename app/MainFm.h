@@ -11,6 +11,7 @@
 
 #include "app/AppServices.h"
 #include "app/Brand.h"
+#include "formats/Documents.h"
 #include "editors/Softlcdut.h"
 #include "editors/core/KeyClipboard.h"
 #include "editors/core/LayoutHost.h"
@@ -85,9 +86,6 @@ public:
     void SetModifiedMark(uint8_t mark);
     bool DialogFinished() const { return dialogFinished_; }
     void SetDialogFinished(bool finished) { dialogFinished_ = finished; }
-    // The image takes a loaded document's payload; false (image untouched)
-    // when it does not fit.
-    bool TakeDocumentPayload(const std::vector<uint8_t>& payload);
 
     // The tree node commands act on the current node (the last one pressed).
     void SetCurrentNode(QTreeWidgetItem* node) { currentNode_ = node; }
@@ -145,6 +143,8 @@ private:
     const KeyInfo* CurrentDeviceEntry() const;
     bool LoadPreProgramCode(const KeyInfo& entry);
     bool OpenDocumentInto(const std::string& path, bool ask, std::string* opened);
+    // Shows an outcome's text, as every report of this window is shown.
+    void Report(const DocumentOutcome& outcome);
 
     AppServices services_;
     Brand brand_;

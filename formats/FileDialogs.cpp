@@ -1,7 +1,7 @@
 // The file kinds of the open and save dialogs, and path texts.
 #include <array>
 
-#include "formats/Flashut.h"
+#include "formats/FileKinds.h"
 
 namespace orvalink {
 
@@ -43,10 +43,6 @@ const FileKindInfo* FindKind(std::span<const FileKindInfo> table, FileKind kind)
     return nullptr;
 }
 
-bool IsSeparator(char c) {
-    return c == '/' || (std::filesystem::path::preferred_separator == '\\' && c == '\\');
-}
-
 }  // namespace
 
 std::span<const FileKindInfo> OpenFileKinds() { return kOpenKinds; }
@@ -63,11 +59,15 @@ std::string Utf8FromPath(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
+bool IsPathSeparator(char c) {
+    return c == '/' || (std::filesystem::path::preferred_separator == '\\' && c == '\\');
+}
+
 std::string DialogFolderOf(std::string_view initialPath, bool& endsWithSeparator) {
     endsWithSeparator = false;
     size_t last = std::string_view::npos;
     for (size_t i = 1; i < initialPath.size(); ++i)
-        if (IsSeparator(initialPath[i])) last = i;
+        if (IsPathSeparator(initialPath[i])) last = i;
     if (last == std::string_view::npos) return {};
     endsWithSeparator = last + 1 == initialPath.size();
     return std::string(initialPath.substr(0, last + 1));

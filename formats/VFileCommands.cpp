@@ -3,7 +3,9 @@
 #include <cctype>
 #include <system_error>
 
-#include "formats/Flashut.h"
+#include "formats/VFileCommands.h"
+
+#include "formats/VFiles.h"
 #include "formats/ModelCatalogue.h"
 #include "image/Tiflashut.h"
 #include "platform/Clock.h"
@@ -16,12 +18,6 @@ namespace {
 
 constexpr char kSeparator = char(std::filesystem::path::preferred_separator);
 
-// Where a document keeps its version word in the image.
-constexpr size_t kVersionMajor5100 = 27224;
-constexpr size_t kVersionMinor5100 = 27225;
-constexpr size_t kVersionMajor2300 = 15;
-constexpr size_t kVersionMinor2300 = 14;
-
 std::filesystem::path WithExtension(const std::string& path, std::string_view extension) {
     std::filesystem::path p = PathFromUtf8(path);
     p.replace_extension(PathFromUtf8(extension));
@@ -29,23 +25,6 @@ std::filesystem::path WithExtension(const std::string& path, std::string_view ex
 }
 
 }  // namespace
-
-uint16_t ImageVersionWord(std::span<const uint8_t> image, uint16_t modelCode) {
-    const bool family5100 = Is5100Family(modelCode);
-    const size_t major = family5100 ? kVersionMajor5100 : kVersionMajor2300;
-    const size_t minor = family5100 ? kVersionMinor5100 : kVersionMinor2300;
-    if (image.size() <= std::max(major, minor)) return 0;
-    return uint16_t((image[major] << 8) | image[minor]);
-}
-
-bool FillDocumentHeader(uint16_t versionWord, VFileHeader& header) {
-    // Documents are always written as QM-5100 files.
-    uint16_t documentModel = 0;
-    if (!ModelCodeOf("QM-5100", documentModel) || !FillVFileHeader(kKindVmcf, documentModel, versionWord, header))
-        return false;
-    SetSingleName(header, FieldText(header.modelName) + "_");
-    return true;
-}
 
 VFileCommands::VFileCommands(UiServices& ui, const Clock& clock, Random& random, std::filesystem::path programFolder,
                              TTiFlashFm& flash)
@@ -123,91 +102,80 @@ bool VFileCommands::PickSaveFile(const std::string& initialPath, const std::stri
     return PickFile(true, initialPath, proposedName, kind, chosen);
 }
 
-bool VFileCommands::OpenVFile(const std::string& path, std::vector<uint8_t>& payload, VFileHeader& header,
-                              FileKind kind, bool ask, std::string* openedPath) {
+DocumentOutcome VFileCommands::OpenVFile(const std::string& path, std::vector<uint8_t>& payload, VFileHeader& header,
+                                         FileKind kind, bool ask) {
+    DocumentOutcome outcome;
     try {
         std::string file = path;
         if (ask) {
             if (file.empty()) file = ProgramFolderText();
             std::string chosen;
-            if (!PickOpenFile(file, std::string(), kind, chosen)) return false;
+            if (!PickOpenFile(file, std::string(), kind, chosen)) return {DocumentResult::Cancelled};
             file = std::move(chosen);
         }
+        outcome.path = file;
         std::vector<uint8_t> loaded;
         VFileHeader loadedHeader;
-        if (!LoadVFile(PathFromUtf8(file), loaded, loadedHeader)) {
-            ui_.Inform("Load V File error ! \n\nPath: " + file, MsgIcon::Error);
-            return false;
+        if (!LoadVFile(PathFromUtf8(file), loaded, loadedHeader, &outcome.why)) {
+            outcome.kind = DocumentResult::Unreadable;
+            outcome.message = "Load V File error ! \n\nPath: " + file;
+            outcome.icon = MsgIcon::Error;
+            return outcome;
         }
         // Files of the older remotes are not documents of this window.
-        if (IsOlderModel(loadedHeader.modelCode)) return false;
+        if (IsOlderModel(loadedHeader.modelCode)) {
+            outcome.kind = DocumentResult::OlderModel;
+            return outcome;
+        }
         payload = std::move(loaded);
         header = std::move(loadedHeader);
-        if (openedPath) *openedPath = std::move(file);
-        return true;
+        return outcome;
     } catch (const std::exception&) {
-        return false;
+        outcome.kind = DocumentResult::Unreadable;
+        return outcome;
     }
 }
 
-bool VFileCommands::SaveImageVFile(const std::string& path, uint16_t modelCode, bool ask, std::string* savedPath) {
+DocumentOutcome VFileCommands::SaveImageVFile(const std::string& path, uint16_t modelCode, bool ask) {
     try {
-        // The older families keep their flash elsewhere; a document holds the
-        // memory image only.
-        if (IsOlderModel(modelCode)) return false;
-        const char* notReady = Is5100Family(modelCode) ? "Ti 5k Flash not ready !" : "Ti 4k Flash not ready !";
-        std::span<const uint8_t> image = flash_.Image();
-        if (image.empty()) {
-            ui_.Inform(notReady, MsgIcon::Error);
-            return false;
-        }
-        // The payload is the first part of a 5100-family image.
-        if (image.size() < kDocumentImageBytes) {
-            ui_.Inform("Ti 5k Flash not ready !", MsgIcon::Error);
-            return false;
-        }
         VFileHeader header;
-        if (!FillDocumentHeader(ImageVersionWord(image, modelCode), header)) {
-            ui_.Inform("Please Select Model first !", MsgIcon::Information);
-            return false;
-        }
-
+        DocumentOutcome checked = DocumentHeaderForImage(flash_, modelCode, header);
+        if (!checked.Ok()) return checked;
         std::string target;
         std::error_code ec;
         if (!ask && !path.empty() && std::filesystem::exists(PathFromUtf8(path), ec)) {
             target = path;
         } else if (!PickSaveFile(ProgramFolderText(), ProposedDocumentName(), FileKind::vmcf, target)) {
-            return false;
+            return {DocumentResult::Cancelled};
         }
-        const std::filesystem::path file = WithExtension(target, ".vmcf");
-        if (!SaveVFile(file, image.first(kDocumentImageBytes), header, clock_, random_)) return false;
-        if (savedPath) *savedPath = Utf8FromPath(file);
-        return true;
+        return WriteImageDocument(flash_, header, Utf8FromPath(WithExtension(target, ".vmcf")), clock_, random_);
     } catch (const std::exception&) {
-        return false;
+        return {DocumentResult::WriteFailed};
     }
 }
 
-bool VFileCommands::SaveModuleVFile(const std::string& path, std::span<const uint8_t> data, uint16_t kindCode,
-                                    uint16_t modelCode, bool /*ask*/, std::string* savedPath) {
+DocumentOutcome VFileCommands::SaveModuleVFile(const std::string& path, std::span<const uint8_t> data,
+                                               uint16_t kindCode, uint16_t modelCode) {
     try {
-        if (KindExtension(kindCode).empty()) return false;
+        if (KindExtension(kindCode).empty()) return {DocumentResult::Refused};
         VFileHeader header;
-        if (!FillVFileHeader(kindCode, modelCode, 0, header)) {
-            ui_.Inform("Please Select Model first !", MsgIcon::Information);
-            return false;
-        }
+        if (!FillVFileHeader(kindCode, modelCode, 0, header))
+            return {DocumentResult::NoModel, "Please Select Model first !", MsgIcon::Information};
         SetSingleName(header, FieldText(header.modelName) + "_");
 
         std::string chosen;
-        if (!PickSaveFile(ProgramFolderText(), path, FileKind::vmod, chosen)) return false;
+        if (!PickSaveFile(ProgramFolderText(), path, FileKind::vmod, chosen)) return {DocumentResult::Cancelled};
         const std::string extension = "." + FieldText(header.extensionText).substr(0, 4);
-        const std::filesystem::path file = WithExtension(chosen, extension);
-        if (!SaveVFile(file, data, header, clock_, random_)) return false;
-        if (savedPath) *savedPath = Utf8FromPath(file);
-        return true;
+        const std::string file = Utf8FromPath(WithExtension(chosen, extension));
+        DocumentOutcome outcome{DocumentResult::Ok, {}, MsgIcon::None, {}, file};
+        if (!SaveVFile(PathFromUtf8(file), data, header, clock_, random_, &outcome.why)) {
+            outcome.kind = DocumentResult::WriteFailed;
+            outcome.message = "Make V File Error ! \n\nPath: " + file;
+            outcome.icon = MsgIcon::Error;
+        }
+        return outcome;
     } catch (const std::exception&) {
-        return false;
+        return {DocumentResult::WriteFailed};
     }
 }
 

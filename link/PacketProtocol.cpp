@@ -1,10 +1,10 @@
-// The older packet protocol of the 256 KB models: 128-byte packets at 38400
-// bit/s, packet numbers and sums high byte first. The remote acknowledges
-// with 0x06, reports its own time-out with 0x09 and echoes the wake byte 0x08.
+#include "link/PacketProtocol.h"
+
+#include <algorithm>
+#include <array>
 #include <string>
 
 #include "base/ByteIo.h"
-#include "link/LinkEngine.h"
 
 namespace orvalink {
 
@@ -12,180 +12,183 @@ namespace {
 constexpr const char* kNoAnswer = "\xE6\xB2\x92\xE6\x9C\x89\xE5\x9B\x9E\xE6\x87\x89!  Time Out!";  // 沒有回應!
 }
 
-bool LinkEngine::PacketWakeUp(int rounds, uint32_t echoWaitMs, bool readSide) {
-    Expect(ReceiveMode::WakeEcho);
+bool PacketProtocol::PacketWakeUp(int rounds, uint32_t echoWaitMs, bool readSide) {
+    channel_.Receiver().Expect(ReceiveMode::WakeEcho);
     for (int round = 0; round < rounds; ++round) {
-        if (readSide && family_ == WindowsFamily::Win95) WaitTicks(10);
-        SendByte(kPacketWake);
-        if (WaitFrame(echoWaitMs)) {
-            Expect(ReceiveMode::AckOrTimeout);
+        if (readSide && discovery_.Family() == WindowsFamily::Win95) channel_.WaitTicks(10);
+        channel_.SendByte(kPacketWake);
+        if (channel_.WaitFrame(echoWaitMs)) {
+            channel_.Receiver().Expect(ReceiveMode::AckOrTimeout);
             return true;
         }
-        if (!readSide) WaitTicks(3);
-        if (userAbort) {
-            if (!readSide) Inform("Transfer Broke!");
+        if (!readSide) channel_.WaitTicks(3);
+        if (channel_.UserAbort()) {
+            if (!readSide) channel_.Inform("Transfer Broke!");
             return false;
         }
     }
     return false;
 }
 
-bool LinkEngine::PacketWakeUpWrite() { return PacketWakeUp(600, 5, false); }
+bool PacketProtocol::PacketWakeUpWrite() { return PacketWakeUp(600, 5, false); }
 
-bool LinkEngine::PacketWakeUpRead() { return PacketWakeUp(620, 8, true); }
+bool PacketProtocol::PacketWakeUpRead() { return PacketWakeUp(620, 8, true); }
 
-bool LinkEngine::PacketWriteStart() {
+bool PacketProtocol::PacketWriteStart() {
     // The wake-up left the mode at AckOrTimeout.
-    frameReady = false;
-    SendByte(kPacketWake);
-    return WaitAndTake(1000) && frame_[0] == kPacketAck;
+    channel_.Receiver().ClearFrameReady();
+    channel_.SendByte(kPacketWake);
+    return channel_.WaitAndTake(1000) && FirstByte() == kPacketAck;
 }
 
-bool LinkEngine::PacketRateWriter() {
-    Expect(ReceiveMode::AckOrTimeout);
-    SendByte('L');
-    bool ok = WaitAndTake(500) && frame_[0] == kPacketAck;
-    WaitTicks(2);
+bool PacketProtocol::PacketRateWriter() {
+    channel_.Receiver().Expect(ReceiveMode::AckOrTimeout);
+    channel_.SendByte('L');
+    bool ok = channel_.WaitAndTake(500) && FirstByte() == kPacketAck;
+    channel_.WaitTicks(2);
     return ok;
 }
 
-bool LinkEngine::PacketRateReader() {
-    Expect(ReceiveMode::RateHL);
-    if (!WaitAndTake(500)) return false;
-    Expect(ReceiveMode::AckOrTimeout);
-    SendByte(kPacketTimeout);
+bool PacketProtocol::PacketRateReader() {
+    channel_.Receiver().Expect(ReceiveMode::RateHL);
+    if (!channel_.WaitAndTake(500)) return false;
+    channel_.Receiver().Expect(ReceiveMode::AckOrTimeout);
+    channel_.SendByte(kPacketTimeout);
     return true;
 }
 
-bool LinkEngine::PacketSend(uint16_t number, std::span<const uint8_t> packet128) {
+bool PacketProtocol::PacketSend(uint16_t number, std::span<const uint8_t> packet128) {
     if (packet128.size() != kPacketBytes) return false;
-    Expect(ReceiveMode::AckOrTimeout);
-    SendByte(kPacketAck);
-    if (!WaitAndTake(1500)) {
-        Warn("Packet Time Out! Over 500 ms! ");
+    channel_.Receiver().Expect(ReceiveMode::AckOrTimeout);
+    channel_.SendByte(kPacketAck);
+    if (!channel_.WaitAndTake(1500)) {
+        channel_.Warn("Packet Time Out! Over 500 ms! ");
         return false;
     }
-    if (frame_[0] == kPacketTimeout) {
-        Warn("Packet Time Out! ( 0x09 )");
+    if (FirstByte() == kPacketTimeout) {
+        channel_.Warn("Packet Time Out! ( 0x09 )");
         return false;
     }
     const uint8_t num[2] = {uint8_t(number >> 8), uint8_t(number)};
-    SendBytes(num);
-    if (!WaitAndTake(2500)) {
-        Warn("Segment Time Out! Over 500 ms!");
+    channel_.SendBytes(num);
+    if (!channel_.WaitAndTake(2500)) {
+        channel_.Warn("Segment Time Out! Over 500 ms!");
         return false;
     }
-    if (frame_[0] == kPacketTimeout) {
-        Warn("Segment Time Out! ( 0x09 )");
+    if (FirstByte() == kPacketTimeout) {
+        channel_.Warn("Segment Time Out! ( 0x09 )");
         return false;
     }
-    Expect(ReceiveMode::Checksum2);
-    SendBytes(packet128);
-    if (!WaitAndTake(1500)) {
-        Warn(kNoAnswer);
+    channel_.Receiver().Expect(ReceiveMode::Checksum2);
+    channel_.SendBytes(packet128);
+    if (!channel_.WaitAndTake(1500)) {
+        channel_.Warn(kNoAnswer);
         return false;
     }
-    if (uint16_t(frame_[0] << 8 | frame_[1]) != Sum16(packet128)) {
-        Warn("Packet Check Sum Error !!!");
+    const auto sum = channel_.Receiver().Frame();
+    if (uint16_t(sum[0] << 8 | sum[1]) != Sum16(packet128)) {
+        channel_.Warn("Packet Check Sum Error !!!");
         return false;
     }
     return true;
 }
 
-bool LinkEngine::PacketReadStart(uint16_t first, uint16_t last) {
+bool PacketProtocol::PacketReadStart(uint16_t first, uint16_t last) {
     if (first >= kPacketCount || last >= kPacketCount || last < first) return false;
-    const bool is95 = family_ == WindowsFamily::Win95;
+    const bool is95 = discovery_.Family() == WindowsFamily::Win95;
     if (is95) {
-        assemblyLength_ = 0;
-        view_.ClearMonitor();
-        WaitTicks(10);
+        channel_.Receiver().ResetAssembly();
+        channel_.View().PacketReadStarting();
+        channel_.WaitTicks(10);
     }
     if (!PacketWakeUpRead()) {
-        Monitor("Weak Up Error! \n");
+        channel_.View().PacketLog("Weak Up Error! \n");
         return false;
     }
-    WaitTicks(is95 ? 150 : 100);
-    Expect(ReceiveMode::AckOrTimeout);
-    SendByte(kPacketRead);
-    if (!WaitAndTake(1100) || frame_[0] != kPacketAck) {
-        Monitor("Trans Action Error! \n");
+    channel_.WaitTicks(is95 ? 150 : 100);
+    channel_.Receiver().Expect(ReceiveMode::AckOrTimeout);
+    channel_.SendByte(kPacketRead);
+    if (!channel_.WaitAndTake(1100) || FirstByte() != kPacketAck) {
+        channel_.View().PacketLog("Trans Action Error! \n");
         return false;
     }
-    if (!is95) WaitTicks(2);
-    Expect(ReceiveMode::SegmentAck);
+    if (!is95) channel_.WaitTicks(2);
+    channel_.Receiver().Expect(ReceiveMode::SegmentAck);
     uint8_t range[4];
     ByteWriter w(range, sizeof range);
     w.U16BE(first);
     w.U16BE(last);
-    SendBytes(range);
-    if (!WaitFrame(is95 ? 3000 : 400) || frame_[0] == kPacketTimeout) {
-        Monitor("Trans SegMent Error! \n");
+    channel_.SendBytes(range);
+    if (!channel_.WaitFrame(is95 ? 3000 : 400) || FirstByte() == kPacketTimeout) {
+        channel_.View().PacketLog("Trans SegMent Error! \n");
         return false;
     }
     // The handler has switched to WakeEcho; the echo may have come with the ack.
-    if (frame_[0] != kPacketWake) {
-        Expect(ReceiveMode::WakeEcho);
-        if (!WaitFrame(300)) {
-            Monitor("Trans Recv Strat Error! \n");
+    if (FirstByte() != kPacketWake) {
+        channel_.Receiver().Expect(ReceiveMode::WakeEcho);
+        if (!channel_.WaitFrame(300)) {
+            channel_.View().PacketLog("Trans Recv Strat Error! \n");
             return false;
         }
     }
-    frameReady = false;
-    SendByte(kPacketAck);
+    channel_.Receiver().ClearFrameReady();
+    channel_.SendByte(kPacketAck);
     if (!PacketRateReader()) {
-        Monitor("Change BitRate Error! \n");
+        channel_.View().PacketLog("Change BitRate Error! \n");
         return false;
     }
     return true;
 }
 
-bool LinkEngine::PacketReceive(std::span<uint8_t> buffer, uint16_t* number) {
+bool PacketProtocol::PacketReceive(std::span<uint8_t> buffer, uint16_t* number) {
     // The packet's start byte may already be in: the remote sends it unasked.
-    if (!WaitAndTake(500)) {
-        Warn("Packet ABC Time Out! Over 500 ms! ");
+    if (!channel_.WaitAndTake(500)) {
+        channel_.Warn("Packet ABC Time Out! Over 500 ms! ");
         return false;
     }
-    if (frame_[0] != kPacketAck) return false;  // 0x09: the remote gave up
-    Expect(ReceiveMode::PacketNumber);
-    SendByte(kPacketAck);
-    if (!WaitAndTake(500)) {
-        Warn("Segment Time Out! Over 500 ms!");
+    if (FirstByte() != kPacketAck) return false;  // 0x09: the remote gave up
+    channel_.Receiver().Expect(ReceiveMode::PacketNumber);
+    channel_.SendByte(kPacketAck);
+    if (!channel_.WaitAndTake(500)) {
+        channel_.Warn("Segment Time Out! Over 500 ms!");
         return false;
     }
-    const uint16_t p = uint16_t(frame_[0] << 8 | frame_[1]);
-    Expect(ReceiveMode::Packet128);
-    SendByte(kPacketAck);
-    if (!WaitAndTake(500)) {
-        Warn(kNoAnswer);
+    const auto numberFrame = channel_.Receiver().Frame();
+    const uint16_t p = uint16_t(numberFrame[0] << 8 | numberFrame[1]);
+    channel_.Receiver().Expect(ReceiveMode::Packet128);
+    channel_.SendByte(kPacketAck);
+    if (!channel_.WaitAndTake(500)) {
+        channel_.Warn(kNoAnswer);
         return false;
     }
-    if (frameLength_ < kPacketBytes) return false;
+    const auto frame = channel_.Receiver().Frame();
+    if (frame.size() < kPacketBytes) return false;
     std::array<uint8_t, kPacketBytes> packet{};
-    std::copy_n(frame_.begin(), kPacketBytes, packet.begin());
-    Expect(ReceiveMode::AckOrTimeout);
+    std::copy_n(frame.begin(), kPacketBytes, packet.begin());
+    channel_.Receiver().Expect(ReceiveMode::AckOrTimeout);
     const uint16_t sum = Sum16(packet);
     const uint8_t sumBytes[2] = {uint8_t(sum >> 8), uint8_t(sum)};
-    SendBytes(sumBytes);
+    channel_.SendBytes(sumBytes);
     if (p < kPacketCount && (size_t(p) + 1) * kPacketBytes <= buffer.size())
         std::copy(packet.begin(), packet.end(), buffer.begin() + size_t(p) * kPacketBytes);
     if (number) *number = p;
     return true;
 }
 
-bool LinkEngine::ReadPackets(uint16_t first, uint16_t last, std::span<uint8_t> buffer,
-                             const BlockProgress& progress) {
+bool PacketProtocol::ReadPackets(uint16_t first, uint16_t last, std::span<uint8_t> buffer,
+                             const PacketProgress& progress) {
     if (!PacketReadStart(first, last)) return false;
     for (int p = first; p <= last; ++p) {
         if (!PacketReceive(buffer)) {
-            Monitor("Receive Packet Error! \n");
+            channel_.View().PacketLog("Receive Packet Error! \n");
             return false;
         }
-        view_.SetStatusPanel("Seg = " + std::to_string(p));
-        SetProgress(kPacketBytes * (p - first + 1));
+        channel_.View().StatusMessage("Seg = " + std::to_string(p));
+        channel_.SetProgress(kPacketBytes * (p - first + 1));
         if (progress) progress(p);
-        if (userAbort) return false;
+        if (channel_.UserAbort()) return false;
     }
-    Monitor("Receive Packet Ok! \n");
+    channel_.View().PacketLog("Receive Packet Ok! \n");
     return true;
 }
 

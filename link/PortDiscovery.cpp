@@ -1,11 +1,8 @@
-// Finding the adapter's port in the registry, following the cable being
-// plugged in and pulled out, opening and closing the link port, and the test
-// page's port settings.
 #include <algorithm>
 #include <cctype>
 #include <string>
 
-#include "link/LinkEngine.h"
+#include "link/PortDiscovery.h"
 
 namespace orvalink {
 
@@ -18,16 +15,6 @@ WindowsFamily FamilyFromVersion(uint32_t versionWord) {
 
 namespace {
 
-// The leading number of a combo text; 0 when it has none.
-int LeadingNumber(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-    long n = 0;
-    size_t start = i;
-    for (; i < text.size() && i < start + 9 && std::isdigit(static_cast<unsigned char>(text[i])); ++i) n = n * 10 + (text[i] - '0');
-    return int(n);
-}
-
 struct Candidate {
     int number;
     uint8_t deviceMark;   // 10: the device is present (DeviceReference)
@@ -36,13 +23,30 @@ struct Candidate {
 
 }  // namespace
 
-void LinkEngine::SetTray(int image, const std::string& hint) {
-    view_.SetTrayImage(image);
-    view_.SetTrayHint(hint);
+int LeadingNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    long n = 0;
+    size_t start = i;
+    for (; i < text.size() && i < start + 9 && std::isdigit(static_cast<unsigned char>(text[i])); ++i) n = n * 10 + (text[i] - '0');
+    return int(n);
 }
 
-bool LinkEngine::FindVisualComPort(int& portNumber) {
-    view_.ClearComMemo();
+Parity ParityFromText(std::string_view text) {
+    if (text == "Odd") return Parity::Odd;
+    if (text == "Even") return Parity::Even;
+    if (text == "Mark") return Parity::Mark;
+    if (text == "Space") return Parity::Space;
+    return Parity::None;
+}
+
+PortDiscovery::PortDiscovery(SerialPort& port, Registry& registry, UiServices& ui, LinkView& view,
+                             uint32_t windowsVersion)
+    : port_(port), registry_(registry), ui_(ui), view_(view), windowsVersion_(windowsVersion),
+      family_(FamilyFromVersion(windowsVersion)) {}
+
+bool PortDiscovery::FindVisualComPort(int& portNumber) {
+    view_.DiscoveryStarted();
     family_ = FamilyFromVersion(windowsVersion_);
     std::string base;
     switch (family_) {
@@ -86,11 +90,10 @@ bool LinkEngine::FindVisualComPort(int& portNumber) {
             const std::string name = registry_.ReadString(key, "PORTNAME").value_or("");
             const int n = PortNumberFromName(name);
             if (n < 1 || n > 64) continue;
-            view_.SetPortComboText(name);
             portNumber_ = n;
             portName_ = name;
             portFound_ = 1;
-            SetTray(1, "Visual ComPort is Active !");
+            view_.PortFound(name, "Visual ComPort is Active !");
             Log("Finding Visual ComPort ..... " + name + " \n");
             Log(" \n");
             found95 = true;
@@ -114,7 +117,7 @@ bool LinkEngine::FindVisualComPort(int& portNumber) {
         const int n = PortNumberFromName(name);
         if (n >= 1 && n <= 64) {
             candidates.push_back({n, deviceMark, 10});
-            view_.SetTrayHint("Visual ComPort is Active !");
+            view_.AdapterSeen("Visual ComPort is Active !");
             Log("Finding Visual ComPort ..... " + name + " \n");
             Log(" \n");
         }
@@ -143,11 +146,10 @@ bool LinkEngine::FindVisualComPort(int& portNumber) {
         }
         if (chosen) {
             const std::string text = "COM" + std::to_string(chosen->number);
-            view_.SetPortComboText(text);
             portName_ = text;
             portNumber_ = chosen->number;
             portFound_ = 1;
-            SetTray(1, "Visual ComPort is COM" + std::to_string(chosen->number));
+            view_.PortFound(text, "Visual ComPort is COM" + std::to_string(chosen->number));
             portNumber = portNumber_;
             return true;
         }
@@ -159,7 +161,7 @@ bool LinkEngine::FindVisualComPort(int& portNumber) {
     return false;
 }
 
-bool LinkEngine::EnsureLinkPort() {
+bool PortDiscovery::EnsureLinkPort() {
     int number = 0;
     if (!FindVisualComPort(number)) {
         ui_.Inform("Visual ComPort Not Found !", MsgIcon::Error);
@@ -182,7 +184,7 @@ bool LinkEngine::EnsureLinkPort() {
     return true;
 }
 
-bool LinkEngine::OpenLinkPortAt(int rate) {
+bool PortDiscovery::OpenLinkPortAt(int rate) {
     if (std::find(kLinkRates.begin(), kLinkRates.end(), rate) == kLinkRates.end()) return false;
     if (!port_.IsOpen()) {
         port_.SetPortNumber(portNumber_);
@@ -197,13 +199,13 @@ bool LinkEngine::OpenLinkPortAt(int rate) {
     return true;
 }
 
-bool LinkEngine::CloseLinkPort() {
+bool PortDiscovery::CloseLinkPort() {
     port_.Close();
     portNumber_ = 0;
     return true;
 }
 
-int LinkEngine::OnDeviceChange(const DeviceChangeEvent& event) {
+int PortDiscovery::OnDeviceChange(const DeviceChangeEvent& event) {
     if (!event.isPort) return 1;
     if (event.kind == DeviceChangeEvent::Kind::Arrival) {
         std::string name;
@@ -218,85 +220,56 @@ int LinkEngine::OnDeviceChange(const DeviceChangeEvent& event) {
         if (n < 1 || n > 15) n = 0;
         portFound_ = 1;
         portNumber_ = n;
-        SetTray(1, "Visual ComPort is COM" + std::to_string(n));
+        view_.PortArrived("Visual ComPort is COM" + std::to_string(n));
     } else if (event.kind == DeviceChangeEvent::Kind::RemoveComplete) {
         portFound_ = 0;
         portNumber_ = 0;
-        view_.SetPortComboText("Auto");
         portName_.clear();
-        SetTray(0, "Visual ComPort is Remove !");
+        view_.PortLost("Visual ComPort is Remove !");
     }
     return 1;
 }
 
-void LinkEngine::Listen(DeviceNotifier& notifier) {
+void PortDiscovery::Listen(DeviceNotifier& notifier) {
     notifier.SetHandler([this](const DeviceChangeEvent& e) { OnDeviceChange(e); });
 }
 
 // ---------------------------------------------------------------------------
-// The test page's settings combos
+// The test page's port choice and the port's settings
 
-void LinkEngine::ComPortCBoxChange(const std::string& text) {
-    if (text.size() >= 4 && text[3] != 'o' && port_.IsOpen()) {
-        portNumber_ = PortNumberFromName(text);
-        port_.SetPortNumber(portNumber_);
-        return;
-    }
-    int number = 0;
-    if (!FindVisualComPort(number)) return;
-    if (number >= 1 && number <= 32) {
-        port_.SetPortNumber(number);
-        view_.AppendMonitor(std::to_string(number) + "\n");
+PortDiscovery::Opened PortDiscovery::OpenDiscoveredPort() {
+    Opened result;
+    result.found = FindVisualComPort(result.number);
+    if (result.found && result.number >= 1 && result.number <= 32) {
+        port_.SetPortNumber(result.number);
         port_.Open();
-    } else {
-        ui_.Inform("Visual ComPort Not Found ! Please Checking again!", MsgIcon::Error);
     }
+    return result;
 }
 
-void LinkEngine::BaudRateCBoxChange(const std::string& text) { port_.SetBaudRate(LeadingNumber(text)); }
-
-void LinkEngine::ParityCBoxChange(const std::string& text) {
-    Parity p = Parity::None;
-    if (text == "Odd") p = Parity::Odd;
-    else if (text == "Even") p = Parity::Even;
-    else if (text == "Mark") p = Parity::Mark;
-    else if (text == "Space") p = Parity::Space;
-    port_.SetParity(p);
+void PortDiscovery::UsePortNumber(int number) {
+    portNumber_ = number;
+    port_.SetPortNumber(number);
 }
 
-void LinkEngine::DataBitCBoxChange(const std::string& text) {
+void PortDiscovery::SetDataBits(int bits) {
     if (port_.IsOpen()) return;
-    const int bits = LeadingNumber(text);
     if (bits >= 5 && bits <= 8) port_.SetDataBits(bits);
 }
 
-void LinkEngine::StopBitCBoxChange(const std::string& text) {
-    const int bits = LeadingNumber(text);
+void PortDiscovery::SetStopBits(int bits) {
     if (bits == 1 || bits == 2) port_.SetStopBits(bits);
 }
 
-void LinkEngine::InBufferCBoxChange(const std::string& text) {
-    int n = LeadingNumber(text);
-    port_.SetInBufferSize(n == 0 || n > 16383 ? 4096 : n);
-}
+void PortDiscovery::SetInBufferSize(int bytes) { port_.SetInBufferSize(bytes == 0 || bytes > 16383 ? 4096 : bytes); }
 
-void LinkEngine::OutBufferCBoxChange(const std::string& text) {
-    int n = LeadingNumber(text);
-    port_.SetOutBufferSize(n == 0 || n > 16383 ? 4096 : n);
-}
+void PortDiscovery::SetOutBufferSize(int bytes) { port_.SetOutBufferSize(bytes == 0 || bytes > 16383 ? 4096 : bytes); }
 
-void LinkEngine::ClearBufBtnClick() {
+void PortDiscovery::ClearBuffers() {
     port_.FlushInput();
     port_.FlushOutput();
     port_.Close();
     port_.Open();
 }
-
-void LinkEngine::ActionBtnClick() {
-    int number = 0;
-    FindVisualComPort(number);
-}
-
-void LinkEngine::ClearBtnClick() { view_.ClearComMemo(); }
 
 }  // namespace orvalink

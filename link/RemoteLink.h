@@ -3,6 +3,8 @@
 // let the user break a transfer off. The communication window implements it.
 #pragma once
 
+#include "link/Transfers.h"
+
 namespace orvalink {
 
 class RemoteLink {
@@ -11,8 +13,8 @@ public:
     virtual bool EnsureLinkPort() = 0;
     virtual void SetUserAbort(bool abort) = 0;
     virtual bool UserAbort() const = 0;
-    virtual bool DownloadFromRemote() = 0;
-    virtual bool UploadToRemote(int kind) = 0;
+    virtual TransferOutcome DownloadFromRemote() = 0;
+    virtual TransferOutcome UploadToRemote(int kind) = 0;
     virtual void CloseLinkPort() = 0;
 };
 

@@ -31,7 +31,14 @@ bool Transfers::ImageHolds(uint16_t blocks) const {
     return ready && data != nullptr && flash_.ImageSize() >= BlockOffset(blocks);
 }
 
-void Transfers::NotReady() { link_.Ui().Inform("Ti Flash not ready !", MsgIcon::Error); }
+void Transfers::NotReady() { notReady_ = true; }
+
+TransferOutcome Transfers::OutcomeOf(bool ok) const {
+    if (ok) return {TransferResult::Ok};
+    if (notReady_) return {TransferResult::NotReady, "Ti Flash not ready !", MsgIcon::Error};
+    if (link_.UserAbort()) return {TransferResult::Broken};
+    return {TransferResult::Failed};
+}
 
 void Transfers::WaitForDialog(TransferProgress& progress) {
     link_.Pump().PumpUntil([&progress] { return progress.Closed(); }, kDialogWaitMs);
@@ -41,13 +48,13 @@ void Transfers::WaitForDialog(TransferProgress& progress) {
 // staging buffer; the image changes only when every block has arrived.
 bool Transfers::ReadIntoImage(uint16_t count, const std::function<void(int)>& progress) {
     std::vector<uint8_t> staging(BlockOffset(count));
-    link_.receiveMode = ReceiveMode::Block266;
+    link_.SetReceiveMode(ReceiveMode::Block266);
     link_.ResetAssembly();
     for (int b = 0; b < count; ++b) {
-        if (!link_.ReceiveBlock(std::span<uint8_t>(staging).subspan(BlockOffset(b), kBlockBytes))) return false;
+        if (!link_.Blocks().ReceiveBlock(std::span<uint8_t>(staging).subspan(BlockOffset(b), kBlockBytes))) return false;
         link_.SetProgress(b);
         if (progress) progress(b);
-        if (link_.linkStatus == kLinkFailed || link_.userAbort) return false;
+        if (link_.Channel().ShouldStop()) return false;
     }
     std::copy(staging.begin(), staging.end(), flash_.Image().begin());
     return true;
@@ -64,24 +71,29 @@ bool Transfers::CopyPreserved(std::span<const uint8_t> block103) {
 // The 0xA3 frame for the range, its blocks from the image, and the closing
 // 0xA5 frame with the range's bytes.
 bool Transfers::WriteRange(uint16_t first, uint16_t count) {
-    if (!link_.SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, first, count), true)) return false;
+    if (!link_.Blocks().SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, first, count), true)) return false;
     auto image = flash_.Image();
     for (int b = first; b < first + count; ++b) {
-        if (!link_.SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) return false;
-        if (link_.linkStatus == kLinkFailed || link_.userAbort) return false;
+        if (!link_.Blocks().SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) return false;
+        if (link_.Channel().ShouldStop()) return false;
     }
     link_.WaitTicks(50);
-    if (!link_.SendFrameAndJudge(BlockFrame(kCmdEndUpload, first, count), true)) return false;
-    return link_.linkStatus == kLinkGood;
+    if (!link_.Blocks().SendFrameAndJudge(BlockFrame(kCmdEndUpload, first, count), true)) return false;
+    return link_.LinkStatus() == kLinkGood;
 }
 
-bool Transfers::DownloadFromRemote(TransferProgress& progress) {
-    link_.linkStatus = kLinkGood;
+TransferOutcome Transfers::DownloadFromRemote(TransferProgress& progress) {
+    notReady_ = false;
+    return OutcomeOf(RunDownloadFromRemote(progress));
+}
+
+bool Transfers::RunDownloadFromRemote(TransferProgress& progress) {
+    link_.SetLinkStatus(kLinkGood);
     link_.Expect(ReceiveMode::Word2);
     int number = 0;
     if (!link_.FindVisualComPort(number)) return false;
-    if (!link_.WakeForTransfer()) return false;
-    if (!link_.SendFrame(BlockFrame(kCmdReadBlocks, 0, kConfigBlocks))) return false;
+    if (!link_.Blocks().WakeForTransfer()) return false;
+    if (!link_.Blocks().SendFrame(BlockFrame(kCmdReadBlocks, 0, kConfigBlocks))) return false;
     if (!ImageHolds(kConfigBlocks)) {
         NotReady();
         return false;  // no dialog was shown, so there is none to wait for
@@ -96,7 +108,12 @@ bool Transfers::DownloadFromRemote(TransferProgress& progress) {
     return ok;
 }
 
-bool Transfers::UploadToRemote(TransferProgress& progress, int kind) {
+TransferOutcome Transfers::UploadToRemote(TransferProgress& progress, int kind) {
+    notReady_ = false;
+    return OutcomeOf(RunUploadToRemote(progress, kind));
+}
+
+bool Transfers::RunUploadToRemote(TransferProgress& progress, int kind) {
     if (!ImageHolds(kConfigBlocks)) {
         NotReady();
         return false;
@@ -104,18 +121,18 @@ bool Transfers::UploadToRemote(TransferProgress& progress, int kind) {
     int number = 0;
     if (!link_.FindVisualComPort(number)) return false;
     link_.ResetAssembly();
-    link_.receiveMode = ReceiveMode::Word2;
-    if (!link_.WakeForTransfer()) return false;
+    link_.SetReceiveMode(ReceiveMode::Word2);
+    if (!link_.Blocks().WakeForTransfer()) return false;
 
     std::array<uint8_t, kBlockBytes> work{};
-    if (!link_.ReadBlocks(kSettingsBlock, 1, work)) return false;
+    if (!link_.Blocks().ReadBlocks(kSettingsBlock, 1, work)) return false;
     CopyPreserved(work);
     link_.WaitTicks(100);
     if (kind != kKindWhole) return false;
 
-    if (!link_.WriteBlocks(kSettingsBlock, 1, work)) return false;
+    if (!link_.Blocks().WriteBlocks(kSettingsBlock, 1, work)) return false;
     link_.WaitTicks(200);
-    if (!link_.SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, 0, kConfigBlocks), true)) return false;
+    if (!link_.Blocks().SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, 0, kConfigBlocks), true)) return false;
 
     progress.Open("Upload to Remote.", kTransferDialogMaximum);
     progress.SetPosition(0);
@@ -123,12 +140,12 @@ bool Transfers::UploadToRemote(TransferProgress& progress, int kind) {
     auto image = flash_.Image();
     bool ok = true;
     for (int b = 0; b < kConfigBlocks; ++b) {
-        if (!link_.SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) {
+        if (!link_.Blocks().SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) {
             ok = false;
             break;
         }
         progress.SetPosition(b);
-        if (link_.linkStatus == kLinkFailed || link_.userAbort) {
+        if (link_.Channel().ShouldStop()) {
             ok = false;
             break;
         }
@@ -139,15 +156,15 @@ bool Transfers::UploadToRemote(TransferProgress& progress, int kind) {
     const LocalDateTime now = link_.GetClock().Now();
     link_.WaitTicks(10);
     std::array<uint8_t, 8> frame = ClockFrame(kCmdSetClock, now);
-    const int statusBefore = link_.linkStatus;
-    bool answered = link_.SendFrameAndJudge(frame, true);
+    const int statusBefore = link_.LinkStatus();
+    bool answered = link_.Blocks().SendFrameAndJudge(frame, true);
     if (answered) {
         link_.WaitTicks(10);
         frame[0] = kCmdEndUpload;
-        answered = link_.SendFrameAndJudge(frame, true);
+        answered = link_.Blocks().SendFrameAndJudge(frame, true);
     }
     // A clock or end frame that went unanswered or was refused fails the upload.
-    if (!answered || (statusBefore == kLinkGood && link_.linkStatus == kLinkFailed)) ok = false;
+    if (!answered || (statusBefore == kLinkGood && link_.LinkStatus() == kLinkFailed)) ok = false;
 
     WaitForDialog(progress);
     progress.SetPosition(0);
@@ -156,11 +173,16 @@ bool Transfers::UploadToRemote(TransferProgress& progress, int kind) {
     return ok;
 }
 
-bool Transfers::ReadFlash1400() {
-    link_.linkStatus = kLinkGood;
+TransferOutcome Transfers::ReadFlash1400() {
+    notReady_ = false;
+    return OutcomeOf(RunReadFlash1400());
+}
+
+bool Transfers::RunReadFlash1400() {
+    link_.SetLinkStatus(kLinkGood);
     link_.Expect(ReceiveMode::Word2);
-    if (!link_.WakeForTransfer()) return false;
-    if (!link_.SendFrame(BlockFrame(kCmdReadBlocks, 0, kFlash1400Blocks))) return false;
+    if (!link_.Blocks().WakeForTransfer()) return false;
+    if (!link_.Blocks().SendFrame(BlockFrame(kCmdReadBlocks, 0, kFlash1400Blocks))) return false;
     if (!ImageHolds(kFlash1400Blocks)) {
         NotReady();
         return false;
@@ -168,11 +190,16 @@ bool Transfers::ReadFlash1400() {
     return ReadIntoImage(kFlash1400Blocks, {});
 }
 
-bool Transfers::ReadFlash5100() {
-    link_.linkStatus = kLinkGood;
+TransferOutcome Transfers::ReadFlash5100() {
+    notReady_ = false;
+    return OutcomeOf(RunReadFlash5100());
+}
+
+bool Transfers::RunReadFlash5100() {
+    link_.SetLinkStatus(kLinkGood);
     link_.Expect(ReceiveMode::Word2);
-    if (!link_.WakeForTransfer()) return false;
-    if (!link_.SendFrame(BlockFrame(kCmdReadBlocks, 0, kFlash5100Blocks))) return false;
+    if (!link_.Blocks().WakeForTransfer()) return false;
+    if (!link_.Blocks().SendFrame(BlockFrame(kCmdReadBlocks, 0, kFlash5100Blocks))) return false;
     if (!ImageHolds(kFlash5100Blocks)) {
         NotReady();
         return false;
@@ -180,17 +207,22 @@ bool Transfers::ReadFlash5100() {
     return ReadIntoImage(kFlash5100Blocks, {});
 }
 
-bool Transfers::WriteFlash1400(int kind) {
+TransferOutcome Transfers::WriteFlash1400(int kind) {
+    notReady_ = false;
+    return OutcomeOf(RunWriteFlash1400(kind));
+}
+
+bool Transfers::RunWriteFlash1400(int kind) {
     link_.ResetAssembly();
-    link_.receiveMode = ReceiveMode::Word2;
-    if (!link_.WakeForTransfer()) return false;
+    link_.SetReceiveMode(ReceiveMode::Word2);
+    if (!link_.Blocks().WakeForTransfer()) return false;
     uint16_t first = 0;
     uint16_t count = 0;
     std::array<uint8_t, 2 * kBlockBytes> work{};
     if (kind == kKindPartial) {
         first = kPartial1400First;
         count = kPartial1400Count;
-        if (!link_.ReadBlocks(0, 2, work)) return false;
+        if (!link_.Blocks().ReadBlocks(0, 2, work)) return false;
         link_.WaitTicks(200);
     } else if (kind == kKindWhole) {
         first = 0;
@@ -206,22 +238,27 @@ bool Transfers::WriteFlash1400(int kind) {
         auto image = flash_.Image();
         work[14] = image[14];
         work[15] = image[15];
-        if (!link_.WriteBlocks(0, 2, work)) return false;
+        if (!link_.Blocks().WriteBlocks(0, 2, work)) return false;
         link_.WaitTicks(200);
     }
     return WriteRange(first, count);
 }
 
-bool Transfers::WriteFlash5100(int kind) {
+TransferOutcome Transfers::WriteFlash5100(int kind) {
+    notReady_ = false;
+    return OutcomeOf(RunWriteFlash5100(kind));
+}
+
+bool Transfers::RunWriteFlash5100(int kind) {
     if (!ImageHolds(kFlash5100Blocks)) {
         NotReady();
         return false;
     }
     link_.ResetAssembly();
-    link_.receiveMode = ReceiveMode::Word2;
-    if (!link_.WakeForTransfer()) return false;
+    link_.SetReceiveMode(ReceiveMode::Word2);
+    if (!link_.Blocks().WakeForTransfer()) return false;
     std::array<uint8_t, kBlockBytes> work103{};
-    if (!link_.ReadBlocks(kSettingsBlock, 1, work103)) return false;
+    if (!link_.Blocks().ReadBlocks(kSettingsBlock, 1, work103)) return false;
     CopyPreserved(work103);
     link_.WaitTicks(200);
     auto image = flash_.Image();
@@ -229,19 +266,19 @@ bool Transfers::WriteFlash5100(int kind) {
     uint16_t count = 0;
     if (kind == kKindPartial) {
         std::array<uint8_t, kBlockBytes> work111{};
-        if (!link_.ReadBlocks(kPartial5100SecondBlock, 1, work111)) return false;
+        if (!link_.Blocks().ReadBlocks(kPartial5100SecondBlock, 1, work111)) return false;
         link_.WaitTicks(200);
         constexpr size_t kept = kPartial5100KeptOffset;
         work103[kept] = image[BlockOffset(kSettingsBlock) + kept];
         work103[kept + 1] = image[BlockOffset(kSettingsBlock) + kept + 1];
-        if (!link_.WriteBlocks(kSettingsBlock, 1, work103)) return false;
+        if (!link_.Blocks().WriteBlocks(kSettingsBlock, 1, work103)) return false;
         link_.WaitTicks(200);
         work111[kept] = image[BlockOffset(kPartial5100SecondBlock) + kept];
         work111[kept + 1] = image[BlockOffset(kPartial5100SecondBlock) + kept + 1];
-        if (!link_.WriteBlocks(kPartial5100SecondBlock, 1, work111)) return false;
+        if (!link_.Blocks().WriteBlocks(kPartial5100SecondBlock, 1, work111)) return false;
         link_.WaitTicks(200);
     } else if (kind == kKindWhole) {
-        if (!link_.WriteBlocks(kSettingsBlock, 1, work103)) return false;
+        if (!link_.Blocks().WriteBlocks(kSettingsBlock, 1, work103)) return false;
         count = kFlash5100Blocks;
     } else {
         return false;
@@ -249,43 +286,79 @@ bool Transfers::WriteFlash5100(int kind) {
     return WriteRange(first, count);
 }
 
-BackupOutcome Transfers::BackupDownload5100() {
+TransferOutcome Transfers::BackupDownload5100() {
     flash_.SelectModel(kSelector5100);
-    BackupOutcome outcome = BackupOutcome::Failed;
+    TransferOutcome outcome{TransferResult::NoPort};
     if (link_.EnsureLinkPort()) {
-        link_.View().SetGaugeMaximum(kBackup5100GaugeMaximum);
-        if (ReadFlash5100()) {
-            link_.Ui().Inform("Download 5100 Flash Data Ok !", MsgIcon::Information);
-            outcome = BackupOutcome::Ok;
-        } else if (link_.userAbort) {
-            link_.Ui().Inform("Download transfer broken !", MsgIcon::Information);
-            outcome = BackupOutcome::Broken;
-        } else {
-            link_.Ui().Inform("Download 5100 Flash Data Error !", MsgIcon::Error);
-        }
+        link_.View().ProgressRange(kBackup5100GaugeMaximum);
+        outcome = ReadFlash5100();
     }
     link_.SetProgress(0);
-    link_.userAbort = false;
+    link_.SetUserAbort(false);
     link_.CloseLinkPort();
     return outcome;
 }
 
-BackupOutcome Transfers::BackupDownloadPackets(std::vector<uint8_t>& transfer) {
-    BackupOutcome outcome = BackupOutcome::Failed;
-    link_.View().SetGaugeMaximum(kBackupPacketsGaugeMaximum);
+TransferOutcome Transfers::BackupDownloadPackets(std::vector<uint8_t>& transfer) {
+    TransferOutcome outcome{TransferResult::Failed};
+    link_.View().ProgressRange(kBackupPacketsGaugeMaximum);
     if (link_.EnsureLinkPort() && link_.OpenLinkPortAt(38400)) {
         std::vector<uint8_t> staging(size_t(kPacketCount) * kPacketBytes, 0xFF);
-        if (link_.ReadPackets(0, kPacketCount - 1, staging)) {
+        if (link_.Packets().ReadPackets(0, kPacketCount - 1, staging)) {
             transfer = std::move(staging);
-            outcome = BackupOutcome::Ok;
-        } else if (link_.userAbort) {
-            outcome = BackupOutcome::Broken;
+            outcome = {TransferResult::Ok};
+        } else if (link_.UserAbort()) {
+            outcome = {TransferResult::Broken};
         }
     }
     link_.SetProgress(0);
-    link_.userAbort = false;
+    link_.SetUserAbort(false);
     link_.CloseLinkPort();
     return outcome;
+}
+
+namespace {
+void Add(std::vector<LinkReport>& reports, const TransferOutcome& outcome) {
+    if (!outcome.message.empty()) reports.push_back({outcome.message, outcome.icon});
+}
+}  // namespace
+
+std::vector<LinkReport> DownloadReports(const TransferOutcome& outcome, bool tellBroken) {
+    std::vector<LinkReport> reports;
+    if (outcome.Ok()) return {{"Download Flash Data Ok !", MsgIcon::Information}};
+    Add(reports, outcome);
+    if (tellBroken && outcome.kind == TransferResult::Broken)
+        reports.push_back({"Download transfer broken !", MsgIcon::Information});
+    else
+        reports.push_back({"Download Flash Data Error !", MsgIcon::Error});
+    return reports;
+}
+
+std::vector<LinkReport> UploadReports(const TransferOutcome& outcome) {
+    std::vector<LinkReport> reports;
+    if (outcome.Ok()) return {{"Upload Flash Data Ok !", MsgIcon::Information}};
+    Add(reports, outcome);
+    reports.push_back({"Upload Flash Data Error !", MsgIcon::Error});
+    return reports;
+}
+
+std::vector<LinkReport> Backup5100Reports(const TransferOutcome& outcome) {
+    std::vector<LinkReport> reports;
+    switch (outcome.kind) {
+        case TransferResult::Ok: reports.push_back({"Download 5100 Flash Data Ok !", MsgIcon::Information}); break;
+        case TransferResult::Broken: reports.push_back({"Download transfer broken !", MsgIcon::Information}); break;
+        case TransferResult::NoPort: break;  // the port search has said so
+        case TransferResult::NotReady:
+        case TransferResult::Failed:
+            Add(reports, outcome);
+            reports.push_back({"Download 5100 Flash Data Error !", MsgIcon::Error});
+            break;
+    }
+    return reports;
+}
+
+void ShowReports(UiServices& ui, const std::vector<LinkReport>& reports) {
+    for (const LinkReport& r : reports) ui.Inform(r.text, r.icon);
 }
 
 }  // namespace orvalink

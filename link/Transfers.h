@@ -8,12 +8,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <span>
 #include <vector>
 
 #include "image/Tiflashut.h"
 #include "link/LinkEngine.h"
 #include "link/Transtatus.h"
+#include "platform/UiServices.h"
 
 namespace orvalink {
 
@@ -29,35 +32,76 @@ inline constexpr size_t kPreservedBytes = 20;
 inline constexpr int kKindWhole = 20;
 inline constexpr int kKindPartial = 10;
 
-enum class BackupOutcome { Ok, Broken, Failed };
+// What became of a transfer. The transfer itself shows no message: the
+// window or the command line shows the outcome's text, if any, and then the
+// words of the command (DownloadReports, UploadReports, Backup5100Reports).
+enum class TransferResult {
+    Ok,
+    Failed,    // the remote did not answer, refused, or the line went
+    Broken,    // the user cancelled it
+    NotReady,  // the image cannot hold the range: "Ti Flash not ready !"
+    NoPort,    // the cable's port was not found (the search has said so)
+};
+
+struct TransferOutcome {
+    TransferResult kind = TransferResult::Failed;
+    std::string message;  // the transfer's own text ("" when it has none)
+    MsgIcon icon = MsgIcon::None;
+    bool Ok() const { return kind == TransferResult::Ok; }
+    explicit operator bool() const { return Ok(); }
+};
+
+// A message box's text and icon.
+struct LinkReport {
+    std::string text;
+    MsgIcon icon = MsgIcon::None;
+};
+
+// The messages after the main Download: the transfer's own, then "Download
+// Flash Data Ok !" or "... Error !" ("Download transfer broken !" for a
+// cancelled one when `tellBroken`, as the start dialog says).
+std::vector<LinkReport> DownloadReports(const TransferOutcome& outcome, bool tellBroken);
+// The messages after the main Upload.
+std::vector<LinkReport> UploadReports(const TransferOutcome& outcome);
+// The messages after the backup's 5100 download.
+std::vector<LinkReport> Backup5100Reports(const TransferOutcome& outcome);
+// Shows them in order.
+void ShowReports(UiServices& ui, const std::vector<LinkReport>& reports);
 
 class Transfers {
 public:
     Transfers(LinkEngine& link, TTiFlashFm& flash) : link_(link), flash_(flash) {}
 
     // The main window's Download: blocks 0..1012 into the image.
-    bool DownloadFromRemote(TransferProgress& progress);
+    TransferOutcome DownloadFromRemote(TransferProgress& progress);
     // The main window's Upload with kind 20: the image's blocks 0..1012, then
     // the remote's clock. Any other kind stops after the preparatory steps.
-    bool UploadToRemote(TransferProgress& progress, int kind);
+    TransferOutcome UploadToRemote(TransferProgress& progress, int kind);
 
     // The upgrade page's reads (the caller has run EnsureLinkPort).
-    bool ReadFlash1400();
-    bool ReadFlash5100();
+    TransferOutcome ReadFlash1400();
+    TransferOutcome ReadFlash5100();
     // The upgrade page's writes, kind 20 (all) or 10 (partial).
-    bool WriteFlash1400(int kind);
-    bool WriteFlash5100(int kind);
+    TransferOutcome WriteFlash1400(int kind);
+    TransferOutcome WriteFlash5100(int kind);
 
-    // The backup's link side. 5100 family: the whole flash into the image,
-    // with the backup's messages. 256 KB models: packets 0..2047 into
+    // The backup's link side. 5100 family: the whole flash into the image
+    // (its messages: Backup5100Reports). 256 KB models: packets 0..2047 into
     // transfer (262144 bytes) by the older protocol. Both close the port.
-    BackupOutcome BackupDownload5100();
-    BackupOutcome BackupDownloadPackets(std::vector<uint8_t>& transfer);
+    TransferOutcome BackupDownload5100();
+    TransferOutcome BackupDownloadPackets(std::vector<uint8_t>& transfer);
 
     // How long the transfer waits for the user to close the dialog at most.
     static constexpr uint32_t kDialogWaitMs = 12u * 3600u * 1000u;
 
 private:
+    bool RunDownloadFromRemote(TransferProgress& progress);
+    bool RunUploadToRemote(TransferProgress& progress, int kind);
+    bool RunReadFlash1400();
+    bool RunReadFlash5100();
+    bool RunWriteFlash1400(int kind);
+    bool RunWriteFlash5100(int kind);
+    TransferOutcome OutcomeOf(bool ok) const;
     bool ImageHolds(uint16_t blocks) const;
     void NotReady();
     bool ReadIntoImage(uint16_t count, const std::function<void(int)>& progress);
@@ -67,6 +111,7 @@ private:
 
     LinkEngine& link_;
     TTiFlashFm& flash_;
+    bool notReady_ = false;  // the last transfer found the image too small
 };
 
 }  // namespace orvalink

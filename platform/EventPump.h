@@ -3,8 +3,9 @@
 //
 // All link waits are built on PumpUntil, so the serial port's data-available
 // event, the Cancel button and the device-change handler run while an exchange
-// waits. The production pump is a nested event loop with a timer (no CPU is
-// spent while nothing happens); the tests use VirtualEventPump, whose clock
+// waits. The windows' pump is a nested event loop with a timer, the command
+// line's a poll() on the port (platform/linux/PollEventPump); neither spends
+// CPU while nothing happens. The tests use VirtualEventPump, whose clock
 // jumps from one simulated event to the next.
 #pragma once
 

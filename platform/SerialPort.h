@@ -1,5 +1,6 @@
 // The serial port the link talks through (the virtual COM port of the
-// USB-serial adapter). The production implementation sits on QSerialPort; the
+// USB-serial adapter). The windows' implementation sits on QSerialPort, the
+// command line's on a POSIX terminal (platform/linux/PosixSerialPort); the
 // tests use LoopbackSerialPort, which is wired to an in-process remote.
 //
 // Exactly the operations the link needs: settings that take effect at the next

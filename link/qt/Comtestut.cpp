@@ -57,7 +57,7 @@ TComTestFm::TComTestFm(const std::filesystem::path& programFolder, UiServices& u
     auto udev = std::make_unique<UdevDeviceNotifier>(this);
     udev->SetHandler([this](const DeviceChangeEvent& e) {
         registry_.Refresh();
-        link_->OnDeviceChange(e);
+        link_->Discovery().OnDeviceChange(e);
     });
     notifier_ = std::move(udev);
 #endif
@@ -136,25 +136,72 @@ void TComTestFm::LoadModelList() {
     for (std::string_view n : DefaultUpgradeModelList()) m_ModelLBox->addItem(QString::fromUtf8(n.data(), int(n.size())));
 }
 
-bool TComTestFm::DownloadFromRemote() {
+TransferOutcome TComTestFm::DownloadFromRemote() {
     TTranStaFm dialog(*link_, mainWindow_, enableMain_);
     return transfers_.DownloadFromRemote(dialog);
 }
 
-bool TComTestFm::UploadToRemote(int kind) {
+TransferOutcome TComTestFm::UploadToRemote(int kind) {
     TTranStaFm dialog(*link_, mainWindow_, enableMain_);
     return transfers_.UploadToRemote(dialog, kind);
 }
 
-void TComTestFm::AppendComMemo(const std::string& text) { m_ComMemo->appendPlainText(QString::fromStdString(text)); }
-void TComTestFm::ClearComMemo() { m_ComMemo->clear(); }
-void TComTestFm::AppendMonitor(const std::string& text) { Receive1Mo->appendPlainText(QString::fromStdString(text)); }
-void TComTestFm::ClearMonitor() { Receive1Mo->clear(); }
+void TComTestFm::m_ActionBtnClick() {
+    int number = 0;
+    link_->FindVisualComPort(number);
+}
+
+void TComTestFm::m_ClearBtnClick() { m_ComMemo->clear(); }
+
+void TComTestFm::ComPortCBoxChange(const QString& qtext) {
+    const std::string text = qtext.toStdString();
+    if (text.size() >= 4 && text[3] != 'o' && port_.IsOpen()) {
+        link_->Discovery().UsePortNumber(PortNumberFromName(text));
+        return;
+    }
+    const PortDiscovery::Opened opened = link_->Discovery().OpenDiscoveredPort();
+    if (!opened.found) return;
+    if (opened.number >= 1 && opened.number <= 32)
+        Receive1Mo->appendPlainText(QString::number(opened.number) + QStringLiteral("\n"));
+    else
+        ui_.Inform("Visual ComPort Not Found ! Please Checking again!", MsgIcon::Error);
+}
+
+void TComTestFm::BaudRateCBoxChange(const QString& text) {
+    link_->Discovery().SetBaudRate(LeadingNumber(text.toStdString()));
+}
+
+void TComTestFm::DiscoveryStarted() { m_ComMemo->clear(); }
+void TComTestFm::DiscoveryLog(const std::string& text) { m_ComMemo->appendPlainText(QString::fromStdString(text)); }
+void TComTestFm::AdapterSeen(const std::string& hint) { SetTrayHint(hint); }
+
+void TComTestFm::PortFound(const std::string& name, const std::string& hint) {
+    SelectPortText(name);
+    SetTrayImage(1);
+    SetTrayHint(hint);
+}
+
+void TComTestFm::PortArrived(const std::string& hint) {
+    SetTrayImage(1);
+    SetTrayHint(hint);
+}
+
+void TComTestFm::PortLost(const std::string& hint) {
+    SelectPortText("Auto");
+    SetTrayImage(0);
+    SetTrayHint(hint);
+}
+
+void TComTestFm::BytesSent(const std::string& hex) { Receive1Mo->appendPlainText(QString::fromStdString(hex)); }
+void TComTestFm::MonitorWrapped() { Receive1Mo->clear(); }
+void TComTestFm::PacketLog(const std::string& text) { Receive1Mo->appendPlainText(QString::fromStdString(text)); }
+void TComTestFm::PacketReadStarting() { Receive1Mo->clear(); }
+
 void TComTestFm::SetTrayImage(int image) { LinkTryIcon->setIcon(TrayPicture(image)); }
 void TComTestFm::SetTrayHint(const std::string& text) { LinkTryIcon->setToolTip(QString::fromStdString(text)); }
 QString TComTestFm::TrayHint() const { return LinkTryIcon->toolTip(); }
 
-void TComTestFm::SetPortComboText(const std::string& text) {
+void TComTestFm::SelectPortText(const std::string& text) {
     const QString t = QString::fromStdString(text);
     int i = m_ComPortCBox->findText(t);
     if (i >= 0) m_ComPortCBox->setCurrentIndex(i);

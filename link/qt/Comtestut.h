@@ -49,35 +49,47 @@ public:
 
     // The remote link for the main window and the start dialog.
     bool EnsureLinkPort() override { return link_->EnsureLinkPort(); }
-    void SetUserAbort(bool abort) override { link_->userAbort = abort; }
-    bool UserAbort() const override { return link_->userAbort; }
-    bool DownloadFromRemote() override;
-    bool UploadToRemote(int kind) override;
+    void SetUserAbort(bool abort) override { link_->SetUserAbort(abort); }
+    bool UserAbort() const override { return link_->UserAbort(); }
+    TransferOutcome DownloadFromRemote() override;
+    TransferOutcome UploadToRemote(int kind) override;
     void CloseLinkPort() override { link_->CloseLinkPort(); }
 
-    // What the link shows.
-    void AppendComMemo(const std::string& text) override;
-    void ClearComMemo() override;
-    void AppendMonitor(const std::string& text) override;
-    void ClearMonitor() override;
-    void SetStatusPanel(const std::string& text) override { statusText_ = text; }
-    void SetTrayImage(int image) override;
-    void SetTrayHint(const std::string& text) override;
-    void SetPortComboText(const std::string& text) override;
+    // What the link tells.
+    void DiscoveryStarted() override;
+    void DiscoveryLog(const std::string& text) override;
+    void AdapterSeen(const std::string& hint) override;
+    void PortFound(const std::string& name, const std::string& hint) override;
+    void PortArrived(const std::string& hint) override;
+    void PortLost(const std::string& hint) override;
+    void BytesSent(const std::string& hex) override;
+    void MonitorWrapped() override;
+    void PacketLog(const std::string& text) override;
+    void PacketReadStarting() override;
+    void StatusMessage(const std::string& text) override { statusText_ = text; }
 
     QPlainTextEdit* ComMemo() const { return m_ComMemo; }
+    QPlainTextEdit* Monitor() const { return Receive1Mo; }
+    QComboBox* PortCombo() const { return m_ComPortCBox; }
     QListWidget* UpgradeModelList() const { return m_ModelLBox; }
     const std::string& StatusText() const { return statusText_; }
     QString TrayHint() const;
 
     // User events.
-    void m_ActionBtnClick() { link_->ActionBtnClick(); }
-    void m_ClearBtnClick() { link_->ClearBtnClick(); }
-    void ComPortCBoxChange(const QString& text) { link_->ComPortCBoxChange(text.toStdString()); }
-    void BaudRateCBoxChange(const QString& text) { link_->BaudRateCBoxChange(text.toStdString()); }
+    // The discovery page's Action: search for the adapter's port again.
+    void m_ActionBtnClick();
+    // The discovery page's Clear Message.
+    void m_ClearBtnClick();
+    // The test page's port: "Auto" opens the port discovery finds; "COMn"
+    // names the port the next open takes while one is open.
+    void ComPortCBoxChange(const QString& text);
+    void BaudRateCBoxChange(const QString& text);
 
 private:
     void BuildPages();
+    void SetTrayImage(int image);
+    void SetTrayHint(const std::string& text);
+    void SelectPortText(const std::string& text);
     void LoadModelList();
 
     std::filesystem::path programFolder_;

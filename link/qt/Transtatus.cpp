@@ -106,14 +106,14 @@ void TTranStaFm::m_OkBtnClick() {
 
 void TTranStaFm::m_CancelBtnClick() {
     GiveBackMainWindow();
-    link_.userAbort = true;
+    link_.SetUserAbort(true);
     closed_ = true;
     hide();
 }
 
 void TTranStaFm::closeEvent(QCloseEvent* event) {
     // Closing the dialog while blocks still move cancels the transfer.
-    if (m_CancelBtn->isEnabled()) link_.userAbort = true;
+    if (m_CancelBtn->isEnabled()) link_.SetUserAbort(true);
     GiveBackMainWindow();
     closed_ = true;
     event->accept();

@@ -28,6 +28,13 @@ protected:
         return path.string();
     }
 
+    // The window's side of an outcome: its text, if any, as a message box.
+    bool Shown(const DocumentOutcome& outcome, std::string* path = nullptr) {
+        if (!outcome.message.empty()) ui_.Inform(outcome.message, outcome.icon);
+        if (path) *path = outcome.path;
+        return outcome.Ok();
+    }
+
     void ExpectOneMessage(const std::string& text, MsgIcon icon) {
         ASSERT_EQ(ui_.Messages().size(), 1u);
         EXPECT_EQ(ui_.Messages()[0].text, text);
@@ -175,7 +182,7 @@ TEST_F(VFileCommandsTest, OpenAskingStartsAtTheProgramFolderAndLoads) {
     std::vector<uint8_t> got;
     VFileHeader header;
     std::string opened;
-    ASSERT_TRUE(commands_.OpenVFile("", got, header, FileKind::vmcf, true, &opened));
+    ASSERT_TRUE(Shown(commands_.OpenVFile("", got, header, FileKind::vmcf, true), &opened));
     EXPECT_EQ(got, payload);
     EXPECT_EQ(opened, path);
     EXPECT_EQ(header.modelCode, 2000);
@@ -189,7 +196,7 @@ TEST_F(VFileCommandsTest, OpenAskingInTheModuleFolderUsesTheVmodDialog) {
     ui_.CancelNextDialog();
     std::vector<uint8_t> got = {3};
     VFileHeader header;
-    EXPECT_FALSE(commands_.OpenVFile(commands_.ModuleFolder(), got, header, FileKind::vmod, true));
+    EXPECT_FALSE(Shown(commands_.OpenVFile(commands_.ModuleFolder(), got, header, FileKind::vmod, true)));
     ASSERT_EQ(ui_.Dialogs().size(), 1u);
     EXPECT_EQ(ui_.Dialogs()[0].initialFolder, folder_ + "tmod/");
     EXPECT_EQ(ui_.Dialogs()[0].defaultExtension, "vmod");
@@ -203,7 +210,7 @@ TEST_F(VFileCommandsTest, OpenWithoutAskingReadsThePathAndReportsErrors) {
     const std::string path = PutFile("doc.vmcf", 1000, payload);
     std::vector<uint8_t> got;
     VFileHeader header;
-    ASSERT_TRUE(commands_.OpenVFile(path, got, header, FileKind::vmcf, false));
+    ASSERT_TRUE(Shown(commands_.OpenVFile(path, got, header, FileKind::vmcf, false)));
     EXPECT_EQ(got, payload);
     EXPECT_TRUE(ui_.Dialogs().empty());
 
@@ -212,12 +219,12 @@ TEST_F(VFileCommandsTest, OpenWithoutAskingReadsThePathAndReportsErrors) {
     WriteBytes(dir_ / "broken.vmcf", broken);
     const std::string brokenPath = (dir_ / "broken.vmcf").string();
     std::vector<uint8_t> untouched = {9};
-    EXPECT_FALSE(commands_.OpenVFile(brokenPath, untouched, header, FileKind::vmcf, false));
+    EXPECT_FALSE(Shown(commands_.OpenVFile(brokenPath, untouched, header, FileKind::vmcf, false)));
     ExpectOneMessage("Load V File error ! \n\nPath: " + brokenPath, MsgIcon::Error);
     EXPECT_EQ(untouched, std::vector<uint8_t>{9});
 
     ui_.Clear();
-    EXPECT_FALSE(commands_.OpenVFile(folder_ + "missing.vmcf", untouched, header, FileKind::vmcf, false));
+    EXPECT_FALSE(Shown(commands_.OpenVFile(folder_ + "missing.vmcf", untouched, header, FileKind::vmcf, false)));
     ExpectOneMessage("Load V File error ! \n\nPath: " + folder_ + "missing.vmcf", MsgIcon::Error);
 }
 
@@ -232,13 +239,13 @@ TEST_F(VFileCommandsTest, OpenRefusesOlderModelsSilently) {
     // ...but no document of the main window.
     std::vector<uint8_t> got = {4};
     header = VFileHeader{};
-    EXPECT_FALSE(commands_.OpenVFile(older, got, header, FileKind::vmcf, false));
+    EXPECT_FALSE(Shown(commands_.OpenVFile(older, got, header, FileKind::vmcf, false)));
     EXPECT_TRUE(ui_.Messages().empty());
     EXPECT_EQ(got, std::vector<uint8_t>{4});
     EXPECT_EQ(header.modelCode, 0);
 
     const std::string first2300 = PutFile("m1000.vmcf", 1000, payload);
-    EXPECT_TRUE(commands_.OpenVFile(first2300, got, header, FileKind::vmcf, false));
+    EXPECT_TRUE(Shown(commands_.OpenVFile(first2300, got, header, FileKind::vmcf, false)));
 }
 
 class SaveImageTest : public VFileCommandsTest {
@@ -262,7 +269,7 @@ protected:
 TEST_F(SaveImageTest, AskingShowsTheDialogAndWritesAQm5100Document) {
     ui_.ChooseNext(folder_ + "backup.dat");
     std::string saved;
-    ASSERT_TRUE(commands_.SaveImageVFile("", 2000, true, &saved));
+    ASSERT_TRUE(Shown(commands_.SaveImageVFile("", 2000, true), &saved));
     ASSERT_EQ(ui_.Dialogs().size(), 1u);
     const FileDialogRequest& d = ui_.Dialogs()[0];
     EXPECT_EQ(d.mode, FileDialogRequest::Mode::Save);
@@ -290,7 +297,7 @@ TEST_F(SaveImageTest, AskingShowsTheDialogAndWritesAQm5100Document) {
 TEST_F(SaveImageTest, WithoutAskingAnExistingFileIsReplacedSilently) {
     const std::string path = folder_ + "doc.vmcf";
     WriteBytes(path, std::vector<uint8_t>{1, 2, 3});
-    ASSERT_TRUE(commands_.SaveImageVFile(path, 2000, false));
+    ASSERT_TRUE(Shown(commands_.SaveImageVFile(path, 2000, false)));
     EXPECT_TRUE(ui_.Dialogs().empty());
     std::vector<uint8_t> payload;
     Load(path, payload);
@@ -300,7 +307,7 @@ TEST_F(SaveImageTest, WithoutAskingAnExistingFileIsReplacedSilently) {
 
 TEST_F(SaveImageTest, WithoutAskingAMissingFileStillGetsTheDialog) {
     ui_.CancelNextDialog();
-    EXPECT_FALSE(commands_.SaveImageVFile(folder_ + "mcf/noname.vmcf", 2000, false));
+    EXPECT_FALSE(Shown(commands_.SaveImageVFile(folder_ + "mcf/noname.vmcf", 2000, false)));
     ASSERT_EQ(ui_.Dialogs().size(), 1u);
     EXPECT_EQ(ui_.Dialogs()[0].initialFolder, folder_);
     EXPECT_EQ(ui_.Dialogs()[0].proposedName, "noname_20260607");
@@ -312,7 +319,7 @@ TEST_F(SaveImageTest, WithoutAskingAMissingFileStillGetsTheDialog) {
 TEST_F(SaveImageTest, The2300RangeReadsTheVersionAtOffsets15And14) {
     ui_.ChooseNext(folder_ + "b2300");
     std::string saved;
-    ASSERT_TRUE(commands_.SaveImageVFile("", 1000, true, &saved));
+    ASSERT_TRUE(Shown(commands_.SaveImageVFile("", 1000, true), &saved));
     EXPECT_EQ(saved, folder_ + "b2300.vmcf");
     std::vector<uint8_t> payload;
     const VFileHeader h = Load(saved, payload);
@@ -322,10 +329,10 @@ TEST_F(SaveImageTest, The2300RangeReadsTheVersionAtOffsets15And14) {
 
 TEST_F(SaveImageTest, NoImageMeansFlashNotReady) {
     flash_.Release();
-    EXPECT_FALSE(commands_.SaveImageVFile("", 2000, true));
+    EXPECT_FALSE(Shown(commands_.SaveImageVFile("", 2000, true)));
     ExpectOneMessage("Ti 5k Flash not ready !", MsgIcon::Error);
     ui_.Clear();
-    EXPECT_FALSE(commands_.SaveImageVFile("", 1199, true));
+    EXPECT_FALSE(Shown(commands_.SaveImageVFile("", 1199, true)));
     ExpectOneMessage("Ti 4k Flash not ready !", MsgIcon::Error);
     EXPECT_TRUE(ui_.Dialogs().empty());
     EXPECT_TRUE(dir_.Entries().empty());
@@ -333,13 +340,13 @@ TEST_F(SaveImageTest, NoImageMeansFlashNotReady) {
     // A 2300 image is too small for a document.
     ui_.Clear();
     ASSERT_TRUE(flash_.SelectModel(kSelector2300));
-    EXPECT_FALSE(commands_.SaveImageVFile("", 2000, true));
+    EXPECT_FALSE(Shown(commands_.SaveImageVFile("", 2000, true)));
     ExpectOneMessage("Ti 5k Flash not ready !", MsgIcon::Error);
     EXPECT_TRUE(dir_.Entries().empty());
 }
 
 TEST_F(SaveImageTest, OlderModelCodesSaveNothing) {
-    EXPECT_FALSE(commands_.SaveImageVFile("", 999, true));
+    EXPECT_FALSE(Shown(commands_.SaveImageVFile("", 999, true)));
     EXPECT_TRUE(ui_.Dialogs().empty());
     EXPECT_TRUE(dir_.Entries().empty());
 }
@@ -348,7 +355,7 @@ TEST_F(VFileCommandsTest, ModuleSaveAlwaysAsksAndGivesTheKindsExtension) {
     const auto bundle = ImageLikePayload(1234, 6);
     ui_.ChooseNext(folder_ + "tv.bin");
     std::string saved;
-    ASSERT_TRUE(commands_.SaveModuleVFile(commands_.DefaultModulePath(), bundle, kKindVmod, 2000, false, &saved));
+    ASSERT_TRUE(Shown(commands_.SaveModuleVFile(commands_.DefaultModulePath(), bundle, kKindVmod, 2000), &saved));
     ASSERT_EQ(ui_.Dialogs().size(), 1u);
     const FileDialogRequest& d = ui_.Dialogs()[0];
     EXPECT_EQ(d.mode, FileDialogRequest::Mode::Save);
@@ -369,7 +376,7 @@ TEST_F(VFileCommandsTest, ModuleSaveAlwaysAsksAndGivesTheKindsExtension) {
 
     // Another kind keeps the dialog of model files but its own extension.
     ui_.ChooseNext(folder_ + "fw.vmod");
-    ASSERT_TRUE(commands_.SaveModuleVFile("", bundle, kKindVmcu, 1085, true, &saved));
+    ASSERT_TRUE(Shown(commands_.SaveModuleVFile("", bundle, kKindVmcu, 1085), &saved));
     EXPECT_EQ(saved, folder_ + "fw.vmcu");
     ASSERT_TRUE(LoadVFile(saved, payload, h));
     EXPECT_EQ(EntryNameOf(h), "PRM_");
@@ -378,13 +385,13 @@ TEST_F(VFileCommandsTest, ModuleSaveAlwaysAsksAndGivesTheKindsExtension) {
 TEST_F(VFileCommandsTest, ModuleSaveCancelOrUnknownModelWritesNothing) {
     const std::vector<uint8_t> bundle(50, 7);
     ui_.CancelNextDialog();
-    EXPECT_FALSE(commands_.SaveModuleVFile(commands_.DefaultModulePath(), bundle, kKindVmod, 2000, true));
+    EXPECT_FALSE(Shown(commands_.SaveModuleVFile(commands_.DefaultModulePath(), bundle, kKindVmod, 2000)));
     EXPECT_TRUE(ui_.Messages().empty());
 
-    EXPECT_FALSE(commands_.SaveModuleVFile(commands_.DefaultModulePath(), bundle, kKindVmod, 1999, true));
+    EXPECT_FALSE(Shown(commands_.SaveModuleVFile(commands_.DefaultModulePath(), bundle, kKindVmod, 1999)));
     ExpectOneMessage("Please Select Model first !", MsgIcon::Information);
     ui_.Clear();
-    EXPECT_FALSE(commands_.SaveModuleVFile(commands_.DefaultModulePath(), bundle, 99, 2000, true));
+    EXPECT_FALSE(Shown(commands_.SaveModuleVFile(commands_.DefaultModulePath(), bundle, 99, 2000)));
     EXPECT_TRUE(ui_.Messages().empty());
     EXPECT_TRUE(ui_.Dialogs().empty());
     EXPECT_TRUE(dir_.Entries().empty());

@@ -66,28 +66,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint16_t last = uint16_t(std::min<int>(first + data[1] % 4, kPacketCount - 1));
     switch (data[0] % 4) {
         case 0:
-            link.ReadPackets(first, last, buffer);
+            link.Packets().ReadPackets(first, last, buffer);
             break;
         case 1: {
             link.Expect(ReceiveMode::AckOrTimeout);
             uint16_t number = 0xFFFF;
-            link.PacketReceive(buffer, &number);
+            link.Packets().PacketReceive(buffer, &number);
             break;
         }
         case 2: {
             std::vector<uint8_t> packet(kPacketBytes);
             for (size_t i = 0; i < packet.size(); ++i) packet[i] = uint8_t(i * 7 + data[2]);
-            if (link.PacketWakeUpWrite() && link.PacketWriteStart() && link.PacketRateWriter())
-                link.PacketSend(first, packet);
+            if (link.Packets().PacketWakeUpWrite() && link.Packets().PacketWriteStart() && link.Packets().PacketRateWriter())
+                link.Packets().PacketSend(first, packet);
             break;
         }
         default:
-            if (link.PacketReadStart(first, last))
-                for (int p = first; p <= last && link.PacketReceive(buffer); ++p) {
+            if (link.Packets().PacketReadStart(first, last))
+                for (int p = first; p <= last && link.Packets().PacketReceive(buffer); ++p) {
                 }
             break;
     }
-    if (link.AssemblyLength() > kAssemblySize || link.Frame().size() > kFrameSize) std::abort();
+    if (link.Receiver().AssemblyLength() > kAssemblySize || link.Receiver().Frame().size() > kFrameSize) std::abort();
     link.CloseLinkPort();
     return 0;
 }

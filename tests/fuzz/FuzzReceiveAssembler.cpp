@@ -42,11 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t pos = 1;
         while (pos < size) {
             const size_t n = std::min<size_t>(size - pos, 1 + data[pos - 1] % 300);
-            link.Assemble({data + pos, n});
-            if (link.AssemblyLength() > kAssemblySize) std::abort();
-            if (link.Frame().size() > kFrameSize) std::abort();
+            link.Receiver().Assemble({data + pos, n});
+            if (link.Receiver().AssemblyLength() > kAssemblySize) std::abort();
+            if (link.Receiver().Frame().size() > kFrameSize) std::abort();
             // A consumer now and then: take the frame, pick the next mode.
-            if (link.frameReady && data[pos] % 3 == 0) {
+            if (link.Receiver().FrameReady() && data[pos] % 3 == 0) {
                 link.Expect(kModes[data[pos] % kModeCount]);
             }
             pos += n;

@@ -22,11 +22,11 @@ protected:
     }
     // Wake-up, start and rate command of a write, with the upgrade page's pauses.
     bool StartWrite() {
-        if (!link.PacketWakeUpWrite()) return false;
+        if (!link.Packets().PacketWakeUpWrite()) return false;
         link.WaitTicks(50);
-        if (!link.PacketWriteStart()) return false;
+        if (!link.Packets().PacketWriteStart()) return false;
         link.WaitTicks(100);
-        return link.PacketRateWriter();
+        return link.Packets().PacketRateWriter();
     }
 
     VirtualRemote old;
@@ -35,7 +35,7 @@ protected:
 
 TEST_F(PacketProtocolTest, ReadAllPackets) {
     std::vector<uint8_t> buffer(262144, 0);
-    ASSERT_TRUE(link.ReadPackets(0, 2047, buffer));
+    ASSERT_TRUE(link.Packets().ReadPackets(0, 2047, buffer));
     EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), old.Flash().begin()));
     EXPECT_EQ(view.status, "Seg = 2047");
     EXPECT_EQ(view.gauge, 262144);
@@ -45,7 +45,7 @@ TEST_F(PacketProtocolTest, ReadAllPackets) {
 
 TEST_F(PacketProtocolTest, ReadSomePacketsStoresThemAtTheirPlace) {
     std::vector<uint8_t> buffer(262144, 0);
-    ASSERT_TRUE(link.ReadPackets(100, 102, buffer));
+    ASSERT_TRUE(link.Packets().ReadPackets(100, 102, buffer));
     EXPECT_TRUE(std::equal(buffer.begin() + 100 * 128, buffer.begin() + 103 * 128, old.Flash().begin() + 100 * 128));
     EXPECT_EQ(buffer[99 * 128], 0);
     EXPECT_EQ(buffer[103 * 128], 0);
@@ -54,8 +54,8 @@ TEST_F(PacketProtocolTest, ReadSomePacketsStoresThemAtTheirPlace) {
 TEST_F(PacketProtocolTest, ReadRangeIsChecked) {
     std::vector<uint8_t> buffer(262144, 0);
     port.ClearWritten();
-    EXPECT_FALSE(link.PacketReadStart(5, 4));
-    EXPECT_FALSE(link.PacketReadStart(0, 2048));
+    EXPECT_FALSE(link.Packets().PacketReadStart(5, 4));
+    EXPECT_FALSE(link.Packets().PacketReadStart(0, 2048));
     EXPECT_TRUE(port.Written().empty());
 }
 
@@ -63,14 +63,14 @@ TEST_F(PacketProtocolTest, ReadWithoutRemoteLogsTheWakeUpError) {
     old.Faults().hangUpAfter = 0;
     old.Receive(std::vector<uint8_t>{0x08}, 38400, pump.NowMicros());  // strikes at once
     std::vector<uint8_t> buffer(262144, 0);
-    EXPECT_FALSE(link.ReadPackets(0, 10, buffer));
+    EXPECT_FALSE(link.Packets().ReadPackets(0, 10, buffer));
     EXPECT_NE(view.monitor.find("Weak Up Error! \n"), std::string::npos);
 }
 
 TEST_F(PacketProtocolTest, ReadEndsWhenTheRemoteFallsSilent) {
     old.Faults().silentAfter = 3;
     std::vector<uint8_t> buffer(262144, 0);
-    EXPECT_FALSE(link.ReadPackets(0, 10, buffer));
+    EXPECT_FALSE(link.Packets().ReadPackets(0, 10, buffer));
     EXPECT_TRUE(Shown("Packet ABC Time Out! Over 500 ms! "));
     EXPECT_NE(view.monitor.find("Receive Packet Error! \n"), std::string::npos);
 }
@@ -78,8 +78,8 @@ TEST_F(PacketProtocolTest, ReadEndsWhenTheRemoteFallsSilent) {
 TEST_F(PacketProtocolTest, ReadStopsAtCancel) {
     std::vector<uint8_t> buffer(262144, 0);
     int seen = 0;
-    EXPECT_FALSE(link.ReadPackets(0, 100, buffer, [&](int) {
-        if (++seen == 10) link.userAbort = true;
+    EXPECT_FALSE(link.Packets().ReadPackets(0, 100, buffer, [&](int) {
+        if (++seen == 10) link.SetUserAbort(true);
     }));
     EXPECT_EQ(seen, 10);
 }
@@ -89,7 +89,7 @@ TEST_F(PacketProtocolTest, LateEchoesDoNotConfuseTheWakeUp) {
     // the first echo is back.
     port.SetLatencyMicros(6000);
     std::vector<uint8_t> buffer(262144, 0);
-    ASSERT_TRUE(link.ReadPackets(0, 3, buffer));
+    ASSERT_TRUE(link.Packets().ReadPackets(0, 3, buffer));
     EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 4 * 128, old.Flash().begin()));
 }
 
@@ -97,8 +97,8 @@ TEST_F(PacketProtocolTest, WritePackets) {
     ASSERT_TRUE(StartWrite());
     std::vector<uint8_t> packet(128);
     for (size_t i = 0; i < packet.size(); ++i) packet[i] = uint8_t(0xF0 ^ i);
-    ASSERT_TRUE(link.PacketSend(7, packet));
-    ASSERT_TRUE(link.PacketSend(2047, packet));
+    ASSERT_TRUE(link.Packets().PacketSend(7, packet));
+    ASSERT_TRUE(link.Packets().PacketSend(2047, packet));
     EXPECT_TRUE(std::equal(packet.begin(), packet.end(), old.Flash().begin() + 7 * 128));
     EXPECT_TRUE(std::equal(packet.begin(), packet.end(), old.Flash().begin() + 2047 * 128));
     EXPECT_EQ(old.PacketsWritten(), 2);
@@ -110,41 +110,41 @@ TEST_F(PacketProtocolTest, APacketNumberTheRemoteRefusesShowsItsWarning) {
     old.Faults().refuseTimes = 1;
     ASSERT_TRUE(StartWrite());
     std::vector<uint8_t> packet(128, 1);
-    EXPECT_FALSE(link.PacketSend(7, packet));
+    EXPECT_FALSE(link.Packets().PacketSend(7, packet));
     EXPECT_TRUE(Shown("Segment Time Out! ( 0x09 )"));
     EXPECT_EQ(ui.Messages().back().icon, MsgIcon::Warning);
     // Sent again, it goes through.
-    EXPECT_TRUE(link.PacketSend(7, packet));
+    EXPECT_TRUE(link.Packets().PacketSend(7, packet));
 }
 
 TEST_F(PacketProtocolTest, AWrongChecksumShowsItsWarning) {
     old.Faults().corruptBlock = 9;
     ASSERT_TRUE(StartWrite());
     std::vector<uint8_t> packet(128, 2);
-    EXPECT_FALSE(link.PacketSend(9, packet));
+    EXPECT_FALSE(link.Packets().PacketSend(9, packet));
     EXPECT_TRUE(Shown("Packet Check Sum Error !!!"));
 }
 
 TEST_F(PacketProtocolTest, ASilentRemoteAfterTheDataShowsNoAnswer) {
     ASSERT_TRUE(StartWrite());
     std::vector<uint8_t> packet(128, 3);
-    ASSERT_TRUE(link.PacketSend(0, packet));
+    ASSERT_TRUE(link.Packets().PacketSend(0, packet));
     old.Faults().silentAfter = 1;
-    EXPECT_FALSE(link.PacketSend(1, packet));
+    EXPECT_FALSE(link.Packets().PacketSend(1, packet));
     EXPECT_TRUE(Shown("Packet Time Out! Over 500 ms! "));
 }
 
 TEST_F(PacketProtocolTest, WriteWakeUpGivesUpOnCancel) {
     old.Faults().hangUpAfter = 0;
     old.Receive(std::vector<uint8_t>{0x08}, 38400, pump.NowMicros());
-    pump.Schedule(100, [this] { link.userAbort = true; });
-    EXPECT_FALSE(link.PacketWakeUpWrite());
+    pump.Schedule(100, [this] { link.SetUserAbort(true); });
+    EXPECT_FALSE(link.Packets().PacketWakeUpWrite());
     EXPECT_TRUE(Shown("Transfer Broke!"));
 }
 
 TEST_F(PacketProtocolTest, BackupOfAnOldRemote) {
     std::vector<uint8_t> transfer;
-    EXPECT_EQ(transfers.BackupDownloadPackets(transfer), BackupOutcome::Ok);
+    EXPECT_EQ(transfers.BackupDownloadPackets(transfer).kind, TransferResult::Ok);
     ASSERT_EQ(transfer.size(), 262144u);
     EXPECT_TRUE(std::equal(transfer.begin(), transfer.end(), old.Flash().begin()));
     EXPECT_FALSE(port.IsOpen());
@@ -153,7 +153,7 @@ TEST_F(PacketProtocolTest, BackupOfAnOldRemote) {
 TEST_F(PacketProtocolTest, FailedBackupLeavesTheTransferBufferAlone) {
     old.Faults().silentAfter = 1000;
     std::vector<uint8_t> transfer(262144, 0x5A);
-    EXPECT_EQ(transfers.BackupDownloadPackets(transfer), BackupOutcome::Failed);
+    EXPECT_EQ(transfers.BackupDownloadPackets(transfer).kind, TransferResult::Failed);
     EXPECT_TRUE(std::all_of(transfer.begin(), transfer.end(), [](uint8_t b) { return b == 0x5A; }));
 }
 
@@ -199,7 +199,7 @@ TEST_P(PacketReadStart, EachStepHasItsLogLine) {
     ASSERT_TRUE(link.EnsureLinkPort());
     ASSERT_TRUE(link.OpenLinkPortAt(38400));
     ScriptedPeer peer(port, GetParam().answers);
-    const bool ok = link.PacketReadStart(0, 3);
+    const bool ok = link.Packets().PacketReadStart(0, 3);
     if (GetParam().log) {
         EXPECT_FALSE(ok);
         EXPECT_NE(view.monitor.find(GetParam().log), std::string::npos) << view.monitor;

@@ -17,13 +17,13 @@ TEST_F(PortDiscoveryTest, OneAdapterIsFound) {
     int n = 0;
     ASSERT_TRUE(link.FindVisualComPort(n));
     EXPECT_EQ(n, 4);
-    EXPECT_EQ(link.PortNumber(), 4);
-    EXPECT_EQ(link.PortName(), "COM4");
-    EXPECT_TRUE(link.PortFound());
-    EXPECT_EQ(view.comboText, "COM4");
+    EXPECT_EQ(link.Discovery().PortNumber(), 4);
+    EXPECT_EQ(link.Discovery().PortName(), "COM4");
+    EXPECT_TRUE(link.Discovery().PortFound());
+    EXPECT_EQ(view.foundName, "COM4");
     EXPECT_EQ(view.trayHint, "Visual ComPort is COM4");
     EXPECT_EQ(view.trayImage, 1);
-    EXPECT_EQ(link.PumpInterval(), 2000);
+    EXPECT_EQ(link.Discovery().PumpInterval(), 2000);
     const std::string key = std::string(kNtAdapterKey) + "\\6&1";
     EXPECT_EQ(view.comMemo,
               "Windows Version is Win NT/2000/XP Open Register Key \n"
@@ -53,7 +53,7 @@ TEST_F(PortDiscoveryTest, NoSubKeysMeansNoDriver) {
     registry.AddKey(kNtAdapterKey);
     int n = 99;
     EXPECT_FALSE(link.FindVisualComPort(n));
-    EXPECT_EQ(link.PortNumber(), 0);
+    EXPECT_EQ(link.Discovery().PortNumber(), 0);
     EXPECT_NE(view.comMemo.find("Visual ComPort Driver Not Install !\n <<" + std::string(kNtAdapterKey) + ">> \n"),
               std::string::npos);
 }
@@ -63,7 +63,7 @@ TEST_F(PortDiscoveryTest, NoActiveServiceMeansRemoved) {
     int n = 0;
     EXPECT_FALSE(link.FindVisualComPort(n));
     EXPECT_NE(view.comMemo.find("Visual ComPort Is Remove !"), std::string::npos);
-    EXPECT_EQ(link.PortNumber(), 0);
+    EXPECT_EQ(link.Discovery().PortNumber(), 0);
 }
 
 TEST_F(PortDiscoveryTest, MissingAdapterKey) {
@@ -98,8 +98,8 @@ TEST_F(PortDiscoveryTest, TheWindows95Family) {
     registry.SetValue(std::string(k95AdapterKey) + "\\y", "PORTNAME", "COM7");
     int n = 0;
     ASSERT_TRUE(old.FindVisualComPort(n));
-    EXPECT_EQ(old.Family(), WindowsFamily::Win95);
-    EXPECT_EQ(old.PumpInterval(), 10000);
+    EXPECT_EQ(old.Discovery().Family(), WindowsFamily::Win95);
+    EXPECT_EQ(old.Discovery().PumpInterval(), 10000);
     // Visited last to first: the last visited valid one ("x") wins.
     EXPECT_EQ(n, 2);
     EXPECT_EQ(view.trayHint, "Visual ComPort is Active !");
@@ -155,37 +155,38 @@ TEST_F(PortDiscoveryTest, OpenLinkPortAtRates) {
     port.FailNextOpens(1);
     EXPECT_FALSE(link.OpenLinkPortAt(115200));
     EXPECT_TRUE(link.CloseLinkPort());
-    EXPECT_EQ(link.PortNumber(), 0);
+    EXPECT_EQ(link.Discovery().PortNumber(), 0);
     EXPECT_FALSE(port.IsOpen());
 }
 
 TEST_F(PortDiscoveryTest, ArrivalSetsTheNumberWithoutOpening) {
     FakeDeviceNotifier notifier;
-    link.Listen(notifier);
+    link.Discovery().Listen(notifier);
     notifier.PortArrived("COM7");
-    EXPECT_EQ(link.PortNumber(), 7);
-    EXPECT_TRUE(link.PortFound());
+    EXPECT_EQ(link.Discovery().PortNumber(), 7);
+    EXPECT_TRUE(link.Discovery().PortFound());
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(view.trayHint, "Visual ComPort is COM7");
     EXPECT_EQ(view.trayImage, 1);
     notifier.PortArrived("COM16");  // outside 1..15
-    EXPECT_EQ(link.PortNumber(), 0);
+    EXPECT_EQ(link.Discovery().PortNumber(), 0);
     notifier.PortRemoved("COM16");
-    EXPECT_EQ(link.PortNumber(), 0);
-    EXPECT_FALSE(link.PortFound());
-    EXPECT_EQ(view.comboText, "Auto");
-    EXPECT_EQ(link.PortName(), "");
+    EXPECT_EQ(link.Discovery().PortNumber(), 0);
+    EXPECT_FALSE(link.Discovery().PortFound());
+    EXPECT_EQ(view.portsLost, 1);
+    EXPECT_EQ(view.foundName, "");
+    EXPECT_EQ(link.Discovery().PortName(), "");
     EXPECT_EQ(view.trayImage, 0);
     EXPECT_EQ(view.trayHint, "Visual ComPort is Remove !");
     // Other devices are no business of the link.
-    EXPECT_EQ(link.OnDeviceChange({DeviceChangeEvent::Kind::Arrival, false, "COM9"}), 1);
-    EXPECT_EQ(link.PortNumber(), 0);
+    EXPECT_EQ(link.Discovery().OnDeviceChange({DeviceChangeEvent::Kind::Arrival, false, "COM9"}), 1);
+    EXPECT_EQ(link.Discovery().PortNumber(), 0);
 }
 
 TEST_F(PortDiscoveryTest, UnpluggingDuringADownloadEndsIt) {
     AddNtAdapter(registry, "a", "COM3");
     FakeDeviceNotifier notifier;
-    link.Listen(notifier);
+    link.Discovery().Listen(notifier);
     FillRemote();
     std::vector<uint8_t> before(flash.Image().begin(), flash.Image().end());
     pump.Schedule(10'000, [&] {
@@ -193,59 +194,84 @@ TEST_F(PortDiscoveryTest, UnpluggingDuringADownloadEndsIt) {
         notifier.PortRemoved("COM3");
     });
     EXPECT_FALSE(transfers.DownloadFromRemote(progress));
-    EXPECT_EQ(link.PortNumber(), 0);
+    EXPECT_EQ(link.Discovery().PortNumber(), 0);
     EXPECT_TRUE(std::equal(before.begin(), before.end(), flash.Image().begin()));
 }
 
-TEST_F(PortDiscoveryTest, SettingsCombos) {
-    link.ParityCBoxChange("Odd");
+TEST_F(PortDiscoveryTest, SettingsTextsAndTheirLimits) {
+    PortDiscovery& d = link.Discovery();
+    d.SetParity(ParityFromText("Odd"));
     EXPECT_EQ(port.GetParity(), Parity::Odd);
-    link.ParityCBoxChange("Space");
+    d.SetParity(ParityFromText("Space"));
     EXPECT_EQ(port.GetParity(), Parity::Space);
-    link.ParityCBoxChange("Bogus");
+    d.SetParity(ParityFromText("Bogus"));
     EXPECT_EQ(port.GetParity(), Parity::None);
-    link.BaudRateCBoxChange("57600");
+    d.SetBaudRate(LeadingNumber("57600"));
     EXPECT_EQ(port.BaudRate(), 57600);
-    link.InBufferCBoxChange("0");
+    EXPECT_EQ(LeadingNumber("  115200 bit/s"), 115200);
+    EXPECT_EQ(LeadingNumber("Auto"), 0);
+    d.SetInBufferSize(LeadingNumber("0"));
     EXPECT_EQ(port.InBufferSize(), 4096);
-    link.OutBufferCBoxChange("8192");
+    d.SetOutBufferSize(LeadingNumber("8192"));
     EXPECT_EQ(port.OutBufferSize(), 8192);
-    link.OutBufferCBoxChange("0");
+    d.SetOutBufferSize(LeadingNumber("16384"));
     EXPECT_EQ(port.OutBufferSize(), 4096);
-    link.StopBitCBoxChange("2");
+    d.SetStopBits(LeadingNumber("2"));
     EXPECT_EQ(port.StopBits(), 2);
-    link.DataBitCBoxChange("7");
+    d.SetStopBits(3);
+    EXPECT_EQ(port.StopBits(), 2);
+    d.SetDataBits(LeadingNumber("7"));
+    EXPECT_EQ(port.DataBits(), 7);
+    d.SetDataBits(9);
     EXPECT_EQ(port.DataBits(), 7);
     // Data bits only change while the port is closed.
     AddNtAdapter(registry, "a", "COM3");
     ASSERT_TRUE(link.EnsureLinkPort());
-    link.DataBitCBoxChange("5");
+    d.SetDataBits(5);
     EXPECT_EQ(port.DataBits(), 7);
 }
 
-TEST_F(PortDiscoveryTest, PortCombo) {
+TEST_F(PortDiscoveryTest, ThePortChoiceOfTheTestPage) {
     AddNtAdapter(registry, "a", "COM3");
-    link.ComPortCBoxChange("Auto");
+    const PortDiscovery::Opened opened = link.Discovery().OpenDiscoveredPort();
+    EXPECT_TRUE(opened.found);
+    EXPECT_EQ(opened.number, 3);
     EXPECT_TRUE(port.IsOpen());
-    EXPECT_EQ(view.monitor, "3\n");
-    link.ComPortCBoxChange("COM2");  // open: takes effect at the next open
+    link.Discovery().UsePortNumber(2);  // open: takes effect at the next open
     EXPECT_EQ(port.PortNumber(), 2);
+    EXPECT_EQ(link.Discovery().PortNumber(), 2);
     EXPECT_TRUE(port.IsOpen());
-    // A found port beyond 32 cannot be opened from the combo.
+    // A found port beyond 32 is not opened.
     port.Close();
     registry.RemoveKey(kNtAdapterKey);
     AddNtAdapter(registry, "a", "COM40");
-    link.ComPortCBoxChange("Auto");
-    EXPECT_TRUE(Shown("Visual ComPort Not Found ! Please Checking again!"));
+    const PortDiscovery::Opened beyond = link.Discovery().OpenDiscoveredPort();
+    EXPECT_TRUE(beyond.found);
+    EXPECT_EQ(beyond.number, 40);
+    EXPECT_FALSE(port.IsOpen());
+    // Nothing found: nothing opened.
+    registry.RemoveKey(kNtAdapterKey);
+    EXPECT_FALSE(link.Discovery().OpenDiscoveredPort().found);
     EXPECT_FALSE(port.IsOpen());
 }
 
-TEST_F(PortDiscoveryTest, DiscoveryPageButtons) {
+TEST_F(PortDiscoveryTest, EverySearchStartsTheLogOver) {
     AddNtAdapter(registry, "a", "COM3");
-    link.ActionBtnClick();
-    EXPECT_FALSE(view.comMemo.empty());
-    link.ClearBtnClick();
-    EXPECT_TRUE(view.comMemo.empty());
+    int n = 0;
+    ASSERT_TRUE(link.FindVisualComPort(n));
+    const std::string first = view.comMemo;
+    ASSERT_TRUE(link.FindVisualComPort(n));
+    EXPECT_EQ(view.comMemo, first);
+    EXPECT_EQ(view.discoveries, 2);
+}
+
+TEST_F(PortDiscoveryTest, ClearingTheBuffersReopensThePort) {
+    AddNtAdapter(registry, "a", "COM3");
+    ASSERT_TRUE(link.EnsureLinkPort());
+    const int opens = port.OpenCount();
+    link.Discovery().ClearBuffers();
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(port.OpenCount(), opens + 1);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace {
 
 class ReceiveAssemblerTest : public LinkFixture {
 protected:
-    void Feed(std::vector<uint8_t> bytes) { link.Assemble(bytes); }
+    void Feed(std::vector<uint8_t> bytes) { link.Receiver().Assemble(bytes); }
 };
 
 // One-byte modes: which bytes complete the wait, and whether the assembly
@@ -38,13 +38,13 @@ TEST_F(ReceiveAssemblerTest, OneByteModesAcceptOnlyTheirBytes) {
             link.Expect(c.mode);
             Feed({uint8_t(b)});
             const bool accepted = std::find(c.accepted.begin(), c.accepted.end(), b) != c.accepted.end();
-            ASSERT_EQ(link.frameReady, accepted) << "mode " << int(c.mode) << " byte " << b;
+            ASSERT_EQ(link.Receiver().FrameReady(), accepted) << "mode " << int(c.mode) << " byte " << b;
             if (accepted) {
-                EXPECT_EQ(link.Frame()[0], b);
-                EXPECT_EQ(link.AssemblyLength(), c.resets ? 0u : 1u) << "mode " << int(c.mode);
+                EXPECT_EQ(link.Receiver().Frame()[0], b);
+                EXPECT_EQ(link.Receiver().AssemblyLength(), c.resets ? 0u : 1u) << "mode " << int(c.mode);
             } else {
                 // A refused byte stays in the assembly.
-                EXPECT_EQ(link.AssemblyLength(), 1u);
+                EXPECT_EQ(link.Receiver().AssemblyLength(), 1u);
             }
         }
     }
@@ -53,30 +53,30 @@ TEST_F(ReceiveAssemblerTest, OneByteModesAcceptOnlyTheirBytes) {
 TEST_F(ReceiveAssemblerTest, AnyByteTakesEveryByte) {
     link.Expect(ReceiveMode::AnyByte);
     Feed({0x41, 0x42});
-    EXPECT_TRUE(link.frameReady);
-    EXPECT_EQ(link.Frame()[0], 0x42);
-    EXPECT_EQ(link.AssemblyLength(), 0u);
+    EXPECT_TRUE(link.Receiver().FrameReady());
+    EXPECT_EQ(link.Receiver().Frame()[0], 0x42);
+    EXPECT_EQ(link.Receiver().AssemblyLength(), 0u);
 }
 
 TEST_F(ReceiveAssemblerTest, SegmentAckSwitchesToWakeEcho) {
     link.Expect(ReceiveMode::SegmentAck);
     Feed({0x41, 0x06});
-    EXPECT_TRUE(link.frameReady);
-    EXPECT_EQ(link.receiveMode, ReceiveMode::WakeEcho);
-    link.frameReady = false;
+    EXPECT_TRUE(link.Receiver().FrameReady());
+    EXPECT_EQ(link.CurrentReceiveMode(), ReceiveMode::WakeEcho);
+    link.Receiver().ClearFrameReady();
     Feed({0x06, 0x41});
-    EXPECT_FALSE(link.frameReady);
+    EXPECT_FALSE(link.Receiver().FrameReady());
     Feed({0x08});
-    EXPECT_TRUE(link.frameReady);
+    EXPECT_TRUE(link.Receiver().FrameReady());
 }
 
 TEST_F(ReceiveAssemblerTest, WakeEchoIgnoresAckAndWakeBytes) {
     link.Expect(ReceiveMode::WakeEcho);
     Feed({0x06, 0x41, 0x06});
-    EXPECT_FALSE(link.frameReady);
+    EXPECT_FALSE(link.Receiver().FrameReady());
     Feed({0x08});
-    EXPECT_TRUE(link.frameReady);
-    EXPECT_EQ(link.Frame()[0], 0x08);
+    EXPECT_TRUE(link.Receiver().FrameReady());
+    EXPECT_EQ(link.Receiver().Frame()[0], 0x08);
 }
 
 // Multi-byte modes: the frame is handed over when its length is reached.
@@ -100,12 +100,12 @@ TEST_F(ReceiveAssemblerTest, FramesAreHandedOverAtTheirLength) {
         for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i + 1);
         // Split across two deliveries, as the port hands them over.
         Feed({bytes.begin(), bytes.end() - 1});
-        ASSERT_FALSE(link.frameReady) << "mode " << int(c.mode);
+        ASSERT_FALSE(link.Receiver().FrameReady()) << "mode " << int(c.mode);
         Feed({bytes.back()});
-        ASSERT_TRUE(link.frameReady) << "mode " << int(c.mode);
-        ASSERT_EQ(link.Frame().size(), c.length);
-        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), link.Frame().begin()));
-        EXPECT_EQ(link.AssemblyLength(), c.resets ? 0u : c.length) << "mode " << int(c.mode);
+        ASSERT_TRUE(link.Receiver().FrameReady()) << "mode " << int(c.mode);
+        ASSERT_EQ(link.Receiver().Frame().size(), c.length);
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), link.Receiver().Frame().begin()));
+        EXPECT_EQ(link.Receiver().AssemblyLength(), c.resets ? 0u : c.length) << "mode " << int(c.mode);
     }
 }
 
@@ -113,12 +113,12 @@ TEST_F(ReceiveAssemblerTest, Text8HandsOverTheTextAfterEveryByte) {
     link.Expect(ReceiveMode::Text8);
     const std::string text = "WRITE OK";
     for (size_t i = 0; i < 5; ++i) {
-        link.frameReady = false;
+        link.Receiver().ClearFrameReady();
         Feed({uint8_t(text[i])});
-        ASSERT_TRUE(link.frameReady);
-        ASSERT_EQ(link.Frame().size(), i + 1);
+        ASSERT_TRUE(link.Receiver().FrameReady());
+        ASSERT_EQ(link.Receiver().Frame().size(), i + 1);
     }
-    std::string seen(link.Frame().begin(), link.Frame().end());
+    std::string seen(link.Receiver().Frame().begin(), link.Receiver().Frame().end());
     EXPECT_EQ(seen, "WRITE");
 }
 
@@ -127,31 +127,31 @@ TEST_F(ReceiveAssemblerTest, ShortModesStartOverAfter128Bytes) {
     // 17 bytes: the frame is handed over at 16, then the assembly keeps growing.
     std::vector<uint8_t> filler(129, 0x55);
     Feed(filler);
-    EXPECT_EQ(link.AssemblyLength(), 129u);
-    link.frameReady = false;
+    EXPECT_EQ(link.Receiver().AssemblyLength(), 129u);
+    link.Receiver().ClearFrameReady();
     // The next byte starts over at the beginning; 16 more make a frame again.
     std::vector<uint8_t> frame(16);
     for (size_t i = 0; i < 16; ++i) frame[i] = uint8_t(0xA0 + i);
     Feed(frame);
-    ASSERT_TRUE(link.frameReady);
-    EXPECT_EQ(link.Frame()[0], 0xA0);
-    EXPECT_EQ(link.Frame()[15], 0xAF);
+    ASSERT_TRUE(link.Receiver().FrameReady());
+    EXPECT_EQ(link.Receiver().Frame()[0], 0xA0);
+    EXPECT_EQ(link.Receiver().Frame()[15], 0xAF);
 }
 
 TEST_F(ReceiveAssemblerTest, LongModesKeepCollectingAndNeverOverflow) {
     link.Expect(ReceiveMode::Block266);
     std::vector<uint8_t> lots(30000, 0x77);
     Feed(lots);
-    EXPECT_EQ(link.AssemblyLength(), kAssemblySize);
-    EXPECT_TRUE(link.frameReady);
-    EXPECT_EQ(link.Frame().size(), 266u);
+    EXPECT_EQ(link.Receiver().AssemblyLength(), kAssemblySize);
+    EXPECT_TRUE(link.Receiver().FrameReady());
+    EXPECT_EQ(link.Receiver().Frame().size(), 266u);
 }
 
 TEST_F(ReceiveAssemblerTest, TestFramesGoToTheTestPageWithoutReady) {
     link.Expect(ReceiveMode::TestFrame994);
     std::vector<uint8_t> frame(994, 0x3C);
     Feed(frame);
-    EXPECT_FALSE(link.frameReady);
+    EXPECT_FALSE(link.Receiver().FrameReady());
     ASSERT_EQ(view.testFrames.size(), 1u);
     EXPECT_EQ(view.testFrames[0].size(), 994u);
 }
@@ -160,7 +160,7 @@ TEST_F(ReceiveAssemblerTest, WithoutAModeNothingIsHandedOver) {
     link.Expect(ReceiveMode::None);
     std::vector<uint8_t> bytes(500, 0x06);
     Feed(bytes);
-    EXPECT_FALSE(link.frameReady);
+    EXPECT_FALSE(link.Receiver().FrameReady());
 }
 
 TEST_F(ReceiveAssemblerTest, DataAvailableReadsExactlyTheAnnouncedBytes) {
@@ -171,8 +171,8 @@ TEST_F(ReceiveAssemblerTest, DataAvailableReadsExactlyTheAnnouncedBytes) {
     std::vector<uint8_t> reply(16);
     for (size_t i = 0; i < 16; ++i) reply[i] = uint8_t(i * 3);
     port.SendFromPeer(reply, 115200);
-    ASSERT_TRUE(link.WaitFrame(100));
-    EXPECT_TRUE(std::equal(reply.begin(), reply.end(), link.Frame().begin()));
+    ASSERT_TRUE(link.Channel().WaitFrame(100));
+    EXPECT_TRUE(std::equal(reply.begin(), reply.end(), link.Receiver().Frame().begin()));
     EXPECT_EQ(port.InputCount(), 0u);
 }
 

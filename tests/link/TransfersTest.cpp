@@ -86,7 +86,7 @@ TEST_F(TransfersTest, CancelledDownloadLeavesTheImageAsItWas) {
     std::vector<uint8_t> before(flash.Image().begin(), flash.Image().end());
     progress.cancelAt = 500;
     EXPECT_FALSE(transfers.DownloadFromRemote(progress));
-    EXPECT_TRUE(link.userAbort);
+    EXPECT_TRUE(link.UserAbort());
     EXPECT_FALSE(progress.succeeded);
     EXPECT_TRUE(std::equal(before.begin(), before.end(), flash.Image().begin()));
     // The read stopped after the cancelled block.
@@ -104,16 +104,22 @@ TEST_F(TransfersTest, CancelledUploadStillSendsTheClockFrame) {
 
 TEST_F(TransfersTest, ImageNotReadyRefusesWithoutWakingTheRemoteOnUpload) {
     flash.Release();
-    EXPECT_FALSE(transfers.UploadToRemote(progress, kKindWhole));
-    EXPECT_TRUE(Shown("Ti Flash not ready !"));
+    const TransferOutcome o = transfers.UploadToRemote(progress, kKindWhole);
+    EXPECT_EQ(o.kind, TransferResult::NotReady);
+    EXPECT_EQ(o.message, "Ti Flash not ready !");
+    EXPECT_EQ(o.icon, MsgIcon::Error);
+    // The transfer itself shows nothing; the window shows the outcome.
+    EXPECT_TRUE(ui.Messages().empty());
     EXPECT_EQ(remote.WakeUps(), 0);
     EXPECT_TRUE(port.Written().empty());
 }
 
 TEST_F(TransfersTest, ImageNotReadyOnDownloadShowsNoDialog) {
     flash.Release();
-    EXPECT_FALSE(transfers.DownloadFromRemote(progress));
-    EXPECT_TRUE(Shown("Ti Flash not ready !"));
+    const TransferOutcome o = transfers.DownloadFromRemote(progress);
+    EXPECT_EQ(o.kind, TransferResult::NotReady);
+    ShowReports(ui, DownloadReports(o, false));
+    EXPECT_EQ(ui.MessageTexts(), (std::vector<std::string>{"Ti Flash not ready !", "Download Flash Data Error !"}));
     EXPECT_EQ(progress.opens, 0);
 }
 
@@ -247,8 +253,7 @@ TEST_F(TransfersTest, ReadFlash5100IntoASmallerImageIsRefused) {
     flash.SelectModel(kSelector2300);  // 2048 pages
     FillImage(0x12);
     ASSERT_TRUE(link.EnsureLinkPort());
-    EXPECT_FALSE(transfers.ReadFlash5100());
-    EXPECT_TRUE(Shown("Ti Flash not ready !"));
+    EXPECT_EQ(transfers.ReadFlash5100().kind, TransferResult::NotReady);
     // The box stays up a while; the remote, asked for 4096 blocks, gives up.
     pump.Advance(3000);
     EXPECT_TRUE(transfers.ReadFlash1400());
@@ -257,25 +262,67 @@ TEST_F(TransfersTest, ReadFlash5100IntoASmallerImageIsRefused) {
 
 TEST_F(TransfersTest, Backup5100ReportsAndClosesThePort) {
     FillRemote(8);
-    EXPECT_EQ(transfers.BackupDownload5100(), BackupOutcome::Ok);
-    EXPECT_TRUE(Shown("Download 5100 Flash Data Ok !"));
+    const TransferOutcome o = transfers.BackupDownload5100();
+    EXPECT_EQ(o.kind, TransferResult::Ok);
+    ShowReports(ui, Backup5100Reports(o));
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"Download 5100 Flash Data Ok !"});
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(ImageEqualsRemote(flash.ImageSize()));
 }
 
 TEST_F(TransfersTest, Backup5100Broken) {
     FillRemote(8);
-    pump.Schedule(5000, [this] { link.userAbort = true; });
-    EXPECT_EQ(transfers.BackupDownload5100(), BackupOutcome::Broken);
-    EXPECT_TRUE(Shown("Download transfer broken !"));
-    EXPECT_FALSE(link.userAbort);
+    pump.Schedule(5000, [this] { link.SetUserAbort(true); });
+    const TransferOutcome o = transfers.BackupDownload5100();
+    EXPECT_EQ(o.kind, TransferResult::Broken);
+    ShowReports(ui, Backup5100Reports(o));
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"Download transfer broken !"});
+    EXPECT_FALSE(link.UserAbort());
     EXPECT_FALSE(port.IsOpen());
 }
 
 TEST_F(TransfersTest, Backup5100Error) {
     remote.Faults().corruptBlock = 2000;
-    EXPECT_EQ(transfers.BackupDownload5100(), BackupOutcome::Failed);
-    EXPECT_TRUE(Shown("Download 5100 Flash Data Error !"));
+    const TransferOutcome o = transfers.BackupDownload5100();
+    EXPECT_EQ(o.kind, TransferResult::Failed);
+    ShowReports(ui, Backup5100Reports(o));
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"Download 5100 Flash Data Error !"});
+    EXPECT_EQ(ui.Messages().back().icon, MsgIcon::Error);
+}
+
+TEST_F(TransfersTest, Backup5100WithoutAPortSaysOnlyWhatTheSearchSaid) {
+    registry.RemoveKey(kNtAdapterKey);
+    const TransferOutcome o = transfers.BackupDownload5100();
+    EXPECT_EQ(o.kind, TransferResult::NoPort);
+    ShowReports(ui, Backup5100Reports(o));
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"Visual ComPort Not Found !"});
+}
+
+// The words after each command, in order, for every kind of outcome.
+TEST(TransferReports, EachCommandWordsItsOutcome) {
+    const TransferOutcome ok{TransferResult::Ok};
+    const TransferOutcome failed{TransferResult::Failed};
+    const TransferOutcome broken{TransferResult::Broken};
+    const TransferOutcome notReady{TransferResult::NotReady, "Ti Flash not ready !", MsgIcon::Error};
+    auto texts = [](const std::vector<LinkReport>& reports) {
+        std::vector<std::string> out;
+        for (const auto& r : reports) out.push_back(r.text);
+        return out;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(texts(DownloadReports(ok, false)), V{"Download Flash Data Ok !"});
+    EXPECT_EQ(DownloadReports(ok, false)[0].icon, MsgIcon::Information);
+    EXPECT_EQ(texts(DownloadReports(failed, true)), V{"Download Flash Data Error !"});
+    EXPECT_EQ(DownloadReports(failed, true)[0].icon, MsgIcon::Error);
+    // The main window calls a cancelled download an error; the start dialog says broken.
+    EXPECT_EQ(texts(DownloadReports(broken, false)), V{"Download Flash Data Error !"});
+    EXPECT_EQ(texts(DownloadReports(broken, true)), V{"Download transfer broken !"});
+    EXPECT_EQ(DownloadReports(broken, true)[0].icon, MsgIcon::Information);
+    EXPECT_EQ(texts(DownloadReports(notReady, true)), (V{"Ti Flash not ready !", "Download Flash Data Error !"}));
+    EXPECT_EQ(texts(UploadReports(ok)), V{"Upload Flash Data Ok !"});
+    EXPECT_EQ(texts(UploadReports(broken)), V{"Upload Flash Data Error !"});
+    EXPECT_EQ(texts(UploadReports(notReady)), (V{"Ti Flash not ready !", "Upload Flash Data Error !"}));
+    EXPECT_EQ(texts(Backup5100Reports(notReady)), (V{"Ti Flash not ready !", "Download 5100 Flash Data Error !"}));
 }
 
 }  // namespace

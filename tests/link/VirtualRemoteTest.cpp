@@ -52,10 +52,10 @@ TEST_F(VirtualRemoteTest, SavingIntoAMissingFolderFailsCleanly) {
 TEST_F(VirtualRemoteTest, ReadsBeyondTheFlashAreRefused) {
     ASSERT_TRUE(link.EnsureLinkPort());
     link.Expect(ReceiveMode::Word2);
-    ASSERT_TRUE(link.WakeForTransfer());
+    ASSERT_TRUE(link.Blocks().WakeForTransfer());
     std::vector<uint8_t> out(2 * kBlockBytes);
     port.ClearWritten();
-    EXPECT_FALSE(link.ReadBlocks(4095, 2, out));
+    EXPECT_FALSE(link.Blocks().ReadBlocks(4095, 2, out));
     EXPECT_EQ(remote.BlocksSent(), 0);
     EXPECT_EQ(port.Written().back(), 'C');
 }
@@ -63,7 +63,7 @@ TEST_F(VirtualRemoteTest, ReadsBeyondTheFlashAreRefused) {
 TEST_F(VirtualRemoteTest, ItSleepsAgainAfterASilence) {
     ASSERT_TRUE(link.EnsureLinkPort());
     link.Expect(ReceiveMode::Word2);
-    ASSERT_TRUE(link.WakeForTransfer());
+    ASSERT_TRUE(link.Blocks().WakeForTransfer());
     EXPECT_EQ(remote.StateName(), "Command");
     pump.Advance(3000);
     EXPECT_EQ(remote.StateName(), "Asleep");

@@ -44,26 +44,49 @@ private:
     LoopbackSerialPort& port_;
 };
 
-// Remembers everything the engine showed.
+// Remembers everything the engine told, as the communication window shows it.
 class RecordingView final : public LinkView {
 public:
-    void AppendComMemo(const std::string& text) override { comMemo += text; }
-    void ClearComMemo() override { comMemo.clear(); }
-    void AppendMonitor(const std::string& text) override { monitor += text; }
-    void ClearMonitor() override {
+    void DiscoveryStarted() override {
+        comMemo.clear();
+        ++discoveries;
+    }
+    void DiscoveryLog(const std::string& text) override { comMemo += text; }
+    void AdapterSeen(const std::string& hint) override { trayHint = hint; }
+    void PortFound(const std::string& name, const std::string& hint) override {
+        foundName = name;
+        trayImage = 1;
+        trayHint = hint;
+    }
+    void PortArrived(const std::string& hint) override {
+        trayImage = 1;
+        trayHint = hint;
+    }
+    void PortLost(const std::string& hint) override {
+        ++portsLost;
+        foundName.clear();
+        trayImage = 0;
+        trayHint = hint;
+    }
+    void BytesSent(const std::string& hex) override { monitor += hex; }
+    void MonitorWrapped() override {
         monitor.clear();
         ++monitorClears;
     }
-    void SetStatusPanel(const std::string& text) override { status = text; }
-    void SetTrayImage(int image) override { trayImage = image; }
-    void SetTrayHint(const std::string& text) override { trayHint = text; }
-    void SetPortComboText(const std::string& text) override { comboText = text; }
-    void SetGauge(int position) override { gauge = position; }
-    void SetGaugeMaximum(int maximum) override { gaugeMaximum = maximum; }
-    void TestFrame(std::span<const uint8_t> frame) override { testFrames.emplace_back(frame.begin(), frame.end()); }
+    void PacketLog(const std::string& text) override { monitor += text; }
+    void PacketReadStarting() override {
+        monitor.clear();
+        ++monitorClears;
+    }
+    void StatusMessage(const std::string& text) override { status = text; }
+    void ProgressChanged(int position) override { gauge = position; }
+    void ProgressRange(int maximum) override { gaugeMaximum = maximum; }
+    void TestFrameReceived(std::span<const uint8_t> frame) override {
+        testFrames.emplace_back(frame.begin(), frame.end());
+    }
 
-    std::string comMemo, monitor, status, trayHint, comboText;
-    int monitorClears = 0, trayImage = -1, gauge = -1, gaugeMaximum = -1;
+    std::string comMemo, monitor, status, trayHint, foundName;
+    int discoveries = 0, portsLost = 0, monitorClears = 0, trayImage = -1, gauge = -1, gaugeMaximum = -1;
     std::vector<std::vector<uint8_t>> testFrames;
 };
 
@@ -82,7 +105,7 @@ public:
     void SetPosition(int position) override {
         last = position;
         if (open_ && cancelAt >= 0 && position >= cancelAt && !closedByUser_) {
-            link_.userAbort = true;  // Cancel
+            link_.SetUserAbort(true);  // Cancel
             closedByUser_ = true;
         }
     }

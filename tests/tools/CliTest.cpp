@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -152,6 +153,43 @@ TEST_F(Cli, RenderDrawsEightPagesAndTheHardKeys) {
     EXPECT_EQ(be32(16), 9u * 208 + 10 * 12);  // nine panels of 208 pixels
     EXPECT_EQ(be32(20), 320u + 2 * 12 + 22);
     EXPECT_EQ(Run({"render", doc, "66", png}).exitCode, 2);
+}
+
+// The file commands load no toolkit library; render loads its drawing
+// library from beside the executable, and only render does. The dynamic
+// loader's own log says what was loaded.
+TEST_F(Cli, OnlyRenderLoadsTheDrawingLibrary) {
+    TTiFlashFm flash;
+    const std::string doc = PackImage(flash);
+    ::setenv("LD_DEBUG", "files", 1);
+    const auto info = Run({"info", doc});
+    const auto extract = Run({"extract", doc, (dir_ / "payload.bin").string()});
+    const auto render = Run({"render", doc, "0", (dir_ / "home.png").string()});
+    ::unsetenv("LD_DEBUG");
+    for (const auto* r : {&info, &extract}) {
+        ASSERT_EQ(r->exitCode, 0) << r->err;
+        EXPECT_EQ(r->err.find("libQt6"), std::string::npos);
+        EXPECT_EQ(r->err.find("liborvalink_render"), std::string::npos);
+    }
+    ASSERT_EQ(render.exitCode, 0) << render.err;
+    EXPECT_NE(render.err.find("liborvalink_render.so"), std::string::npos);
+    EXPECT_NE(render.err.find("libQt6Gui"), std::string::npos);
+}
+
+TEST_F(Cli, RenderWithoutItsDrawingLibraryFailsAndWritesNothing) {
+    TTiFlashFm flash;
+    const std::string doc = PackImage(flash);
+    // The program alone, away from the library the build puts beside it.
+    const fs::path alone = dir_ / "alone";
+    fs::create_directories(alone);
+    fs::copy_file(ORVALINK_CLI_PROGRAM, alone / "orvalink-cli");
+    const std::string png = (dir_ / "home.png").string();
+    const auto r = RunProcess({(alone / "orvalink-cli").string(), "render", doc, "0", png}, dir_);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("this build has no drawing library"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(png));
+    // The other commands do not miss it.
+    EXPECT_EQ(RunProcess({(alone / "orvalink-cli").string(), "info", doc}, dir_).exitCode, 0);
 }
 
 TEST_F(Cli, FilesThatDoNotLoadExitOneWithTheMainWindowMessage) {

@@ -17,17 +17,19 @@ std::string SameFileText(const std::string& in, const std::string& out);
 
 // The keys of a code set: key, code type, carrier in kHz, marks/spaces in us.
 int CodesCommand(const std::string& path, const std::string& codeNumber);
-// The eight LCD pages and the hard keys of a device as one picture.
+// The eight LCD pages and the hard keys of a device as one picture, drawn by
+// the drawing library beside the executable.
 int RenderCommand(const std::string& path, const std::string& slot, const std::string& out);
-// Whether this build can render (it needs the Qt drawing library).
-bool CanRender();
+// The folder of the running executable (from /proc/self/exe), without a
+// trailing separator; "." when it cannot be told.
+std::string ExecutableFolder();
 
 // The remote's configuration into a document at `out` (untouched pages from
 // the factory document; nothing is written when the download fails), and a
-// document to the remote. argc/argv go to the Qt application they run in.
-int DownloadCommand(const std::string& portPath, const std::string& out, int& argc, char** argv);
-int UploadCommand(const std::string& portPath, const std::string& in, int& argc, char** argv);
-// Whether this build has the serial link (Qt Serial Port, the Linux platform layer).
+// document to the remote, over the POSIX serial port and the poll() pump.
+int DownloadCommand(const std::string& portPath, const std::string& out);
+int UploadCommand(const std::string& portPath, const std::string& in);
+// Whether this build has the serial link (the Linux platform layer).
 bool CanLink();
 
 }  // namespace orvalink

@@ -1,17 +1,14 @@
 // orvalink-cli download and upload: the main window's Download and Upload
-// over the link engine, for scripts and service benches. The port is named
-// on the command line; the progress gauge and the system's message boxes
-// are written to stderr.
+// over the link engine, for scripts and service benches. It needs no toolkit:
+// the port is a POSIX terminal and the waits poll() on it, so it runs on a
+// headless service machine. The port is named on the command line; the
+// progress gauge and the system's message boxes are written to stderr.
 #include <iostream>
 #include <string>
 
 #include "tools/cli/CliCommands.h"
 
 #if defined(ORVALINK_CLI_LINK)
-#include <QCoreApplication>
-#include <QDir>
-#include <QTemporaryDir>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,9 +30,9 @@
 #include "platform/Clock.h"
 #include "platform/Random.h"
 #include "platform/UiServices.h"
+#include "platform/linux/PollEventPump.h"
+#include "platform/linux/PosixSerialPort.h"
 #include "platform/linux/SysfsRegistry.h"
-#include "platform/qt/QtEventPump.h"
-#include "platform/qt/QtSerialPort.h"
 #endif
 
 namespace orvalink {
@@ -48,6 +45,8 @@ namespace {
 
 // The COM number the named port takes in the registry view.
 constexpr int kCliComNumber = 3;
+// The model code documents are written for.
+constexpr uint16_t kDocumentModelCode = 2000;
 // How often the gauge is written, in blocks.
 constexpr int kGaugeStep = 50;
 
@@ -96,20 +95,42 @@ private:
     int shown_ = -1;
 };
 
+// An empty folder of our own, removed again with everything in it.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        std::error_code ec;
+        std::string pattern = (std::filesystem::temp_directory_path(ec) / "orvalink-cli.XXXXXX").string();
+        if (ec) pattern = "/tmp/orvalink-cli.XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        if (::mkdtemp(name.data())) path_ = name.data();
+    }
+    ~TemporaryFolder() {
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    }
+    bool IsValid() const { return !path_.empty(); }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
 // Everything a transfer needs, with the named port as the only adapter the
 // registry view knows: an empty sysfs keeps real adapters out of it.
 struct LinkRig {
     explicit LinkRig(const std::string& portPath)
-        : registry(sysRoot.path().toStdString()),
-          port([this](int n) { return registry.PortPath(n); }),
+        : registry(sysRoot.Path()),
+          port([this](int n) { return registry.PortPath(n); }, pump),
           link(port, pump, registry, ui, clock, view),
           transfers(link, flash) {
         registry.AddPort(portPath, kCliComNumber);
     }
-    QTemporaryDir sysRoot;
+    TemporaryFolder sysRoot;
     SysfsRegistry registry;
-    QtSerialPort port;
-    QtEventPump pump;
+    PollEventPump pump;
+    PosixSerialPort port;
     StderrUiServices ui;
     SystemClock clock;
     LinkView view;
@@ -148,7 +169,7 @@ bool PortUsable(const std::string& portPath) {
 // The factory document: bk/default_.vmcf in the current folder, else in the
 // program folder beside the executable (installed) or of the build tree.
 std::string FindFactoryDocument() {
-    const std::string exeDir = QCoreApplication::applicationDirPath().toStdString();
+    const std::string exeDir = ExecutableFolder();
     const std::vector<std::string> candidates = {
         "bk/default_.vmcf",
         exeDir + "/bk/default_.vmcf",
@@ -176,7 +197,7 @@ void LoadFactoryDocument(TTiFlashFm& flash) {
 
 }  // namespace
 
-int DownloadCommand(const std::string& portPath, const std::string& out, int& argc, char** argv) {
+int DownloadCommand(const std::string& portPath, const std::string& out) {
     // The document is written only after the whole transfer: a folder that
     // cannot take it is found out before the transfer starts.
     std::string why;
@@ -185,56 +206,44 @@ int DownloadCommand(const std::string& portPath, const std::string& out, int& ar
         return 1;
     }
     if (!PortUsable(portPath)) return 1;
-    QCoreApplication app(argc, argv);
     LinkRig rig(portPath);
-    if (!rig.sysRoot.isValid()) {
+    if (!rig.sysRoot.IsValid()) {
         std::cerr << "orvalink-cli: cannot make a temporary folder\n";
         return 1;
     }
     LoadFactoryDocument(rig.flash);
-    rig.link.userAbort = false;
-    const bool ok = rig.transfers.DownloadFromRemote(rig.progress);
+    rig.link.SetUserAbort(false);
+    const TransferOutcome outcome = rig.transfers.DownloadFromRemote(rig.progress);
     rig.link.CloseLinkPort();
-    if (!ok) {
-        rig.ui.Inform("Download Flash Data Error !", MsgIcon::Error);
+    if (!outcome.Ok()) {
+        ShowReports(rig.ui, DownloadReports(outcome, false));
         return 1;
     }
-    const auto image = std::as_const(rig.flash).Image();
-    VFileHeader header;
-    if (!FillDocumentHeader(0, header)) {
-        rig.ui.Inform("Please Select Model first !", MsgIcon::Information);
-        return 1;
-    }
-    header.versionWord = ImageVersionWord(image, header.modelCode);
     Pcg32Random random;
-    if (!SaveVFile(PathFromUtf8(out), image.first(kDocumentImageBytes), header, rig.clock, random, &why)) {
-        if (!why.empty()) std::cerr << "orvalink-cli: " << out << ": " << why << "\n";
-        rig.ui.Inform("Make V File Error ! \n\nPath: " + out, MsgIcon::Error);
+    const DocumentOutcome saved = SaveImageAsDocument(rig.flash, kDocumentModelCode, out, rig.clock, random);
+    if (!saved.Ok()) {
+        if (!saved.why.empty()) std::cerr << "orvalink-cli: " << out << ": " << saved.why << "\n";
+        rig.ui.Inform(saved.message, saved.icon);
         return 1;
     }
-    rig.ui.Inform("Download Flash Data Ok !", MsgIcon::Information);
+    ShowReports(rig.ui, DownloadReports(outcome, false));
     std::cout << "document: " << out << "\n";
     return 0;
 }
 
-int UploadCommand(const std::string& portPath, const std::string& in, int& argc, char** argv) {
+int UploadCommand(const std::string& portPath, const std::string& in) {
     if (!PortUsable(portPath)) return 1;
-    QCoreApplication app(argc, argv);
     LinkRig rig(portPath);
-    if (!rig.sysRoot.isValid()) {
+    if (!rig.sysRoot.IsValid()) {
         std::cerr << "orvalink-cli: cannot make a temporary folder\n";
         return 1;
     }
     if (!LoadDocumentImage(in, rig.flash)) return 1;
-    rig.link.userAbort = false;
-    const bool ok = rig.transfers.UploadToRemote(rig.progress, kKindWhole);
+    rig.link.SetUserAbort(false);
+    const TransferOutcome outcome = rig.transfers.UploadToRemote(rig.progress, kKindWhole);
     rig.link.CloseLinkPort();
-    if (!ok) {
-        rig.ui.Inform("Upload Flash Data Error !", MsgIcon::Error);
-        return 1;
-    }
-    rig.ui.Inform("Upload Flash Data Ok !", MsgIcon::Information);
-    return 0;
+    ShowReports(rig.ui, UploadReports(outcome));
+    return outcome.Ok() ? 0 : 1;
 }
 
 #else
@@ -244,13 +253,13 @@ bool CanLink() { return false; }
 namespace {
 int NoLink(const char* command) {
     std::cerr << "orvalink-cli: this build has no serial link (" << command
-              << " needs Qt Serial Port and the Linux platform layer)\n";
+              << " needs the Linux platform layer)\n";
     return 1;
 }
 }  // namespace
 
-int DownloadCommand(const std::string&, const std::string&, int&, char**) { return NoLink("download"); }
-int UploadCommand(const std::string&, const std::string&, int&, char**) { return NoLink("upload"); }
+int DownloadCommand(const std::string&, const std::string&) { return NoLink("download"); }
+int UploadCommand(const std::string&, const std::string&) { return NoLink("upload"); }
 
 #endif
 

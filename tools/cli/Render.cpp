@@ -1,34 +1,25 @@
-// orvalink-cli render: a device's eight LCD pages and its hard keys as the
-// layout editor shows them (twice the remote's size), side by side.
-#include <filesystem>
-#include <iostream>
-#include <string>
+// liborvalink_render: the drawing of orvalink-cli render, a device's eight
+// LCD pages and its hard keys as the layout editor shows them (twice the
+// remote's size), side by side, as PNG bytes. The command line loads it only
+// when render runs, so no other command loads the Qt libraries.
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
-#include "tools/cli/CliCommands.h"
-
-#if defined(ORVALINK_CLI_RENDER)
 #include <QBuffer>
 #include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
-#include "formats/FileIo.h"
-#include "formats/Flashut.h"
-
 #include "image/DeviceTree.h"
 #include "image/KeyGeometry.h"
 #include "image/KeyRecords.h"
 #include "image/Tiflashut.h"
 #include "image/qt/KeyDrawing.h"
-#endif
+#include "tools/cli/RenderPlugin.h"
 
 namespace orvalink {
-
-#if defined(ORVALINK_CLI_RENDER)
-
-bool CanRender() { return true; }
-
 namespace {
 
 constexpr int kPanelWidth = 208;   // 104 remote pixels, twice
@@ -44,21 +35,7 @@ std::vector<uint8_t> TitleOf(const TTiFlashFm& flash, int slot) {
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
-}  // namespace
-
-int RenderCommand(const std::string& path, const std::string& slotText, const std::string& out) {
-    char* end = nullptr;
-    long slot = std::strtol(slotText.c_str(), &end, 10);
-    if (slotText.empty() || *end != '\0' || slot < 0 || slot > kMacroSlot) {
-        std::cerr << "orvalink-cli: SLOT is a device slot, 0 to 65\n";
-        return 2;
-    }
-    if (IsSameFile(PathFromUtf8(path), PathFromUtf8(out))) {
-        std::cerr << "orvalink-cli: " << SameFileText(path, out) << "\n";
-        return 2;
-    }
-    TTiFlashFm flash;
-    if (!LoadDocumentImage(path, flash)) return 1;
+bool RenderSheet(const TTiFlashFm& flash, int slot, QByteArray& png) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int argc = 1;
     char name[] = "orvalink-cli";
@@ -69,7 +46,7 @@ int RenderCommand(const std::string& path, const std::string& slotText, const st
     QImage sheet(panels * kPanelWidth + (panels + 1) * kGap, kPanelHeight + 2 * kGap + kCaption, QImage::Format_RGB32);
     sheet.fill(QColor(200, 200, 200));
     QPainter sheetPainter(&sheet);
-    const std::vector<uint8_t> title = TitleOf(flash, int(slot));
+    const std::vector<uint8_t> title = TitleOf(flash, slot);
     for (int panel = 0; panel < panels; ++panel) {
         QImage lcd(kPanelWidth, kPanelHeight, QImage::Format_RGB32);
         lcd.fill(Qt::white);
@@ -77,7 +54,7 @@ int RenderCommand(const std::string& path, const std::string& slotText, const st
         QPainter p(&lcd);
         for (int k = 0; k < kKeysPerDevice; ++k) {
             KeyInfo key;
-            if (!ReadKey(flash, int(slot), k, key)) continue;
+            if (!ReadKey(flash, slot, k, key)) continue;
             const bool hard = key.page == kHardKeyPage;
             if ((panel == 8) != hard || (!hard && key.page != panel)) continue;
             QImage picture;
@@ -93,29 +70,31 @@ int RenderCommand(const std::string& path, const std::string& slotText, const st
                               panel < 8 ? QStringLiteral("Page %1").arg(panel + 1) : QStringLiteral("Hard keys"));
     }
     sheetPainter.end();
-    // Encoded in memory, then saved as every file is: complete or not at all.
-    QByteArray png;
+    // Encoded in memory; the command line saves it as every file is saved.
     QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !sheet.save(&buffer, "PNG"))
-        return WriteError(out, "the picture cannot be encoded");
+    if (!buffer.open(QIODevice::WriteOnly) || !sheet.save(&buffer, "PNG")) return false;
     buffer.close();
-    std::string why;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(png.constData());
-    if (!ReplaceFileBytes(PathFromUtf8(out), std::span<const uint8_t>(bytes, size_t(png.size())), &why))
-        return WriteError(out, why);
-    std::cout << "picture: " << out << "\n";
+    return true;
+}
+
+}  // namespace
+}  // namespace orvalink
+
+extern "C" ORVALINK_RENDER_EXPORT int orvalink_render_png(const uint8_t* image, size_t imageSize, int slot,
+                                                          uint8_t** png, size_t* pngSize) {
+    using namespace orvalink;
+    if (!image || !png || !pngSize || slot < 0 || slot > kMacroSlot) return 1;
+    *png = nullptr;
+    *pngSize = 0;
+    TTiFlashFm flash;
+    auto target = flash.Image();
+    std::memcpy(target.data(), image, std::min(imageSize, target.size()));
+    QByteArray bytes;
+    if (!RenderSheet(flash, slot, bytes)) return 1;
+    auto* out = static_cast<uint8_t*>(std::malloc(size_t(bytes.size())));
+    if (!out) return 1;
+    std::memcpy(out, bytes.constData(), size_t(bytes.size()));
+    *png = out;
+    *pngSize = size_t(bytes.size());
     return 0;
 }
-
-#else
-
-bool CanRender() { return false; }
-
-int RenderCommand(const std::string&, const std::string&, const std::string&) {
-    std::cerr << "orvalink-cli: this build has no drawing library (render needs Qt)\n";
-    return 1;
-}
-
-#endif
-
-}  // namespace orvalink

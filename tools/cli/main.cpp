@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -172,7 +173,7 @@ int Devices(const std::string& path) {
 }
 
 // download/upload: "--port PATH" and one file, in either order.
-int Transfer(const std::string& command, const std::vector<std::string>& args, int& argc, char** argv) {
+int Transfer(const std::string& command, const std::vector<std::string>& args) {
     std::optional<std::string> port, file;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--port") {
@@ -187,36 +188,29 @@ int Transfer(const std::string& command, const std::vector<std::string>& args, i
         }
     }
     if (!port || !file) return Usage(command + " needs --port PATH and a file");
-    return command == "download" ? DownloadCommand(*port, *file, argc, argv) : UploadCommand(*port, *file, argc, argv);
+    return command == "download" ? DownloadCommand(*port, *file) : UploadCommand(*port, *file);
 }
 
 }  // namespace
 
 bool orvalink::LoadDocumentImage(const std::string& path, TTiFlashFm& flash) {
-    std::vector<uint8_t> payload;
-    VFileHeader header;
-    std::string why;
-    if (!LoadVFile(PathFromUtf8(path), payload, header, &why)) {
-        LoadError(path, why);
-        return false;
-    }
-    if (header.kindCode != kKindVmcf || !Is5100Family(header.modelCode)) {
-        Fail("Not a QM-5100 family document (kind " + std::to_string(header.kindCode) + ", model " +
-             std::to_string(header.modelCode) + ") !\n\nPath: " + path);
-        return false;
-    }
-    auto image = flash.Image();
-    if (payload.size() > image.size()) {
-        LoadError(path);
-        return false;
-    }
-    std::copy(payload.begin(), payload.end(), image.begin());
-    return true;
+    const DocumentOutcome outcome = LoadDocumentIntoImage(path, flash, DocumentRule::FamilyDocument);
+    if (outcome.Ok()) return true;
+    if (!outcome.why.empty()) std::cerr << "orvalink-cli: " << path << ": " << outcome.why << "\n";
+    Fail(outcome.message);
+    return false;
 }
 
 int orvalink::WriteError(const std::string& out, const std::string& why) {
     if (!why.empty()) std::cerr << "orvalink-cli: " << out << ": " << why << "\n";
     return Fail("Write file error ! \n\nPath: " + out);
+}
+
+std::string orvalink::ExecutableFolder() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || !exe.has_parent_path()) return ".";
+    return exe.parent_path().string();
 }
 
 std::string orvalink::SameFileText(const std::string& in, const std::string& out) {
@@ -233,7 +227,7 @@ int main(int argc, char** argv) {
     if (command == "pack") return Pack(args);
     if (command == "devices" && args.size() == 1) return Devices(args[0]);
     if (command == "codes" && args.size() == 2) return CodesCommand(args[0], args[1]);
-    if (command == "download" || command == "upload") return Transfer(command, args, argc, argv);
+    if (command == "download" || command == "upload") return Transfer(command, args);
     if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);
     if (command == "-h" || command == "--help" || command == "help") {
         std::cout << kUsage;

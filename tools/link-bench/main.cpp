@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     // reply and the blocks from the remote; the 100 ms settle time. The wake
     // byte crosses the wire during the settle time.
     bool ok = false;
-    Measure down = Run([&] { return transfers.DownloadFromRemote(progress); }, ok);
+    Measure down = Run([&] { return transfers.DownloadFromRemote(progress).Ok(); }, ok);
     link.CloseLinkPort();
     const double downFloor = WireSeconds(8 + n + 1 + n * 266) + 0.100;
     const double downDelays = (10.0 / 300 + timing.wakeMicros / 1e6 - 0.100) + n * timing.replyMicros / 1e6;
@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
     // Upload: block 103 read and written back, the range, the clock and end
     // frames; waits 100 settle + 100 + 200 + 4 x 10 after the frames + 2 x 10
     // around the clock frame.
-    Measure up = Run([&] { return transfers.UploadToRemote(progress, kKindWhole); }, ok);
+    Measure up = Run([&] { return transfers.UploadToRemote(progress, kKindWhole).Ok(); }, ok);
     link.CloseLinkPort();
     const double pcBytes = 8 + 1 + 8 + 266 + 8 + n * 266 + 8 + 8;
     const double remoteBytes = 1 + 266 + 1 + 1 + 1 + n + 1 + 1;

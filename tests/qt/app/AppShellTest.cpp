@@ -518,11 +518,7 @@ private slots:
 
     void starterDocumentTreeAndPreProgramLoad() {
         Shell s;
-        std::vector<uint8_t> payload;
-        VFileHeader header;
-        QVERIFY(s.files.OpenVFile(std::string(ORVALINK_PROGRAM_DIR) + "/bk/default_.vmcf", payload, header,
-                                  FileKind::vmcf, false));
-        QVERIFY(s.main->TakeDocumentPayload(payload));
+        QVERIFY(LoadDocumentIntoImage(std::string(ORVALINK_PROGRAM_DIR) + "/bk/default_.vmcf", s.flash).Ok());
         s.main->RebuildTree();
         for (const char* name : {"TV", "DVD", "SAT", "AUX"}) QVERIFY2(s.Node(QString::fromUtf8(name)), name);
         QCOMPARE(s.main->Tree()->topLevelItem(0)->child(s.main->Tree()->topLevelItem(0)->childCount() - 1)->text(0),

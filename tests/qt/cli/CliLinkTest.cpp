@@ -117,7 +117,7 @@ private slots:
         QVERIFY(StartSim({}));
 
         const Run run = Cli({"download", "--port", pty_, "out.vmcf"});
-        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QVERIFY2(run.err.contains("Download Flash Data Ok !"), qPrintable(run.err));
         QVERIFY(run.err.contains("block 1013/1013"));
 

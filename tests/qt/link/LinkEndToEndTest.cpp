@@ -34,7 +34,7 @@ public:
     explicit UserProgress(LinkEngine& link) : link_(link) {}
     void Open(const std::string&, int) override { open_ = true; }
     void SetPosition(int position) override {
-        if (cancelAt >= 0 && position >= cancelAt) link_.userAbort = true;
+        if (cancelAt >= 0 && position >= cancelAt) link_.SetUserAbort(true);
     }
     void Succeeded() override {}
     bool Closed() const override { return true; }
@@ -142,7 +142,7 @@ private slots:
         std::vector<uint8_t> before(rig.flash.Image().begin(), rig.flash.Image().end());
         rig.progress.cancelAt = 300;
         QVERIFY(!rig.transfers.DownloadFromRemote(rig.progress));
-        QVERIFY(rig.link.userAbort);
+        QVERIFY(rig.link.UserAbort());
         QVERIFY(std::equal(before.begin(), before.end(), rig.flash.Image().begin()));
     }
 
@@ -161,20 +161,20 @@ private slots:
     void irLearnAndSend() {
         QVERIFY(StartSim({}));
         Rig rig(path_);
-        QVERIFY(rig.link.IrLearnStart());
+        QVERIFY(rig.link.Blocks().IrLearnStart());
         std::array<uint8_t, 512> code{};
         bool learned = false;
         for (int round = 0; round < 30 && !learned; ++round) {
-            learned = rig.link.IrLearnReceive(code);
+            learned = rig.link.Blocks().IrLearnReceive(code);
             if (!learned) rig.link.WaitTicks(100);
         }
         QVERIFY(learned);
         QCOMPARE(int(code[0]), 4);  // the virtual remote's own code
-        rig.link.IrStop();
-        QVERIFY(rig.link.IrSendStart());
-        QVERIFY(rig.link.IrSendCode(code));
+        rig.link.Blocks().IrStop();
+        QVERIFY(rig.link.Blocks().IrSendStart());
+        QVERIFY(rig.link.Blocks().IrSendCode(code));
         rig.link.WaitTicks(200);
-        rig.link.IrSendRelease();
+        rig.link.Blocks().IrSendRelease();
         rig.link.CloseLinkPort();
     }
 
@@ -184,7 +184,7 @@ private slots:
         QVERIFY(StartSim({}));
         Rig rig(path_);
         std::vector<uint8_t> transfer;
-        QCOMPARE(int(rig.transfers.BackupDownloadPackets(transfer)), int(BackupOutcome::Ok));
+        QCOMPARE(int(rig.transfers.BackupDownloadPackets(transfer).kind), int(TransferResult::Ok));
         QCOMPARE(transfer.size(), size_t(262144));
         QVERIFY(std::equal(transfer.begin(), transfer.end(), remote.begin()));
     }
@@ -208,7 +208,7 @@ private slots:
         QVERIFY(StartSim({"--refuse-block", "500"}));
         Rig rig(path_);
         QVERIFY(!rig.transfers.UploadToRemote(rig.progress, kKindWhole));
-        QCOMPARE(rig.link.linkStatus, kLinkFailed);
+        QCOMPARE(rig.link.LinkStatus(), kLinkFailed);
     }
 };
 

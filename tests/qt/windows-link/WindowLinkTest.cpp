@@ -22,7 +22,11 @@
 #include "link/qt/Comtestut.h"
 #include "link/qt/Transtatus.h"
 #include "platform/Random.h"
+#include <QComboBox>
+#include <QPlainTextEdit>
+
 #include "platform/doubles/FixedClock.h"
+#include "platform/doubles/MemoryRegistry.h"
 #include "platform/doubles/ScriptedUiServices.h"
 #include "platform/linux/SysfsRegistry.h"
 
@@ -66,7 +70,7 @@ public:
                     lastPosition_ = d->Position();
                     still_ = 0;
                 }
-                const bool broken = owner_.Link().linkStatus == kLinkFailed || ++still_ > 200;
+                const bool broken = owner_.Link().LinkStatus() == kLinkFailed || ++still_ > 200;
                 if (((cancelAt >= 0 && d->Position() >= cancelAt) || broken) && d->CancelButton()->isEnabled())
                     d->CancelButton()->click();
                 else if (d->OkButton()->isEnabled())
@@ -211,6 +215,55 @@ private slots:
         rig.main.m_cDownloadItClick();
         QCOMPARE(rig.Texts().last(), QStringLiteral("Download Flash Data Error !"));
         QVERIFY(std::equal(before.begin(), before.end(), rig.flash.Image().begin()));
+    }
+
+    // The discovery page's buttons and the test page's combos, as the user
+    // works them, on the real port.
+    void testAndDiscoveryPageControls() {
+        WriteFile(FlashFile(), Pattern(6));
+        QVERIFY(StartSim());
+        Rig rig(folder_, path_);
+        rig.comTest.m_ClearBtnClick();
+        QVERIFY(rig.comTest.ComMemo()->toPlainText().isEmpty());
+        rig.comTest.m_ActionBtnClick();
+        QVERIFY(rig.comTest.ComMemo()->toPlainText().contains(QStringLiteral("Finding Visual ComPort ..... COM3")));
+        QCOMPARE(rig.comTest.PortCombo()->currentText(), QStringLiteral("COM3"));
+        QCOMPARE(rig.comTest.TrayHint(), QStringLiteral("Visual ComPort is COM3"));
+        rig.comTest.m_ClearBtnClick();
+        QVERIFY(rig.comTest.ComMemo()->toPlainText().isEmpty());
+
+        rig.comTest.ComPortCBoxChange(QStringLiteral("Auto"));
+        QVERIFY(rig.comTest.Link().Port().IsOpen());
+        QCOMPARE(rig.comTest.Monitor()->toPlainText().trimmed(), QStringLiteral("3"));
+        rig.comTest.ComPortCBoxChange(QStringLiteral("COM2"));  // open: the next open takes it
+        QCOMPARE(rig.comTest.Link().Discovery().PortNumber(), 2);
+        QVERIFY(rig.comTest.Link().Port().IsOpen());
+        rig.comTest.BaudRateCBoxChange(QStringLiteral("57600"));
+        QCOMPARE(rig.comTest.Link().Port().BaudRate(), 57600);
+        rig.comTest.CloseLinkPort();
+
+        // The cable pulled: the combo goes back to Auto.
+        rig.comTest.Link().Discovery().OnDeviceChange({DeviceChangeEvent::Kind::RemoveComplete, true, "COM3"});
+        QCOMPARE(rig.comTest.PortCombo()->currentText(), QStringLiteral("Auto"));
+        QCOMPARE(rig.comTest.TrayHint(), QStringLiteral("Visual ComPort is Remove !"));
+    }
+
+    // A port discovery finds beyond the combo's COM32 is not opened, and said so.
+    void aPortBeyondTheComboIsRefused() {
+        ScriptedUiServices ui;
+        FixedClock clock;
+        TTiFlashFm flash;
+        MemoryRegistry registry;
+        const std::string key = std::string(kNtAdapterKey) + "\\a";
+        registry.SetValue(key + "\\Control", "ActiveService", "Ser2pl");
+        registry.SetValue(key + "\\Control", "DeviceReference", "1");
+        registry.SetValue(key + "\\Device Parameters", "PortName", "COM40");
+        TComTestFm comTest(folder_, ui, clock, flash, registry);
+        comTest.ComPortCBoxChange(QStringLiteral("Auto"));
+        QVERIFY(!comTest.Link().Port().IsOpen());
+        const auto texts = ui.MessageTexts();
+        QVERIFY(std::find(texts.begin(), texts.end(), "Visual ComPort Not Found ! Please Checking again!") != texts.end());
+        QVERIFY(comTest.Monitor()->toPlainText().isEmpty());
     }
 };
 

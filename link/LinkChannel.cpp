@@ -1,0 +1,144 @@
+#include "link/LinkChannel.h"
+
+#include <cstdio>
+
+#include "base/ByteIo.h"
+
+namespace orvalink {
+
+LinkChannel::LinkChannel(SerialPort& port, EventPump& pump, UiServices& ui, LinkView& view)
+    : port_(port), pump_(pump), ui_(ui), view_(view) {
+    receiver_.SetTestFrameSink([this](std::span<const uint8_t> frame) { view_.TestFrameReceived(frame); });
+    port_.SetDataAvailableHandler([this](size_t count) { aPort1TriggerAvail(count); });
+}
+
+LinkChannel::~LinkChannel() { port_.SetDataAvailableHandler({}); }
+
+void LinkChannel::aPort1TriggerAvail(size_t count) {
+    if (count == 0) return;
+    readBuffer_.resize(count);
+    size_t got = 0;
+    if (count == 1) {
+        got = port_.ReadChar(readBuffer_[0]) ? 1 : 0;
+    } else {
+        got = port_.Read(readBuffer_);
+    }
+    receiver_.Assemble({readBuffer_.data(), got});
+}
+
+bool LinkChannel::WaitFrame(uint32_t ms) {
+    return pump_.PumpUntil([this] { return receiver_.FrameReady(); }, ms);
+}
+
+bool LinkChannel::WaitAndTake(uint32_t ms) {
+    if (!WaitFrame(ms)) return false;
+    receiver_.ClearFrameReady();
+    return true;
+}
+
+bool LinkChannel::SendBytes(std::span<const uint8_t> data) {
+    const size_t n = data.size();
+    if (n < 1 || n > 1024) return false;
+    if (!port_.IsOpen()) return false;
+    if (port_.OutputFree() <= int(n) + 2) return false;
+    bool ok = n == 1 ? port_.WriteChar(data[0]) : port_.Write(data);
+    if (!ok) return false;
+    // The monitor shows every byte; it starts over after every 2048 bytes.
+    std::string text;
+    text.reserve(3 * n);
+    char hex[4];
+    for (uint8_t b : data) {
+        std::snprintf(hex, sizeof hex, "%02X ", b);
+        text += hex;
+        if (++monitorShown_ % 2048 == 0) {
+            view_.BytesSent(text);
+            text.clear();
+            view_.MonitorWrapped();
+        }
+    }
+    if (!text.empty()) view_.BytesSent(text);
+    return true;
+}
+
+bool LinkChannel::RecvReply(uint8_t& out, uint32_t timeoutMs) {
+    receiver_.SetMode(ReceiveMode::AnyByte);
+    receiver_.ResetAssembly();
+    if (!WaitFrame(timeoutMs)) return false;
+    receiver_.ClearFrameReady();
+    out = receiver_.Frame()[0];
+    return true;
+}
+
+uint8_t LinkChannel::RecvByte() {
+    receiver_.SetMode(ReceiveMode::AnyByte);
+    if (!WaitAndTake(kRecvByteTimeoutMs)) {
+        linkStatus_ = kLinkFailed;
+        Inform("RecvByte Time Out!");
+        return 0xFF;
+    }
+    return receiver_.Frame()[0];
+}
+
+uint16_t LinkChannel::RecvWord() {
+    receiver_.ResetAssembly();
+    receiver_.SetMode(ReceiveMode::Word2);
+    if (!WaitAndTake(kRecvWordTimeoutMs)) {
+        linkStatus_ = kLinkFailed;
+        Inform("RecvWord Time Out!");
+        return lastWord_;
+    }
+    const auto f = receiver_.Frame();
+    lastWord_ = uint16_t(f[0] << 8 | f[1]);
+    return lastWord_;
+}
+
+uint32_t LinkChannel::RecvDWord() {
+    receiver_.ResetAssembly();
+    receiver_.SetMode(ReceiveMode::Dword4);
+    if (!WaitAndTake(kRecvDWordTimeoutMs)) {
+        linkStatus_ = kLinkFailed;
+        Inform("RecvDWord Time Out!");
+        return 0;
+    }
+    ByteReader r(receiver_.Frame().data(), 4);
+    return r.U32BE();
+}
+
+uint16_t LinkChannel::RecvWordKeepMode() {
+    if (!WaitAndTake(1000)) {
+        linkStatus_ = kLinkFailed;
+        Inform("RecvWord Time Out!");
+        return lastWord_;
+    }
+    const auto f = receiver_.Frame();
+    lastWord_ = uint16_t(f[0] << 8 | f[1]);
+    return lastWord_;
+}
+
+uint32_t LinkChannel::RecvDWordLittle(bool* ok) {
+    receiver_.ResetAssembly();
+    receiver_.SetMode(ReceiveMode::Dword4);
+    bool got = WaitAndTake(700);
+    if (ok) *ok = got;
+    if (!got) return 0;
+    ByteReader r(receiver_.Frame().data(), 4);
+    return r.U32();
+}
+
+bool LinkChannel::WaitXon(uint8_t byte) {
+    if (RecvByte() == kXon) {
+        SendByte(byte);
+        SetProgress(progress_ + 1);
+        return true;
+    }
+    linkStatus_ = kLinkFailed;
+    view_.StatusMessage("XON Time Out!");
+    return false;
+}
+
+void LinkChannel::SetProgress(int value) {
+    progress_ = value;
+    view_.ProgressChanged(value);
+}
+
+}  // namespace orvalink

@@ -62,7 +62,7 @@ desktop-file-validate /usr/share/applications/$app.desktop
 step "appstreamcli validate"
 appstreamcli validate --no-net /usr/share/metainfo/$app.metainfo.xml
 
-step "the programs' --version and orvalink-cli info on the factory document"
+step "the programs' --version, orvalink-cli info and render on the factory document"
 version=$(dpkg-query -W -f='${Version}' orvalink)
 for program in orvalink orvalink-cli orvalink-remote-sim; do
   line=$("$program" --version)
@@ -70,6 +70,10 @@ for program in orvalink orvalink-cli orvalink-remote-sim; do
   "$program" --help >/dev/null
 done
 orvalink-cli info /usr/share/orvalink/bk/default_.vmcf
+# render loads its drawing library from beside the installed program.
+picture="$(mktemp -d)/tv.png"
+orvalink-cli render /usr/share/orvalink/bk/default_.vmcf 1 "$picture"
+[ -s "$picture" ] || { echo "orvalink-cli render wrote no picture"; exit 1; }
 
 step "the installed launcher for a new user, under Xvfb"
 PYTHONPATH="$(pwd)/tests/package" tests/user/run-session.sh /usr/share/orvalink "" /usr/bin/orvalink-cli test_installed

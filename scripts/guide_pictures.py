@@ -160,7 +160,26 @@ class GuidePictures(UserPathCase):
         tv = p.wait("TV", ["table cell", "tree item"], main)
         save_picture("main-window", p.process.pid, framed=[main])
 
-        # A device's pop-up menu.
+        # A device open in its layout editor, then closed again.
+        p.click(tv)
+        lcd = p.wait("Soft keys", None, main)
+        wait_for("the editor's keys", lambda: len(p.find_all(None, None, lcd)) > 10)
+        save_picture("device-editor", p.process.pid, framed=[main])
+        lx, ly, lw, lh = extents(lcd)
+        cancel = next(b for b in p.find_all("Cancel", ["push button"], main) if extents(b)[1] > ly + lh)
+        p.click(cancel)
+        wait_for("the editor to close", lambda: p.find("Soft keys", None, main) is None)
+
+        # The remote's settings.
+        p.click(p.find("Edit", ["menu item"], p.find(None, ["menu bar"], main)))
+        p.click(p.wait("Edit Remote config", ["menu item"]))
+        settings = p.window("Remote Config")
+        save_picture("remote-settings", p.process.pid, framed=[main, settings])
+        p.click(p.find("Cancel", ["push button"], settings))
+        wait_for("the settings dialog to close", lambda: p.find("Remote Config") is None)
+
+        # A device's pop-up menu (the tree's nodes are made anew meanwhile).
+        tv = p.wait("TV", ["table cell", "tree item"], main)
         p.click(tv, button=3)
         menu = wait_for("the device's pop-up menu", lambda: popups(p.process.pid))
         save_picture("device-menu", p.process.pid, framed=[main], bare=menu)

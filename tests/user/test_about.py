@@ -15,6 +15,7 @@ class AboutBox(UserPathCase):
         p.click(p.find("Yes", ["push button"], dialog))
         wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
 
+        self.focus_main(p)
         p.key("alt+h")
         p.click(p.wait("About Orvalink", ["menu item"]))
         about = p.window("About")
@@ -43,12 +44,14 @@ class AboutBox(UserPathCase):
         p.click(p.find("Yes", ["push button"], dialog))
         wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
         # Ctrl+O asks about the current document first.
+        self.focus_main(p)
         p.key("ctrl+o")
         box = wait_for("the question before Open", lambda: next(
             (w for w in p.windows() if w.name == "My Orvalink Program!"), None))
         p.click(p.find("Cancel", ["push button"], box))
         wait_for("the question to close", lambda: p.captions() == ["Orvalink "])
         # Alt+F opens the File menu.
+        self.focus_main(p)
         p.key("alt+f")
         p.wait("Save As", ["menu item"])
         p.key("Escape")

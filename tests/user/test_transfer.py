@@ -43,6 +43,7 @@ class Transfers(UserPathCase):
 
         # The downloaded document is unsaved: closing the window saves it as.
         saved = os.path.join(p.folder, "mcf", "from-remote.vmcf")
+        self.focus_main(p)
         p.key("ctrl+q")
         files = wait_for("the save dialog", lambda: next(
             (w for w in p.windows() if w.name not in ("Orvalink ",)), None))

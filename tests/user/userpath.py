@@ -280,6 +280,16 @@ class UserPathCase(unittest.TestCase):
     def main_window(self, p):
         return p.window("Orvalink ")
 
+    def focus_main(self, p):
+        """Clicks the main window's status bar, as a user clicks a window
+        before typing into it, and waits until the window is the active one:
+        keys go to the active window, and after a dialog closes the window
+        manager may leave none active."""
+        main = self.main_window(p)
+        p.click(p.find(None, ["status bar"], main))
+        wait_for("the main window to be active", lambda: states(main).contains(pyatspi.STATE_ACTIVE))
+        return main
+
     def menu_bar_usable(self, p):
         bar = p.find(None, ["menu bar"], self.main_window(p))
         return bar is not None and sensitive(bar)

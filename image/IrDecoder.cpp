@@ -149,8 +149,11 @@ std::optional<IrDecoded> Rc5(std::span<const IrPulse> p) {
 // a one is mark-then-space.
 std::optional<IrDecoded> Rc6(std::span<const IrPulse> p) {
     if (p.empty() || !Near(p[0].mark, 6 * 444)) return std::nullopt;
+    // Runs of two and three units overlap at 25 %, so the unit is the one
+    // the leader shows rather than the nominal one.
+    const uint32_t unit = (p[0].mark + 3) / 6;
     std::vector<bool> levels;
-    if (!Levels(p, 444, 6, 0, 52, levels)) return std::nullopt;
+    if (!Levels(p, unit, 6, 0, 52, levels)) return std::nullopt;
     if (levels[6] || levels[7]) return std::nullopt;
     size_t at = 8;
     unsigned bits = 0;

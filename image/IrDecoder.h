@@ -4,7 +4,8 @@
 //
 // Only the first frame at the start of the pulses is read; whatever follows
 // it (repeat frames, further copies) is ignored. Every mark and space must
-// lie within 25 % of the protocol's nominal length; the space after the last
+// lie within 25 % of the protocol's nominal length (RC-6: of the unit its
+// leader shows); the space after the last
 // mark of a frame is the gap and may have any length. The carrier is not
 // asked for: a learned carrier is only approximate and the leaders already
 // tell the protocols apart.

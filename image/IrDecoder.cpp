@@ -100,10 +100,10 @@ std::optional<IrDecoded> Sirc(std::span<const IrPulse> p) {
 // frame. At most `units` levels are kept, the rest is space.
 bool Levels(std::span<const IrPulse> p, uint32_t unit, int longest, int lead, size_t units, std::vector<bool>& out) {
     out.assign(size_t(lead), false);
+    // The nearest whole number of units, if near enough.
     auto runOf = [&](uint32_t us) {
-        for (int n = 1; n <= longest; ++n)
-            if (Near(us, uint32_t(n) * unit)) return n;
-        return 0;
+        const uint64_t n = (uint64_t(us) + unit / 2) / unit;
+        return n >= 1 && n <= uint64_t(longest) && Near(us, uint32_t(n) * unit) ? int(n) : 0;
     };
     for (const IrPulse& pulse : p) {
         if (out.size() >= units) break;
@@ -164,7 +164,7 @@ std::optional<IrDecoded> Rc6(std::span<const IrPulse> p) {
         if (i != 4) bits = (bits << 1) | unsigned(b);
         at += 2 * half;
     }
-    if ((bits >> 19) != 0b1000) return std::nullopt;  // start bit, mode 0
+    if ((bits >> 16) != 0b1000) return std::nullopt;  // start bit, mode 0
     return IrDecoded{IrProtocolKind::Rc6, (bits >> 8) & 0xFF, std::nullopt, bits & 0xFF};
 }
 

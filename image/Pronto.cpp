@@ -25,6 +25,10 @@ std::string Word(unsigned w) {
     return buf;
 }
 
+std::string NotAWord(std::string_view token) {
+    return "Pronto Hex is made of four-digit hex words; '" + std::string(token) + "' is not one.";
+}
+
 }  // namespace
 
 bool ProntoText(const ProntoCode& code, std::string& text, std::string& error) {
@@ -78,14 +82,14 @@ bool ParsePronto(std::string_view text, ProntoCode& code, std::string& error) {
         size_t end = i;
         while (end < text.size() && !IsBlank(text[end])) ++end;
         if (end - i != 4) {
-            error = "Pronto Hex is made of four-digit hex words; '" + std::string(text.substr(i, std::min<size_t>(end - i, 16))) + "' is not one.";
+            error = NotAWord(text.substr(i, std::min<size_t>(end - i, 16)));
             return false;
         }
         unsigned w = 0;
         for (size_t k = i; k < end; ++k) {
             const int d = HexDigit(text[k]);
             if (d < 0) {
-                error = "Pronto Hex is made of four-digit hex words; '" + std::string(text.substr(i, 4)) + "' is not one.";
+                error = NotAWord(text.substr(i, 4));
                 return false;
             }
             w = w * 16 + unsigned(d);

@@ -119,7 +119,9 @@ TEST(IrDecoder, AcceptsAQuarterEitherWayAndNoMore) {
         const auto nominal = DecodeIr(frame);
         ASSERT_TRUE(nominal);
         EXPECT_EQ(nominal->kind, kind);
-        for (double f : {0.76, 0.9, 1.1, 1.24}) EXPECT_EQ(DecodeIr(Scaled(frame, f)), nominal) << int(kind) << " x" << f;
+        for (double f : {0.76, 0.9, 1.1, 1.24}) {
+            EXPECT_EQ(DecodeIr(Scaled(frame, f)), nominal) << int(kind) << " x" << f;
+        }
         for (double f : {0.72, 1.28}) EXPECT_FALSE(DecodeIr(Scaled(frame, f))) << int(kind) << " x" << f;
     }
     // One mark off by too much spoils the frame.

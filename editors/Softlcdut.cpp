@@ -781,8 +781,8 @@ bool TSoftLCDFm::eventFilter(QObject* watched, QEvent* event) {
     }
     for (int k = 0; k < kHardKeyCount; ++k) {
         if (watched != m_SBtn[k]) continue;
-        auto* me = static_cast<QMouseEvent*>(event);
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+            auto* me = static_cast<QMouseEvent*>(event);
             HardKeyMouseDown(k, me->button(), me->globalPosition().toPoint());
             return true;
         }
@@ -795,13 +795,14 @@ bool TSoftLCDFm::eventFilter(QObject* watched, QEvent* event) {
     auto* label = qobject_cast<QLabel*>(watched);
     if (label && label->parent() == m_SoftImg && label->property("keyNumber").isValid()) {
         const int number = label->property("keyNumber").toInt();
-        auto* me = static_cast<QMouseEvent*>(event);
+        // Only mouse events are mouse events: the cast waits for the type.
+        auto mouse = [event] { return static_cast<QMouseEvent*>(event); };
         switch (type) {
-            case QEvent::MouseButtonPress: KeyMouseDown(number, me); return true;
-            case QEvent::MouseMove: KeyMouseMove(number, me); return true;
-            case QEvent::MouseButtonRelease: KeyMouseUp(number, me); return true;
+            case QEvent::MouseButtonPress: KeyMouseDown(number, mouse()); return true;
+            case QEvent::MouseMove: KeyMouseMove(number, mouse()); return true;
+            case QEvent::MouseButtonRelease: KeyMouseUp(number, mouse()); return true;
             case QEvent::MouseButtonDblClick:
-                if (me->button() == Qt::LeftButton && EditingMode()) {
+                if (mouse()->button() == Qt::LeftButton && EditingMode()) {
                     SelectKey(number);
                     m_PropertiesItClick();
                 }

@@ -24,6 +24,7 @@
 #include "editors/KeyStandIn.h"
 #include "formats/Flashut.h"
 #include "formats/PreProgram.h"
+#include "image/qt/TreePictures.h"
 #include "image/BlockStore.h"
 #include "image/CodeRecords.h"
 #include "image/DeviceBundle.h"
@@ -44,33 +45,10 @@ const char kHomeText[] = "Home ";
 const char kMacroText[] = "Macro ";
 constexpr uint16_t kDocumentModelCode = 2000;
 
-QPixmap TreePicture(int index) {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    switch (index) {
-        case kPictureHome:
-            p.setBrush(QColor(200, 60, 40));
-            p.drawPolygon(QPolygon({QPoint(1, 8), QPoint(8, 1), QPoint(15, 8)}));
-            p.setBrush(QColor(240, 220, 170));
-            p.drawRect(3, 8, 10, 7);
-            break;
-        case kPictureMacro:
-            p.setBrush(QColor(60, 120, 200));
-            p.drawRoundedRect(1, 1, 14, 14, 3, 3);
-            p.setPen(Qt::white);
-            p.setFont(QFont(QStringLiteral("Arial"), 8, QFont::Bold));
-            p.drawText(QRect(1, 1, 14, 14), Qt::AlignCenter, QStringLiteral("M"));
-            break;
-        default:
-            p.setBrush(QColor(70, 70, 70));
-            p.drawRoundedRect(4, 1, 8, 14, 2, 2);
-            p.setBrush(QColor(120, 220, 120));
-            p.drawRect(6, 3, 4, 3);
-            break;
-    }
-    return pm;
+QPixmap TreePictureAt(int index) {
+    return TreePixmap(index == kPictureHome    ? TreePicture::Home
+                      : index == kPictureMacro ? TreePicture::Macro
+                                               : TreePicture::Device);
 }
 
 
@@ -79,7 +57,7 @@ QPixmap TreePicture(int index) {
 
 TMainFm::TMainFm(const AppServices& services, Brand brand, QWidget* parent)
     : QMainWindow(parent), services_(services), brand_(brand), texts_(TextsOf(brand)) {
-    for (int i = 0; i < 4; ++i) treePictures_[i] = TreePicture(i);
+    for (int i = 0; i < 4; ++i) treePictures_[i] = TreePictureAt(i);
     mdi_ = new QMdiArea(this);
     mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

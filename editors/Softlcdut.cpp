@@ -28,6 +28,7 @@
 #include "image/KeyGeometry.h"
 #include "image/Tiflashut.h"
 #include "image/qt/KeyDrawing.h"
+#include "image/qt/TreePictures.h"
 #include "platform/UiServices.h"
 
 namespace orvalink {
@@ -50,32 +51,10 @@ const char* const kKeyTypeNames[] = {"IR code", "Device", "Macro", "Cycle", "Lab
 const char* const kTransparentOnText = "Turn transparent mode OFF";   // shown while it is on
 const char* const kTransparentOffText = "Turn Transparent mode ON";   // shown while it is off
 
-QPixmap TreePicture(int index) {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    switch (index) {
-        case kTreeDevice:
-            p.setBrush(QColor(70, 70, 70));
-            p.drawRoundedRect(4, 1, 8, 14, 2, 2);
-            p.setBrush(QColor(120, 220, 120));
-            p.drawRect(6, 3, 4, 3);
-            break;
-        case kTreeMacro:
-            p.setBrush(QColor(60, 120, 200));
-            p.drawRoundedRect(1, 1, 14, 14, 3, 3);
-            p.setPen(Qt::white);
-            p.setFont(QFont(QStringLiteral("Arial"), 8, QFont::Bold));
-            p.drawText(QRect(1, 1, 14, 14), Qt::AlignCenter, QStringLiteral("M"));
-            break;
-        default:
-            p.setBrush(QColor(230, 230, 230));
-            p.setPen(QColor(0, 0, 255));
-            p.drawRoundedRect(1, 4, 14, 8, 3, 3);
-            break;
-    }
-    return pm;
+QPixmap TreePictureAt(int index) {
+    return TreePixmap(index == kTreeDevice  ? TreePicture::Device
+                      : index == kTreeMacro ? TreePicture::Macro
+                                            : TreePicture::Key);
 }
 
 // The tree picture of a key of style (key type) `type`.
@@ -385,7 +364,7 @@ void TSoftLCDFm::BuildDevicePanel() {
     column->addWidget(m_TreeCbox);
     column->addWidget(m_devTView, 1);
 
-    const QIcon device(TreePicture(kTreeDevice));
+    const QIcon device(TreePictureAt(kTreeDevice));
     auto* root = new QTreeWidgetItem(m_devTView, QStringList(QStringLiteral("Home ")));
     root->setIcon(0, device);
     root->setData(0, kSlotRole, kHomeSlot);
@@ -699,7 +678,7 @@ void TSoftLCDFm::RebuildKeyTree() {
     const QSignalBlocker block(m_keyTView);
     m_keyTView->clear();
     auto* root = new QTreeWidgetItem(m_keyTView, QStringList(name_));
-    root->setIcon(0, QIcon(TreePicture(kTreeDevice)));
+    root->setIcon(0, QIcon(TreePictureAt(kTreeDevice)));
     root->setData(0, kKeyRole, kNoKey);
     const int selected = layout_->Selected();
     for (size_t i = 0; i < layout_->KeyCount(); ++i) {
@@ -708,7 +687,7 @@ void TSoftLCDFm::RebuildKeyTree() {
         QString text = LabelText(k);
         if (text.isEmpty()) text = k.label[0] == 0 ? QStringLiteral("New key") : QStringLiteral("Key %1").arg(k.keyNumber);
         auto* node = new QTreeWidgetItem(root, QStringList(text));
-        node->setIcon(0, QIcon(TreePicture(TreePictureOf(k.keyType, layout_->IsMacroDevice()))));
+        node->setIcon(0, QIcon(TreePictureAt(TreePictureOf(k.keyType, layout_->IsMacroDevice()))));
         node->setData(0, kKeyRole, int(k.keyNumber));
         node->setToolTip(0, QStringLiteral("Key %1, %2").arg(k.keyNumber).arg(TypeName(k.keyType)));
         if (k.keyNumber == selected) m_keyTView->setCurrentItem(node);

@@ -443,25 +443,21 @@ void DeviceLayout::RecordChange() {
     if (groupOpen_) groupRecorded_ = true;
 }
 
-bool DeviceLayout::Undo() {
-    if (undo_.empty()) return false;
+// Undo and Redo: the present state goes onto one history, the last of the
+// other becomes the present.
+bool DeviceLayout::StepHistory(std::deque<State>& from, std::deque<State>& to) {
+    if (from.empty()) return false;
     EndUndoGroup();
-    redo_.push_back(std::move(state_));
-    state_ = std::move(undo_.back());
-    undo_.pop_back();
+    to.push_back(std::move(state_));
+    state_ = std::move(from.back());
+    from.pop_back();
     modified_ = kMarkChanged;
     return true;
 }
 
-bool DeviceLayout::Redo() {
-    if (redo_.empty()) return false;
-    EndUndoGroup();
-    undo_.push_back(std::move(state_));
-    state_ = std::move(redo_.back());
-    redo_.pop_back();
-    modified_ = kMarkChanged;
-    return true;
-}
+bool DeviceLayout::Undo() { return StepHistory(undo_, redo_); }
+
+bool DeviceLayout::Redo() { return StepHistory(redo_, undo_); }
 
 void DeviceLayout::BeginUndoGroup() {
     groupOpen_ = true;

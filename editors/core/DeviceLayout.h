@@ -222,6 +222,7 @@ private:
     uint8_t modified_ = kMarkUnchanged;
     std::deque<State> undo_;
     std::deque<State> redo_;
+    bool StepHistory(std::deque<State>& from, std::deque<State>& to);
     bool groupOpen_ = false;
     bool groupRecorded_ = false;
 };

@@ -195,6 +195,11 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
             break;
         case State::IrLearnStartSent:
             if (b == kB) {
+                if (!learnQueue_.empty()) {
+                    learned_ = learnQueue_[learnNext_];
+                    learnNext_ = (learnNext_ + 1) % learnQueue_.size();
+                }
+                if (onIrEvent_) onIrEvent_(IrEvent::Learned, learned_);
                 std::vector<uint8_t> out(learned_.begin(), learned_.end());
                 uint16_t sum = Sum16(learned_);
                 out.push_back(uint8_t(sum));
@@ -219,6 +224,7 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
                     std::array<uint8_t, 512> code{};
                     std::copy(data.begin(), data.end(), code.begin());
                     codesReceived_.push_back(code);
+                    if (onIrEvent_) onIrEvent_(IrEvent::Received, code);
                     state_ = State::IrSendArmed;
                     Emit(kB, timing_.replyMicros, kLineRate);
                 } else {
@@ -232,10 +238,12 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
             if (b == kB) {
                 ++shots_;
                 state_ = State::IrSendFiring;
+                if (onIrEvent_) onIrEvent_(IrEvent::Fired, {});
             }
             break;
         case State::IrSendFiring:
             if (b == kB) {
+                if (onIrEvent_) onIrEvent_(IrEvent::Released, {});
                 Emit(kB, timing_.replyMicros, kLineRate);
                 GoToSleep();
             }

@@ -97,6 +97,18 @@ public:
     // The code it "learns" when asked (512 bytes).
     void SetLearnedCode(std::span<const uint8_t> code512);
     const std::array<uint8_t, 512>& LearnedCode() const { return learned_; }
+    // Codes handed to it to learn, one a learning round in turn (after the
+    // last, the first again); empty: the code above every time.
+    void SetLearnQueue(std::vector<std::array<uint8_t, 512>> codes) {
+        learnQueue_ = std::move(codes);
+        learnNext_ = 0;
+    }
+
+    // What it does with IR codes, as it happens: a code learned and sent to
+    // the PC, a code taken from the PC, fired (the press) and released.
+    enum class IrEvent { Learned, Received, Fired, Released };
+    using IrEventHandler = std::function<void(IrEvent event, std::span<const uint8_t> code)>;
+    void SetIrEventHandler(IrEventHandler handler) { onIrEvent_ = std::move(handler); }
 
     // What it has seen.
     const std::optional<RemoteClock>& ClockSet() const { return clock_; }
@@ -179,6 +191,9 @@ private:
     uint32_t randomState_ = 0x2545F491u;
 
     std::array<uint8_t, 512> learned_{};
+    std::vector<std::array<uint8_t, 512>> learnQueue_;
+    size_t learnNext_ = 0;
+    IrEventHandler onIrEvent_;
     std::optional<RemoteClock> clock_;
     std::vector<std::array<uint8_t, 512>> codesReceived_;
     std::vector<uint8_t> commands_;

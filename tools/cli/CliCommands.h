@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace orvalink {
 
@@ -16,7 +17,10 @@ int WriteError(const std::string& out, const std::string& why);
 std::string SameFileText(const std::string& in, const std::string& out);
 
 // The keys of a code set: key, code type, carrier in kHz, marks/spaces in us.
-int CodesCommand(const std::string& path, const std::string& codeNumber);
+// codes FILE CODE [KEY] [--pronto], codes --sbin FILE [--pronto],
+// codes --from-pronto TEXT OUT.sbin.
+int CodesCommand(const std::vector<std::string>& args);
+int CodesCommand(const std::string& path, const std::string& codeNumber, bool pronto = false, int onlyKey = -1);
 // The eight LCD pages and the hard keys of a device as one picture, drawn by
 // the drawing library beside the executable.
 int RenderCommand(const std::string& path, const std::string& slot, const std::string& out);

@@ -1,9 +1,16 @@
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <iterator>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "formats/FileIo.h"
 #include "image/CodeLibrary.h"
 #include "image/IrWaveform.h"
+#include "image/LearnedCodes.h"
+#include "image/Pronto.h"
 #include "image/Tiflashut.h"
 #include "tools/cli/CliCommands.h"
 
@@ -26,9 +33,125 @@ std::string Frame(const std::vector<IrPulse>& pulses) {
     return s;
 }
 
+// "Normal 38.10 kHz 4500/4500 ... | repeat ..." or the Pronto Hex text.
+bool DescribeCode(const IrCodeInfo& ir, bool pronto, std::string& text) {
+    if (pronto) {
+        std::string error;
+        if (!ProntoText(ProntoOfCode(ir), text, error)) {
+            text = "no Pronto Hex: " + error;
+            return false;
+        }
+        return true;
+    }
+    char carrier[32];
+    std::snprintf(carrier, sizeof carrier, "%.2f", CarrierKhz(ir.carrier));
+    text = std::string(TypeName(ir.codeType)) + " " + carrier + " kHz" + Frame(MarksAndSpaces(ir));
+    auto repeat = MarksAndSpaces(ir, true);
+    if (!repeat.empty()) text += " | repeat" + Frame(repeat);
+    return true;
+}
+
+constexpr uint64_t kMaxProntoBytes = 1 << 20;
+
+// codes --sbin FILE [--pronto]: a learned code file as the codes of a set
+// are shown.
+int ShowLearnedFile(const std::string& path, bool pronto) {
+    std::vector<uint8_t> bytes;
+    std::string why;
+    if (!ReadFileBytes(path, bytes, kLearnedCodeBytes, &why)) {
+        std::cerr << "Cannot read " << path << ": " << why << "\n";
+        return 1;
+    }
+    if (bytes.size() != kLearnedCodeBytes) {
+        std::cerr << path << " is no learned code: " << bytes.size() << " bytes, not " << kLearnedCodeBytes << "\n";
+        return 1;
+    }
+    LearnedCode learned{};
+    std::copy(bytes.begin(), bytes.end(), learned.begin());
+    IrCodeInfo ir;
+    if (!LearnedToStored(learned, ir)) {
+        std::cerr << path << " holds a learned code that cannot be converted\n";
+        return 1;
+    }
+    std::string text;
+    if (!DescribeCode(ir, pronto, text)) {
+        std::cerr << path << ": " << text << "\n";
+        return 1;
+    }
+    std::cout << text << "\n";
+    return 0;
+}
+
+// codes --from-pronto TEXT OUT.sbin: Pronto Hex text (a file, or "-" for
+// standard input) into a learned code file that the key editor can load.
+int ImportPronto(const std::string& in, const std::string& out) {
+    std::string text;
+    if (in == "-") {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+        std::vector<uint8_t> bytes;
+        std::string why;
+        if (!ReadFileBytes(in, bytes, kMaxProntoBytes, &why)) {
+            std::cerr << "Cannot read " << in << ": " << why << "\n";
+            return 1;
+        }
+        text.assign(bytes.begin(), bytes.end());
+    }
+    if (in != "-" && IsSameFile(in, out)) {
+        std::cerr << "orvalink-cli: " << SameFileText(in, out) << "\n";
+        return 2;
+    }
+    ProntoCode code;
+    std::string error;
+    if (!ParsePronto(text, code, error)) {
+        std::cerr << "Not Pronto Hex: " << error << "\n";
+        return 1;
+    }
+    LearnedCode learned{};
+    if (!LearnedOfPronto(code, learned, error)) {
+        std::cerr << "The code does not fit a learned code: " << error << "\n";
+        return 1;
+    }
+    std::string why;
+    if (!ReplaceFileBytes(out, learned, &why)) {
+        std::cerr << "Cannot write " << out << ": " << why << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
-int CodesCommand(const std::string& path, const std::string& codeText) {
+int CodesCommand(const std::vector<std::string>& args) {
+    std::vector<std::string> rest;
+    bool pronto = false;
+    for (const std::string& a : args) {
+        if (a == "--pronto")
+            pronto = true;
+        else
+            rest.push_back(a);
+    }
+    if (rest.size() == 3 && rest[0] == "--from-pronto" && !pronto) return ImportPronto(rest[1], rest[2]);
+    if (rest.size() == 2 && rest[0] == "--sbin") return ShowLearnedFile(rest[1], pronto);
+    if ((rest.size() == 2 || rest.size() == 3) && rest[0].rfind("--", 0) != 0) {
+        int key = -1;
+        if (rest.size() == 3) {
+            char* end = nullptr;
+            long k = std::strtol(rest[2].c_str(), &end, 10);
+            if (rest[2].empty() || *end != '\0' || k < 0 || k > 63) {
+                std::cerr << "orvalink-cli: KEY is a key number 0..63\n";
+                return 2;
+            }
+            key = int(k);
+        }
+        return CodesCommand(rest[0], rest[1], pronto, key);
+    }
+    std::cerr << "orvalink-cli: codes FILE CODE [KEY] [--pronto] | codes --sbin FILE [--pronto]"
+                 " | codes --from-pronto TEXT OUT.sbin\n";
+    return 2;
+}
+
+int CodesCommand(const std::string& path, const std::string& codeText, bool pronto, int onlyKey) {
     char* end = nullptr;
     long code = std::strtol(codeText.c_str(), &end, 10);
     if (codeText.empty() || *end != '\0' || code < 0 || code > 65535) {
@@ -42,17 +165,26 @@ int CodesCommand(const std::string& path, const std::string& codeText) {
         std::cerr << "No code set for code number " << code << " !\n\nPath: " << path << "\n";
         return 1;
     }
+    bool allShown = true;
     for (int key = 0; key < 64; ++key) {
+        if (onlyKey >= 0 && key != onlyKey) continue;
         IrCodeInfo ir;
-        if (!DecodeLibraryKey(set, key, ir)) continue;
-        char carrier[32];
-        std::snprintf(carrier, sizeof carrier, "%.2f", CarrierKhz(ir.carrier));
-        std::cout << key << ": " << TypeName(ir.codeType) << " " << carrier << " kHz" << Frame(MarksAndSpaces(ir));
-        auto repeat = MarksAndSpaces(ir, true);
-        if (!repeat.empty()) std::cout << " | repeat" << Frame(repeat);
-        std::cout << "\n";
+        if (!DecodeLibraryKey(set, key, ir)) {
+            if (onlyKey >= 0) {
+                std::cerr << "No code on key " << key << " of code number " << code << " !\n";
+                return 1;
+            }
+            continue;
+        }
+        std::string text;
+        allShown = DescribeCode(ir, pronto, text) && allShown;
+        // One key asked for: the code alone, ready to paste.
+        if (onlyKey >= 0)
+            std::cout << text << "\n";
+        else
+            std::cout << key << ": " << text << "\n";
     }
-    return 0;
+    return allShown ? 0 : 1;
 }
 
 }  // namespace orvalink

@@ -35,7 +35,9 @@ const char kUsage[] =
     "  orvalink-cli extract FILE OUT\n"
     "  orvalink-cli pack IN OUT --kind 100|101|102|103 --model CODE [--version X.YY]\n"
     "  orvalink-cli devices FILE\n"
-    "  orvalink-cli codes FILE CODE\n"
+    "  orvalink-cli codes FILE CODE [KEY] [--pronto]\n"
+    "  orvalink-cli codes --sbin IN.sbin [--pronto]\n"
+    "  orvalink-cli codes --from-pronto TEXT|- OUT.sbin\n"
     "  orvalink-cli render FILE SLOT OUT.png\n"
     "  orvalink-cli download --port PATH OUT.vmcf\n"
     "  orvalink-cli upload --port PATH IN.vmcf\n"
@@ -226,7 +228,7 @@ int main(int argc, char** argv) {
     if (command == "extract" && args.size() == 2) return Extract(args[0], args[1]);
     if (command == "pack") return Pack(args);
     if (command == "devices" && args.size() == 1) return Devices(args[0]);
-    if (command == "codes" && args.size() == 2) return CodesCommand(args[0], args[1]);
+    if (command == "codes") return CodesCommand(args);
     if (command == "download" || command == "upload") return Transfer(command, args);
     if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);
     if (command == "-h" || command == "--help" || command == "help") {

@@ -4,7 +4,9 @@
 // "cable" Orvalink opens) on the first line of its output, and answers there
 // as the remote does: wake-up, block reads and writes, clock, IR learn and
 // send, and the older packet protocol. Its flash lives in a file that it
-// loads at start and saves after every upload. It never spins: it sleeps in
+// loads at start and saves after every upload. Codes to learn can be handed
+// to it (--learn), and it can keep a log of the IR codes it learns, takes,
+// fires and releases (--ir-log). It never spins: it sleeps in
 // poll() until bytes arrive or its next reply is due.
 #include <fcntl.h>
 #include <poll.h>
@@ -13,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -20,6 +23,8 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -59,6 +64,8 @@ struct Options {
     bool wire = false;
     int wireRate = 0;
     bool verbose = false;
+    std::string learn;
+    std::string irLog;
     RemoteFaults faults;
 };
 
@@ -76,6 +83,11 @@ void Usage(std::FILE* to = stderr) {
                  "  --silent-after N     say nothing more after N blocks\n"
                  "  --hang-up-after N    hang up the line after N blocks\n"
                  "  --garbage            answer everything with random bytes\n"
+                 "  --learn PATH         codes to learn: a 512-byte file, or a folder of them\n"
+                 "                       taken in name order; one a learning round, in turn\n"
+                 "  --ir-log FILE        append a line for every IR code learned, received,\n"
+                 "                       fired and released (\"received\" and \"learned\" with\n"
+                 "                       the code in hex)\n"
                  "  --verbose            log the commands on standard error\n"
                  "  --help               this text\n"
                  "  --version            the version\n");
@@ -105,10 +117,64 @@ bool Parse(int argc, char** argv, Options& o) {
         else if (a == "--silent-after") { if (!next(o.faults.silentAfter)) return false; }
         else if (a == "--hang-up-after") { if (!next(o.faults.hangUpAfter)) return false; }
         else if (a == "--garbage") o.faults.garbage = true;
+        else if (a == "--learn" && i + 1 < argc) o.learn = argv[++i];
+        else if (a == "--ir-log" && i + 1 < argc) o.irLog = argv[++i];
         else if (a == "--verbose") o.verbose = true;
         else return false;
     }
     return true;
+}
+
+// The codes of --learn: one file, or every file of a folder in name order;
+// each must be 512 bytes.
+bool ReadLearnCodes(const std::string& path, std::vector<std::array<uint8_t, 512>>& codes, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::vector<fs::path> files;
+    if (fs::is_directory(path, ec)) {
+        for (const auto& e : fs::directory_iterator(path, ec))
+            if (e.is_regular_file()) files.push_back(e.path());
+        std::sort(files.begin(), files.end());
+    } else {
+        files.push_back(path);
+    }
+    if (files.empty()) {
+        error = "no learned codes in " + path;
+        return false;
+    }
+    std::vector<std::array<uint8_t, 512>> read;
+    for (const auto& f : files) {
+        std::ifstream in(f, std::ios::binary);
+        std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (!in.good() && !in.eof()) {
+            error = "cannot read " + f.string();
+            return false;
+        }
+        if (bytes.size() != 512) {
+            error = f.string() + " is no learned code (" + std::to_string(bytes.size()) + " bytes, not 512)";
+            return false;
+        }
+        std::array<uint8_t, 512> code{};
+        std::copy(bytes.begin(), bytes.end(), code.begin());
+        read.push_back(code);
+    }
+    codes = std::move(read);
+    return true;
+}
+
+// One line of the IR log.
+std::string IrLogLine(VirtualRemote::IrEvent event, std::span<const uint8_t> code) {
+    static const char* const kNames[] = {"learned", "received", "fired", "released"};
+    std::string line = kNames[int(event)];
+    if (!code.empty()) {
+        static const char* const kHex = "0123456789abcdef";
+        line += ' ';
+        for (uint8_t b : code) {
+            line += kHex[b >> 4];
+            line += kHex[b & 15];
+        }
+    }
+    return line + "\n";
 }
 
 // Bytes on their way, each due at its time (wire timing) or at once.
@@ -147,6 +213,30 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "orvalink-remote-sim: %s\n", error.c_str());
             return 1;
         }
+    }
+
+    if (!opt.learn.empty()) {
+        std::vector<std::array<uint8_t, 512>> codes;
+        std::string error;
+        if (!ReadLearnCodes(opt.learn, codes, error)) {
+            std::fprintf(stderr, "orvalink-remote-sim: %s\n", error.c_str());
+            return 1;
+        }
+        remote.SetLearnQueue(std::move(codes));
+    }
+    int irLog = -1;
+    if (!opt.irLog.empty()) {
+        irLog = open(opt.irLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (irLog < 0) {
+            std::fprintf(stderr, "orvalink-remote-sim: cannot open %s: %s\n", opt.irLog.c_str(), std::strerror(errno));
+            return 1;
+        }
+        // Each line goes out in one write, so a reader never sees half of one.
+        remote.SetIrEventHandler([irLog](VirtualRemote::IrEvent event, std::span<const uint8_t> code) {
+            const std::string line = IrLogLine(event, code);
+            if (write(irLog, line.data(), line.size()) != ssize_t(line.size()))
+                std::fprintf(stderr, "orvalink-remote-sim: the IR log is not written\n");
+        });
     }
 
     int master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -299,6 +389,7 @@ int main(int argc, char** argv) {
         }
     }
     if (flashDirty) save();
+    if (irLog >= 0) close(irLog);
     close(keep);
     close(master);
     if (!opt.link.empty()) {

@@ -46,7 +46,8 @@ ProgramWindows CreateProgramWindows(AppServices& services, Clock& clock, const S
     w.comTest->SetMainWindow(main, [main](bool enabled) { main->SetFormEnabled(enabled); });
     w.btn = std::make_unique<TBtnFm>();
     w.tiModel = std::make_unique<TTiModelFm>();
-    w.preCode = std::make_unique<TPreCodeFm>(w.main.get());
+    w.preCode = std::make_unique<TPreCodeFm>(services.programFolder, services.ui, services.flash, &w.comTest->Link(),
+                                              w.main.get());
     services.codePicker = w.preCode.get();
     w.main->SetCodePicker(w.preCode.get());
     w.doYouKnow = std::make_unique<TDoYouKnowFm>(services, *w.main, choice.familyCode, w.main.get());

@@ -32,6 +32,7 @@ TPreCodeFm::TPreCodeFm(std::filesystem::path programFolder, UiServices& ui, cons
     setWindowTitle(QStringLiteral("Please following these step to set pre-programmed code"));
     setAccessibleName(windowTitle());
     setModal(true);
+    setMinimumWidth(520);  // room for the whole caption
 
     m_DevCBox = new QComboBox(this);
     m_DevCBox->setAccessibleName(QStringLiteral("Device type"));

@@ -3,6 +3,8 @@
 // half-way and the line hung up half-way. Every transfer must end, with a
 // clear result, and a failed download must leave the image as it was.
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -176,6 +178,60 @@ private slots:
         rig.link.WaitTicks(200);
         rig.link.Blocks().IrSendRelease();
         rig.link.CloseLinkPort();
+    }
+
+    // Codes handed to the virtual remote are learned in name order, and its
+    // IR log tells what it learned, took, fired and released.
+    void irLearnHandedCodesAndTheIrLog() {
+        QDir(dir_.path()).mkpath("learn");
+        std::vector<uint8_t> a(512), b(512);
+        for (size_t i = 0; i < 512; ++i) {
+            a[i] = uint8_t(i * 3 + 1);
+            b[i] = uint8_t(i * 7 + 2);
+        }
+        WriteFile(dir_.filePath("learn/2.sbin"), b);
+        WriteFile(dir_.filePath("learn/1.sbin"), a);
+        const QString log = dir_.filePath("ir.log");
+        QVERIFY(StartSim({"--learn", dir_.filePath("learn"), "--ir-log", log}));
+        Rig rig(path_);
+        std::vector<std::vector<uint8_t>> learnedCodes;
+        for (int session = 0; session < 2; ++session) {
+            QVERIFY(rig.link.Blocks().IrLearnStart());
+            std::array<uint8_t, 512> code{};
+            bool learned = false;
+            for (int round = 0; round < 30 && !learned; ++round) {
+                learned = rig.link.Blocks().IrLearnReceive(code);
+                if (!learned) rig.link.WaitTicks(100);
+            }
+            QVERIFY(learned);
+            learnedCodes.emplace_back(code.begin(), code.end());
+            rig.link.Blocks().IrStop();
+            rig.link.WaitTicks(50);
+        }
+        QCOMPARE(learnedCodes, (std::vector<std::vector<uint8_t>>{a, b}));
+        QVERIFY(rig.link.Blocks().IrSendStart());
+        QVERIFY(rig.link.Blocks().IrSendCode(b));
+        rig.link.WaitTicks(200);
+        rig.link.Blocks().IrSendRelease();
+        rig.link.CloseLinkPort();
+        auto hex = [](const std::vector<uint8_t>& c) {
+            return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(c.data()), int(c.size())).toHex());
+        };
+        const QStringList expected{"learned " + hex(a), "learned " + hex(b), "received " + hex(b), "fired", "released"};
+        auto lines = [&] {
+            QFile f(log);
+            if (!f.open(QIODevice::ReadOnly)) return QStringList();
+            return QString::fromLatin1(f.readAll()).split('\n', Qt::SkipEmptyParts);
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(lines(), expected, 5000);
+
+        // A file that is no learned code is refused before the line opens.
+        QProcess p;
+        WriteFile(dir_.filePath("short.sbin"), std::vector<uint8_t>(100, 0));
+        p.start(ORVALINK_REMOTE_SIM, {"--learn", dir_.filePath("short.sbin")});
+        QVERIFY(p.waitForFinished(5000));
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY(p.readAllStandardError().contains("100 bytes"));
     }
 
     void olderPacketProtocol() {

@@ -512,6 +512,7 @@ bool Upgrader::RunRomBootWrite() {
         link_.SetProgress(int(sent));
     }
     if (!ch.WaitXon(uint8_t(~running))) return false;
+    link_.SetProgress(int(image.size()));
     ch.RecvByte();
     if (ch.Failed()) return false;
 

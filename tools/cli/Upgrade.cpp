@@ -275,8 +275,9 @@ int RunBackup(const std::string& portPath, uint16_t model, const std::string& ou
         // A 2300-family TI flash or an older remote's 256 KB: the bytes read,
         // under the remote's own model code.
         VFileHeader header;
-        saved = FillVFileHeader(kVmcfKind, model, 0, header) &&
-                SaveVFile(PathFromUtf8(out), backup.bytes, header, rig.clock, random, &why);
+        saved = FillVFileHeader(kVmcfKind, model, 0, header);
+        if (saved) SetSingleName(header, FieldText(header.modelName) + "_");
+        saved = saved && SaveVFile(PathFromUtf8(out), backup.bytes, header, rig.clock, random, &why);
         if (!saved && !why.empty()) std::cerr << "orvalink-cli: " << out << ": " << why << "\n";
     }
     rig.ui.Inform(saved ? "Backup VMCF file Ok !" : "Backup VMCF file Error !",

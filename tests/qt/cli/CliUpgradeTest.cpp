@@ -49,6 +49,7 @@ std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
 bool WriteVFile(const QString& path, uint16_t kind, const std::vector<uint8_t>& payload) {
     VFileHeader header;
     if (!FillVFileHeader(kind, 2000, 0x0105, header)) return false;
+    SetSingleName(header, FieldText(header.modelName) + "_");
     FixedClock clock;
     Pcg32Random random(7);
     return SaveVFile(path.toStdString(), payload, header, clock, random);

@@ -824,7 +824,6 @@ TransferOutcome RunUpgradeButton(Upgrader& upgrader, UpgradeButton button) {
         case UpgradeButton::RomBootWrite: outcome = upgrader.RomBootWrite(); break;
     }
     link.SetProgress(0);
-    link.View().ProgressChanged(0);
     link.SetUserAbort(false);
     link.CloseLinkPort();
     return outcome;
@@ -872,7 +871,6 @@ BackupResult BackupRemote(Upgrader& upgrader, uint16_t modelCode) {
     };
     auto finish = [&] {
         link.SetProgress(0);
-        link.View().ProgressChanged(0);
         link.SetUserAbort(false);
         link.CloseLinkPort();
     };

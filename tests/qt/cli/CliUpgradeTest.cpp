@@ -132,6 +132,29 @@ private slots:
                            document.begin() + long(kPreservedEnd)));
     }
 
+    void upgradeOf2300FamilyTalksToTheTextLoaderThenTheTiFlash() {
+        const auto remote = Pattern(kFlashBytes, 6);
+        WriteFile(FlashFile(), remote);
+        const auto program = Pattern(60 * 512, 11);
+        QVERIFY(WriteVFile(Path("new.vmcu"), 101, program));
+        const auto document = Pattern(2048 * 264, 12);
+        QVERIFY(WriteVFile(Path("new.vmcf"), kKindVmcf, document));
+        QVERIFY(StartSim({}));
+
+        const Run run = Cli({"upgrade", "--port", pty_, "--model", "QM-2300_A", "--mcu", "new.vmcu", "--flash",
+                             "new.vmcf", "--kind", "all"});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY2(run.err.contains("Write 4k MCU Flash Data Ok !"), qPrintable(run.err));
+        QVERIFY2(run.err.contains("Write 2300 Flash Data Ok !"), qPrintable(run.err));
+        StopSim();
+        const auto firmware = ReadFile(FlashFile() + ".mcu");
+        QVERIFY(firmware.size() >= program.size());
+        QVERIFY(std::equal(program.begin(), program.end(), firmware.begin()));
+        const auto after = ReadFile(FlashFile());
+        QVERIFY(std::equal(document.begin(), document.end(), after.begin()));
+        QVERIFY(std::equal(after.begin() + long(document.size()), after.end(), remote.begin() + long(document.size())));
+    }
+
     void upgradeOfAnotherModelErasesNothing() {
         const auto remote = Pattern(kFlashBytes, 2);
         WriteFile(FlashFile(), remote);
@@ -170,6 +193,29 @@ private slots:
         QVERIFY(std::equal(payload.begin(), payload.end(), remote.begin()));
         // Nothing was left beside it.
         QCOMPARE(QDir(folder_->path()).entryList(QDir::Files).size(), 2);
+    }
+
+    void backupOf2300FamilyReadsTheTiFlash() {
+        const auto remote = Pattern(kFlashBytes, 8);
+        WriteFile(FlashFile(), remote);
+        QVERIFY(StartSim({}));
+        const Run run = Cli({"backup", "--port", pty_, "--model", "1000", "saved.vmcf"});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY(run.err.contains("Download Flash Data Ok !"));
+        std::vector<uint8_t> payload;
+        VFileHeader header;
+        QVERIFY(LoadVFile(Path("saved.vmcf").toStdString(), payload, header));
+        QCOMPARE(int(header.modelCode), 1000);
+        QCOMPARE(payload.size(), size_t(2048 * 264));
+        QVERIFY(std::equal(payload.begin(), payload.end(), remote.begin()));
+
+        // A spoilt block ends the read: nothing is written.
+        StopSim();
+        QVERIFY(StartSim({"--bad-sum-block", "7"}));
+        const Run bad = Cli({"backup", "--port", pty_, "--model", "1000", "second.vmcf"});
+        QCOMPARE(bad.exitCode, 1);
+        QVERIFY(bad.err.contains("Download Flash Data Error !"));
+        QVERIFY(!QFile::exists(Path("second.vmcf")));
     }
 };
 

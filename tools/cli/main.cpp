@@ -41,6 +41,8 @@ const char kUsage[] =
     "  orvalink-cli render FILE SLOT OUT.png\n"
     "  orvalink-cli download --port PATH OUT.vmcf\n"
     "  orvalink-cli upload --port PATH IN.vmcf\n"
+    "  orvalink-cli upgrade --port PATH --model NAME|CODE [--mcu FILE.vmcu] [--flash FILE.vmcf] [--kind all|code]\n"
+    "  orvalink-cli backup --port PATH --model NAME|CODE OUT.vmcf\n"
     "  orvalink-cli --help | --version\n";
 
 int Usage(const std::string& why = {}) {
@@ -230,6 +232,7 @@ int main(int argc, char** argv) {
     if (command == "devices" && args.size() == 1) return Devices(args[0]);
     if (command == "codes") return CodesCommand(args);
     if (command == "download" || command == "upload") return Transfer(command, args);
+    if (command == "upgrade" || command == "backup") return UpgradeCommand(command, args);
     if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);
     if (command == "-h" || command == "--help" || command == "help") {
         std::cout << kUsage;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace orvalink {
 
@@ -29,6 +30,9 @@ std::string ExecutableFolder();
 // document to the remote, over the POSIX serial port and the poll() pump.
 int DownloadCommand(const std::string& portPath, const std::string& out);
 int UploadCommand(const std::string& portPath, const std::string& in);
+// The service file commands: sec, unsec, xfile make|read, sbin make|read.
+bool IsServiceFileCommand(const std::string& command);
+int ServiceFileCommand(const std::string& command, std::vector<std::string> args);
 // Whether this build has the serial link (the Linux platform layer).
 bool CanLink();
 

@@ -39,6 +39,12 @@ const char kUsage[] =
     "  orvalink-cli render FILE SLOT OUT.png\n"
     "  orvalink-cli download --port PATH OUT.vmcf\n"
     "  orvalink-cli upload --port PATH IN.vmcf\n"
+    "  orvalink-cli sec FILE --kind mcf|mod|sdc\n"
+    "  orvalink-cli unsec FILE\n"
+    "  orvalink-cli xfile make IN --kind mcf|mcu|irc --model NAME [--version X.YY]\n"
+    "  orvalink-cli xfile read FILE OUT\n"
+    "  orvalink-cli sbin make IN --source mcu|image [--vc N]\n"
+    "  orvalink-cli sbin read FILE OUT\n"
     "  orvalink-cli --help | --version\n";
 
 int Usage(const std::string& why = {}) {
@@ -228,6 +234,7 @@ int main(int argc, char** argv) {
     if (command == "devices" && args.size() == 1) return Devices(args[0]);
     if (command == "codes" && args.size() == 2) return CodesCommand(args[0], args[1]);
     if (command == "download" || command == "upload") return Transfer(command, args);
+    if (IsServiceFileCommand(command)) return ServiceFileCommand(command, args);
     if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);
     if (command == "-h" || command == "--help" || command == "help") {
         std::cout << kUsage;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -201,6 +202,17 @@ TEST_F(ServiceCommands, SBinaryPairsCheckWhatTheyNeedAndTheLength) {
     EXPECT_EQ(ui_.MessageTexts().back(), "Load SBin File Ok !");
     EXPECT_EQ(commands_.LoadedSBin().vcNumber, 42);
     EXPECT_EQ(SBinDateText(commands_.LoadedSBin().date), "2026 / 6 / 7");
+}
+
+TEST_F(ServiceCommands, KdtToTxtWritesDeviceTextInTheProgramFolder) {
+    std::fill_n(image_.Image().begin(), 16 * 64, uint8_t(0xFF));
+    image_.Image()[64 * 15] = 0x2A;
+    commands_.KdtToTxtClick();
+    const auto text = Get("device.txt");
+    const std::string s(text.begin(), text.end());
+    EXPECT_EQ(std::count(s.begin(), s.end(), '\n'), 16);
+    EXPECT_EQ(s.substr(s.size() - 26), "{ 0x00,0,0x11, { 0x2A }},\n");
+    EXPECT_TRUE(ui_.Messages().empty());
 }
 
 }  // namespace

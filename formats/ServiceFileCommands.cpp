@@ -209,6 +209,12 @@ bool ServiceFileCommands::SaveXFile(const std::string& folder, const std::string
     std::string target = folder + name;
     XFileHeader header;
     bool ok = kind <= kXirc && XHeaderForModel(xModelIndex, versionWord, header);
+    // Data this long make no readable X file; no dialog is shown for them.
+    PlainFileOutcome out;
+    if (ok && data.size() + kXHeaderBytes >= kXFileLimit) {
+        ok = false;
+        out.message = kXTooLargeText;
+    }
     if (ok && ask) {
         FileDialogRequest request;
         request.mode = FileDialogRequest::Mode::Save;
@@ -224,7 +230,6 @@ bool ServiceFileCommands::SaveXFile(const std::string& folder, const std::string
         if (!answer || answer->empty()) return false;
         target = *answer;
     }
-    PlainFileOutcome out;
     if (ok) {
         out = WriteXFile(PathFromUtf8(target), data, header, kind, clock_, random_);
         ok = out.Ok();

@@ -174,6 +174,12 @@ TEST_F(ServiceCommands, WriteStampsTheImageAndSavesItToTheLoadedFile) {
     EXPECT_EQ(commands_.FlashBuffer()[29339], 3);
     EXPECT_TRUE(fs::exists(dir_ / "flash.BAK"));
 
+    // A 5100-family flash is too long for an X file: refused before any dialog.
+    const size_t dialogs = ui_.Dialogs().size();
+    commands_.MakeXmcfClick("QM-5100", 2, "1.00");
+    EXPECT_EQ(ui_.Dialogs().size(), dialogs);
+    EXPECT_EQ(ui_.MessageTexts().back().rfind("Make XFile Error ! \n  Path: ", 0), 0u);
+
     // An unparsable version ends the command silently.
     const size_t shown = ui_.Messages().size();
     commands_.WriteClick("QM-5100", "12", "2.03");

@@ -65,6 +65,7 @@ TEST_F(CliServiceFiles, SecThenUnsecGivesTheModuleBack) {
     EXPECT_EQ(Line(sec.out, "extension"), "smod");
     EXPECT_EQ(Line(sec.out, "kind"), "1");
     EXPECT_EQ(Line(sec.out, "model tag"), "0x6700");
+    EXPECT_EQ(Line(sec.out, "model text"), "ORVALINK");
     EXPECT_EQ(Line(sec.out, "data length"), "216");
     EXPECT_EQ(Line(sec.out, "file length"), std::to_string(fs::file_size(dir_ / "m.smod")));
 

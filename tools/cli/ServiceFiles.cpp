@@ -16,6 +16,7 @@
 #include "formats/ModelCatalogue.h"
 #include "formats/PlainFiles.h"
 #include "formats/SecurityFiles.h"
+#include "formats/ServiceFileCommands.h"
 #include "formats/VFileHeader.h"
 #include "formats/XFiles.h"
 #include "platform/Clock.h"
@@ -157,7 +158,7 @@ int Sec(const std::vector<std::string>& args) {
     SystemClock clock;
     Pcg32Random random;
     const PlainFileOutcome out =
-        WriteSecurityFile(PathFromUtf8(files[0]), data, kind->second, SecurityStamp{}, clock, random);
+        WriteSecurityFile(PathFromUtf8(files[0]), data, kind->second, TFlashFm().stamp, clock, random);
     if (!out.Ok()) return Refused(out, "writable as a security file", files[0]);
     std::vector<uint8_t> written;
     if (const int read = ReadInput(Utf8FromPath(out.path), written, kSecurityFileLimit); read != kOk) return read;

@@ -23,6 +23,7 @@
 #include "editors/Configut.h"
 #include "editors/KeyStandIn.h"
 #include "formats/Flashut.h"
+#include "formats/PlainFiles.h"
 #include "formats/PreProgram.h"
 #include "image/qt/TreePictures.h"
 #include "image/BlockStore.h"
@@ -434,8 +435,27 @@ void TMainFm::ShowExtraButtons() {
 
 bool TMainFm::ExtraButtonsShown() const { return m_Open2TBtn->isVisible(); }
 
-void TMainFm::m_Open2TBtnClick() { services_.ui.Inform("Open MCF file is not available yet.", MsgIcon::Information); }
-void TMainFm::m_Save2TBtnClick() { services_.ui.Inform("Save MCF file is not available yet.", MsgIcon::Information); }
+// The hidden buttons: the memory image byte for byte from and to a ".mcf".
+void TMainFm::m_Open2TBtnClick() {
+    if (!services_.flash.ImageData().second) return;
+    std::string chosen;
+    if (!services_.files.PickOpenFile(services_.files.ProgramFolderText(), std::string(), FileKind::mcf, chosen)) return;
+    const PlainFileOutcome out = LoadImageFile(PathFromUtf8(chosen), services_.flash);
+    if (!out.Ok()) {
+        if (!out.message.empty())
+            services_.ui.ShowMessage({out.message, out.caption, MsgIcon::Error, MsgButtons::OkCancel});
+        return;
+    }
+    RebuildTree();
+}
+
+void TMainFm::m_Save2TBtnClick() {
+    std::string chosen;
+    if (!services_.files.PickSaveFile(services_.files.ProgramFolderText(), std::string(), FileKind::mcf, chosen)) return;
+    const PlainFileOutcome out = SaveImageFile(PathFromUtf8(chosen), services_.flash);
+    if (!out.Ok() && !out.message.empty())
+        services_.ui.ShowMessage({out.message, out.caption, MsgIcon::Error, MsgButtons::OkCancel});
+}
 void TMainFm::m_UnitTestBtnClick() { services_.ui.Inform("Unit Test is not available yet.", MsgIcon::Information); }
 
 void TMainFm::SetModifiedMark(uint8_t mark) {

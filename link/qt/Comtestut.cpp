@@ -14,6 +14,8 @@
 
 #include "formats/ModelCatalogue.h"
 #include "formats/SideFiles.h"
+#include "formats/ServiceFileCommands.h"
+#include "link/qt/FilePages.h"
 #include "link/qt/Transtatus.h"
 #include "platform/UiServices.h"
 #if defined(ORVALINK_HAVE_UDEV)
@@ -44,11 +46,13 @@ TComTestFm::TComTestFm(const std::filesystem::path& programFolder, UiServices& u
     : QWidget(parent),
       programFolder_(programFolder),
       ui_(ui),
+      clock_(clock),
       registry_(registry),
       port_([this](int n) { return registry_.PortPath(n); }),
       link_(std::make_unique<LinkEngine>(port_, pump_, registry_, ui, clock, *this)),
       flash_(flash),
-      transfers_(*link_, flash) {
+      transfers_(*link_, flash),
+      older_(std::make_unique<TFlashFm>()) {
     setWindowTitle(QStringLiteral("Communications"));
     BuildPages();
     LinkTryIcon = new QSystemTrayIcon(TrayPicture(0), this);
@@ -85,6 +89,10 @@ void TComTestFm::BuildPages() {
     m_ModelLBox = new QListWidget(upgrade);
     u->addWidget(m_ModelLBox);
     pages_->addTab(upgrade, QStringLiteral("Upgrade"));
+
+    // File page: security, X and S files.
+    m_FilePages = new FilePages(programFolder_, ui_, clock_, flash_, *older_, pages_);
+    pages_->addTab(m_FilePages, QStringLiteral("File"));
 
     // Test page: the port settings and the monitor.
     auto* test = new QWidget(pages_);

@@ -27,6 +27,8 @@ class QTabWidget;
 
 namespace orvalink {
 
+class FilePages;
+class TFlashFm;
 class TTiFlashFm;
 class UiServices;
 class UdevDeviceNotifier;
@@ -72,6 +74,8 @@ public:
     QPlainTextEdit* Monitor() const { return Receive1Mo; }
     QComboBox* PortCombo() const { return m_ComPortCBox; }
     QListWidget* UpgradeModelList() const { return m_ModelLBox; }
+    FilePages* FilePage() const { return m_FilePages; }
+    TFlashFm& OlderFlashHolder() { return *older_; }
     const std::string& StatusText() const { return statusText_; }
     QString TrayHint() const;
 
@@ -94,6 +98,7 @@ private:
 
     std::filesystem::path programFolder_;
     UiServices& ui_;
+    const Clock& clock_;
     Registry& registry_;
     QtSerialPort port_;
     QtEventPump pump_;
@@ -101,6 +106,7 @@ private:
     TTiFlashFm& flash_;
     Transfers transfers_;
     std::unique_ptr<UdevDeviceNotifier> notifier_;
+    std::unique_ptr<TFlashFm> older_;
     std::string statusText_;
     QWidget* mainWindow_ = nullptr;
     std::function<void(bool)> enableMain_;
@@ -111,6 +117,7 @@ private:
     QComboBox* m_ComPortCBox = nullptr;
     QComboBox* m_BaudRateCBox = nullptr;
     QListWidget* m_ModelLBox = nullptr;
+    FilePages* m_FilePages = nullptr;
     QSystemTrayIcon* LinkTryIcon = nullptr;
 };
 

@@ -36,6 +36,9 @@ int UploadCommand(const std::string& portPath, const std::string& in);
 // upgrade (program and flash through the boot loaders) and backup (the
 // whole flash into a document); `args` follow the command's name.
 int UpgradeCommand(const std::string& command, const std::vector<std::string>& args);
+// The service file commands: sec, unsec, xfile make|read, sbin make|read.
+bool IsServiceFileCommand(const std::string& command);
+int ServiceFileCommand(const std::string& command, std::vector<std::string> args);
 // Whether this build has the serial link (the Linux platform layer).
 bool CanLink();
 

@@ -43,6 +43,12 @@ const char kUsage[] =
     "  orvalink-cli upload --port PATH IN.vmcf\n"
     "  orvalink-cli upgrade --port PATH --model NAME|CODE [--mcu FILE.vmcu] [--flash FILE.vmcf] [--kind all|code]\n"
     "  orvalink-cli backup --port PATH --model NAME|CODE OUT.vmcf\n"
+    "  orvalink-cli sec FILE --kind mcf|mod|sdc\n"
+    "  orvalink-cli unsec FILE\n"
+    "  orvalink-cli xfile make IN --kind mcf|mcu|irc --model NAME [--version X.YY]\n"
+    "  orvalink-cli xfile read FILE OUT\n"
+    "  orvalink-cli sbin make IN --source mcu|image [--vc N]\n"
+    "  orvalink-cli sbin read FILE OUT\n"
     "  orvalink-cli --help | --version\n";
 
 int Usage(const std::string& why = {}) {
@@ -233,6 +239,7 @@ int main(int argc, char** argv) {
     if (command == "codes") return CodesCommand(args);
     if (command == "download" || command == "upload") return Transfer(command, args);
     if (command == "upgrade" || command == "backup") return UpgradeCommand(command, args);
+    if (IsServiceFileCommand(command)) return ServiceFileCommand(command, args);
     if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);
     if (command == "-h" || command == "--help" || command == "help") {
         std::cout << kUsage;

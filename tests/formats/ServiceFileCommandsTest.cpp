@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "formats/ServiceFileCommands.h"
+#include "formats/VFileCommands.h"
+#include "formats/XFiles.h"
+#include "image/Tiflashut.h"
+#include "platform/Random.h"
+#include "platform/doubles/FixedClock.h"
+#include "platform/doubles/ScriptedUiServices.h"
+
+namespace orvalink {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path TestFolder() {
+    return fs::temp_directory_path() /
+           ("orvalink-service-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+}
+
+class ServiceCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string Put(const std::string& name, const std::vector<uint8_t>& bytes) {
+        std::ofstream(dir_ / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return (dir_ / name).string();
+    }
+    std::vector<uint8_t> Get(const std::string& name) {
+        std::ifstream in(dir_ / name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    static std::vector<uint8_t> Module() {
+        std::vector<uint8_t> mod(192 + 8, 0);
+        for (int i = 0; i < 128; ++i) mod[size_t(i)] = 0xFF;
+        mod[0] = 0, mod[1] = 0;
+        mod[192] = 1;
+        for (size_t i = 193; i < mod.size(); ++i) mod[i] = uint8_t(i);
+        return mod;
+    }
+
+    fs::path dir_ = TestFolder();
+    ScriptedUiServices ui_;
+    FixedClock clock_{1780000123, LocalDate{2026, 6, 7}};
+    Pcg32Random random_;
+    TTiFlashFm image_;
+    TFlashFm older_;
+    VFileCommands dialogs_{ui_, clock_, random_, dir_, image_};
+    ServiceFileCommands commands_{ui_, clock_, random_, dir_, dialogs_, image_, older_};
+};
+
+TEST_F(ServiceCommands, SetSModThenUnSecGivesTheModuleBackBesideIt) {
+    const std::vector<uint8_t> mod = Module();
+    Put("m.mod", mod);
+    ui_.ChooseNext((dir_ / "m.mod").string());
+    commands_.SetSModClick();
+    ASSERT_EQ(ui_.Dialogs().size(), 1u);  // no second dialog
+    EXPECT_EQ(ui_.Dialogs()[0].filterIndex, 5);
+    EXPECT_NE(ui_.Dialogs()[0].filter.find("(*.smcf)|*.smcf|"), std::string::npos);
+    ASSERT_TRUE(fs::exists(dir_ / "m.smod"));
+    const auto smod = Get("m.smod");
+    EXPECT_EQ(std::string(smod.begin() + 10, smod.begin() + 18), "ORVALINK");
+
+    fs::remove(dir_ / "m.mod");
+    ui_.ChooseNext((dir_ / "m.smod").string());
+    commands_.UnSecClick();
+    EXPECT_EQ(Get("m.mod"), mod);
+    EXPECT_TRUE(ui_.Messages().empty()) << ui_.MessageTexts()[0];
+}
+
+TEST_F(ServiceCommands, StoredKindWinsOverTheFilter) {
+    Put("m.mod", Module());
+    ui_.ChooseNext((dir_ / "m.mod").string());
+    commands_.SetSModClick();
+    // The security module renamed to look like a flash image.
+    fs::rename(dir_ / "m.smod", dir_ / "looks.smcf");
+    std::vector<uint8_t> data;
+    int kind = kAnySmcf;
+    std::string chosen;
+    ui_.ChooseNext((dir_ / "looks.smcf").string());
+    ASSERT_TRUE(commands_.OpenAnyFile(dir_.string() + "/", data, kind, chosen));
+    EXPECT_EQ(kind, kAnySmod);
+    EXPECT_EQ(data, Module());
+
+    // A broken security file is refused without a box; cancel is a failure.
+    ui_.Clear();
+    ui_.ChooseNext((fs::path(ORVALINK_TEST_DATA_DIR) / "service-broken" / "row-12.smod").string());
+    kind = kAnySmcf;
+    EXPECT_FALSE(commands_.OpenAnyFile(dir_.string() + "/", data, kind, chosen));
+    EXPECT_TRUE(ui_.Messages().empty());
+    ui_.CancelNextDialog();
+    EXPECT_FALSE(commands_.OpenAnyFile(dir_.string() + "/", data, kind, chosen));
+}
+
+TEST_F(ServiceCommands, SaveAnyFileStartsInTheKindsFolderForPathZero) {
+    const std::vector<uint8_t> bytes{1, 2, 3};
+    ui_.ChooseNext((dir_ / "x.mcf").string());
+    std::string written;
+    ASSERT_TRUE(commands_.SaveAnyFile("0", bytes, kAnyMcf, true, &written));
+    ASSERT_EQ(ui_.Dialogs().size(), 1u);
+    EXPECT_EQ(ui_.Dialogs()[0].initialFolder, dir_.string() + "/mcf/");
+    EXPECT_EQ(ui_.Dialogs()[0].proposedName, "");
+    EXPECT_EQ(ui_.Dialogs()[0].filterIndex, 4);
+    EXPECT_TRUE(ui_.Dialogs()[0].confirmOverwrite);
+    EXPECT_EQ(Get("x.mcf"), bytes);
+    // Without asking the proposed name is written at once.
+    ASSERT_TRUE(commands_.SaveAnyFile((dir_ / "y.ssdc").string(), bytes, kAnySsdc, false, &written));
+    EXPECT_EQ(written, (dir_ / "y.ssdc").string());
+    EXPECT_EQ(ui_.Dialogs().size(), 1u);
+}
+
+TEST_F(ServiceCommands, MakeXmcuFromThe5100FamilyWritesAll65536Bytes) {
+    std::vector<uint8_t> mcu(70000 - 4000);
+    for (size_t i = 0; i < mcu.size(); ++i) mcu[i] = uint8_t(i * 3);
+    Put("fw.bin", mcu);
+    ui_.ChooseNext((dir_ / "fw.bin").string());
+    commands_.LoadBinClick();
+    ASSERT_EQ(ui_.MessageTexts().back(), "Load Bin File Ok !");
+
+    // QM-5100 is row 2 of the MCU model list: X model 2.
+    const std::string expected = (dir_ / "QM-5100_v2_01__0607.xmcu").string();
+    ui_.ChooseNext(expected);
+    commands_.MakeXmcuClick("QM-5100", 2, "2.01");
+    ASSERT_EQ(ui_.Dialogs().size(), 2u);
+    EXPECT_EQ(ui_.Dialogs()[1].proposedName, expected);
+    EXPECT_EQ(ui_.Dialogs()[1].filterIndex, 2);
+    EXPECT_EQ(ui_.MessageTexts().back(), "Make XFile Ok ! \n  Path: " + expected);
+
+    std::vector<uint8_t> back;
+    XFileHeader header;
+    uint8_t kind = 0;
+    ASSERT_TRUE(ReadXFile(expected, back, header, kind).Ok());
+    EXPECT_EQ(back, std::vector<uint8_t>(mcu.begin(), mcu.begin() + 65536));
+    EXPECT_EQ(kind, kXmcu);
+    EXPECT_EQ(header.versionWord, 0x0201);
+    EXPECT_EQ(header.ModelText(), "Serra");
+
+    // Rows past the X model table make nothing (QM-4600 is row 24).
+    ui_.ChooseNext((dir_ / "never.xmcu").string());
+    commands_.MakeXmcuClick("QM-4600", 24, "2.01");
+    EXPECT_EQ(ui_.MessageTexts()[ui_.MessageTexts().size() - 2], "Save X Files Error ! \n" + dir_.string() + "/QM-4600_v2_01__0607.xmcu");
+    EXPECT_EQ(ui_.MessageTexts().back().rfind("Make XFile Error ! \n  Path: ", 0), 0u);
+    EXPECT_FALSE(fs::exists(dir_ / "never.xmcu"));
+
+    // Without a model the list knows, nothing is made.
+    commands_.MakeXmcuClick("QM-9999", 0, "2.01");
+    EXPECT_EQ(ui_.MessageTexts().back(), "Please Select Model first !");
+}
+
+TEST_F(ServiceCommands, WriteStampsTheImageAndSavesItToTheLoadedFile) {
+    std::vector<uint8_t> file(image_.ImageSize(), 0x00);
+    Put("flash.mcf", file);
+    ui_.ChooseNext((dir_ / "flash.mcf").string());
+    commands_.LoadMcfClick("QM-5100");
+    ASSERT_EQ(ui_.MessageTexts().back(), "Load MCF File Ok !");
+
+    commands_.WriteClick("QM-5100", "12.07", "2.03");
+    EXPECT_EQ(ui_.MessageTexts().back(), "Save Ti 5k Mcf Files Ok! \n Path: " + (dir_ / "flash.mcf").string());
+    const auto saved = Get("flash.mcf");
+    ASSERT_EQ(saved.size(), file.size());
+    EXPECT_EQ(std::vector<uint8_t>(saved.begin() + 27224, saved.begin() + 27228), (std::vector<uint8_t>{12, 7, 2, 3}));
+    EXPECT_EQ(std::vector<uint8_t>(saved.begin() + 29336, saved.begin() + 29340), (std::vector<uint8_t>{12, 7, 2, 3}));
+    EXPECT_EQ(commands_.FlashBuffer()[29339], 3);
+    EXPECT_TRUE(fs::exists(dir_ / "flash.BAK"));
+
+    // A 5100-family flash is too long for an X file: refused before any dialog.
+    const size_t dialogs = ui_.Dialogs().size();
+    commands_.MakeXmcfClick("QM-5100", 2, "1.00");
+    EXPECT_EQ(ui_.Dialogs().size(), dialogs);
+    EXPECT_EQ(ui_.MessageTexts().back().rfind("Make XFile Error ! \n  Path: ", 0), 0u);
+
+    // An unparsable version ends the command silently.
+    const size_t shown = ui_.Messages().size();
+    commands_.WriteClick("QM-5100", "12", "2.03");
+    EXPECT_EQ(ui_.Messages().size(), shown);
+}
+
+TEST_F(ServiceCommands, SBinaryPairsCheckWhatTheyNeedAndTheLength) {
+    commands_.MakeVcSBinClick(false, "7");
+    EXPECT_EQ(ui_.MessageTexts().back(), "Please load *.BIN first !");
+
+    ui_.ChooseNext((fs::path(ORVALINK_TEST_DATA_DIR) / "service-broken" / "data-cut-short.sbin").string());
+    commands_.LoadVcSBinClick(false);
+    EXPECT_EQ(ui_.MessageTexts().back().rfind("File corruption ! \n\n Path: ", 0), 0u);
+    EXPECT_FALSE(commands_.McuLoaded());
+
+    Put("fw.bin", {9, 8, 7});
+    ui_.ChooseNext((dir_ / "fw.bin").string());
+    commands_.LoadBinClick();
+    ui_.ChooseNext((dir_ / "made.sbin").string());
+    commands_.MakeVcSBinClick(false, "42");
+    EXPECT_EQ(ui_.MessageTexts().back(), "Save SBin File Ok !");
+    EXPECT_EQ(Get("made.sbin").size(), 14u + 3u);
+
+    ui_.ChooseNext((dir_ / "made.sbin").string());
+    commands_.LoadVcSBinClick(false);
+    EXPECT_EQ(ui_.MessageTexts().back(), "Load SBin File Ok !");
+    EXPECT_EQ(commands_.LoadedSBin().vcNumber, 42);
+    EXPECT_EQ(SBinDateText(commands_.LoadedSBin().date), "2026 / 6 / 7");
+}
+
+TEST_F(ServiceCommands, KdtToTxtWritesDeviceTextInTheProgramFolder) {
+    std::fill_n(image_.Image().begin(), 16 * 64, uint8_t(0xFF));
+    image_.Image()[64 * 15] = 0x2A;
+    commands_.KdtToTxtClick();
+    const auto text = Get("device.txt");
+    const std::string s(text.begin(), text.end());
+    EXPECT_EQ(std::count(s.begin(), s.end(), '\n'), 16);
+    EXPECT_EQ(s.substr(s.size() - 26), "{ 0x00,0,0x11, { 0x2A }},\n");
+    EXPECT_TRUE(ui_.Messages().empty());
+}
+
+}  // namespace
+}  // namespace orvalink

@@ -28,6 +28,7 @@ class QTabWidget;
 namespace orvalink {
 
 class TTiFlashFm;
+class TSerialTestPage;
 class UiServices;
 class UdevDeviceNotifier;
 
@@ -106,6 +107,7 @@ private:
     std::function<void(bool)> enableMain_;
 
     QTabWidget* pages_ = nullptr;
+    TSerialTestPage* testPage_ = nullptr;
     QPlainTextEdit* m_ComMemo = nullptr;
     QPlainTextEdit* Receive1Mo = nullptr;
     QComboBox* m_ComPortCBox = nullptr;

@@ -12,6 +12,8 @@
 namespace orvalink::testing {
 namespace {
 
+std::string Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
 class LoopbackJigTest : public LinkFixture {
 protected:
     LoopbackJigTest() : loop(link, random, clock) {
@@ -48,13 +50,13 @@ TEST_F(LoopbackJigTest, EchoOfTheJigPassesAtTheFirstTick) {
     char first[4];
     std::snprintf(first, sizeof first, "%02X ", sent[0]);
     EXPECT_EQ(hex.substr(std::string(kLoopSendLog).size(), 3), first);
-    EXPECT_EQ(older.BytesSeen(), kLoopBytes);
 
     EXPECT_EQ(RunTicks(), std::vector<LoopState>{LoopState::Passed});
+    EXPECT_EQ(older.BytesSeen(), kLoopBytes);
     EXPECT_TRUE(std::equal(sent.begin(), sent.end(), loop.Echo().begin()));
     EXPECT_FALSE(loop.Running());
     EXPECT_FALSE(port.IsOpen());  // closed once the test ended
-    EXPECT_EQ(VerdictOf(LoopState::Passed).text, std::string(u8"\u8FF4\u8DEF\u6B63\u5E38 !"));
+    EXPECT_EQ(VerdictOf(LoopState::Passed).text, Utf8(u8"\u8FF4\u8DEF\u6B63\u5E38 !"));
 }
 
 TEST_F(LoopbackJigTest, SameSecondSameBytesNextSecondOthers) {
@@ -89,7 +91,7 @@ TEST_F(LoopbackJigTest, ChangedOrLostBytesAreDataErrors) {
         EXPECT_EQ(RunTicks(), c.states) << "drop " << c.drop << " change " << c.change;
         EXPECT_FALSE(port.IsOpen());
     }
-    EXPECT_EQ(VerdictOf(LoopState::DataError).text, std::string(u8"\u8CC7\u6599\u932F\u8AA4 !"));
+    EXPECT_EQ(VerdictOf(LoopState::DataError).text, Utf8(u8"\u8CC7\u6599\u932F\u8AA4 !"));
     EXPECT_EQ(VerdictOf(LoopState::DataError).icon, MsgIcon::Warning);
 }
 
@@ -100,7 +102,7 @@ TEST_F(LoopbackJigTest, NothingOnTheCableIsNoLoopAfterTheThirdTick) {
     EXPECT_EQ(RunTicks(), (std::vector<LoopState>{LoopState::Waiting, LoopState::Waiting, LoopState::NoLoop}));
     EXPECT_EQ(loop.Ticks(), 3);
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_EQ(VerdictOf(LoopState::NoLoop).text, std::string(u8"\u8FF4\u8DEF\u4E0D\u901A !"));
+    EXPECT_EQ(VerdictOf(LoopState::NoLoop).text, Utf8(u8"\u8FF4\u8DEF\u4E0D\u901A !"));
     EXPECT_EQ(loop.Tick(), LoopState::Idle);  // a late tick changes nothing
 }
 

@@ -57,8 +57,9 @@ TEST_F(OlderFlashTransfersTest, Send256WritesEveryPacket) {
     EXPECT_EQ(outcome.message, kSend256OkText);
     EXPECT_TRUE(OlderFlashIs(data));
     EXPECT_EQ(transfer, data);
-    for (const char* log : {"WeakUp Ok! \n", "Change BitRate Ok! \n", "Send 2048 Packet Ok! \n"})
-        EXPECT_TRUE(Contains(view.monitor, log)) << log;
+    // The monitor starts over every 2048 bytes: only the last line is left.
+    EXPECT_TRUE(Contains(view.monitor, "Send 2048 Packet Ok! \n"));
+    EXPECT_GT(view.monitorClears, 100);
     EXPECT_EQ(view.status, "Seg = 2047");
     EXPECT_EQ(link.Progress(), 0);
     EXPECT_FALSE(port.IsOpen());
@@ -74,29 +75,27 @@ TEST_F(OlderFlashTransfersTest, Send256RefusesDataOfAnotherLength) {
     EXPECT_TRUE(OlderFlashIs(OlderPattern(1)));
 }
 
-TEST_F(OlderFlashTransfersTest, Send256StopsAtARefusedPacketAndAtCancel) {
-    {
-        remote.Faults().refuseBlock = 5;
-        std::vector<uint8_t> transfer;
-        const auto outcome = older256.Send256(OlderPattern(9), transfer);
-        EXPECT_EQ(outcome.kind, TransferResult::Failed);
-        EXPECT_TRUE(Contains(view.monitor, "Send Packet Error! \n"));
-        EXPECT_TRUE(Shown("Segment Time Out! ( 0x09 )"));
-        EXPECT_EQ(older.Changes(), 5u);
-        EXPECT_FALSE(port.IsOpen());
-        remote.Faults().refuseBlock = -1;
-    }
-    {
-        link.SetUserAbort(false);
-        const uint64_t before = older.Changes();
-        pump.Schedule(5000, [this] { link.SetUserAbort(true); });
-        std::vector<uint8_t> transfer;
-        const auto outcome = older256.Send256(OlderPattern(9), transfer);
-        EXPECT_EQ(outcome.kind, TransferResult::Broken);
-        EXPECT_EQ(outcome.message, kTransferBrokeText);
-        EXPECT_GT(older.Changes(), before);
-        EXPECT_LT(older.Changes() - before, 2048u);
-    }
+TEST_F(OlderFlashTransfersTest, Send256StopsAtARefusedPacket) {
+    remote.Faults().refuseBlock = 5;
+    std::vector<uint8_t> transfer;
+    const auto outcome = older256.Send256(OlderPattern(9), transfer);
+    EXPECT_EQ(outcome.kind, TransferResult::Failed);
+    EXPECT_TRUE(outcome.message.empty());
+    EXPECT_TRUE(Contains(view.monitor, "Send Packet Error! \n"));
+    EXPECT_TRUE(Shown("Segment Time Out! ( 0x09 )"));
+    EXPECT_EQ(older.Changes(), 5u);
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST_F(OlderFlashTransfersTest, Send256StopsAtCancel) {
+    pump.Schedule(5000, [this] { link.SetUserAbort(true); });
+    std::vector<uint8_t> transfer;
+    const auto outcome = older256.Send256(OlderPattern(9), transfer);
+    EXPECT_EQ(outcome.kind, TransferResult::Broken);
+    EXPECT_EQ(outcome.message, kTransferBrokeText);
+    EXPECT_GT(older.Changes(), 0u);
+    EXPECT_LT(older.Changes(), 2048u);
+    EXPECT_FALSE(port.IsOpen());
 }
 
 TEST_F(OlderFlashTransfersTest, SendPreWritesTheMarkAndTheCodeRegionOnly) {

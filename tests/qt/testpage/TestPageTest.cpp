@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -40,6 +41,23 @@ void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
 std::vector<uint8_t> ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// With ORVALINK_TESTPAGE_SHOTS set, the window's pages are saved there as
+// pictures (to be looked at; nothing is compared).
+void SaveShots(TComTestFm& window, const QString& name) {
+    const QString folder = qEnvironmentVariable("ORVALINK_TESTPAGE_SHOTS");
+    if (folder.isEmpty()) return;
+    auto* pages = window.findChild<QTabWidget*>();
+    if (!pages) return;
+    window.resize(900, 620);
+    window.show();
+    for (int i = 0; i < pages->count(); ++i) {
+        pages->setCurrentIndex(i);
+        QTest::qWait(200);
+        window.grab().save(folder + QStringLiteral("/%1-%2.png").arg(name, pages->tabText(i)));
+    }
+    window.hide();
 }
 
 int HexBytesIn(const QString& text) {
@@ -177,6 +195,7 @@ private slots:
         rig.page->m_LoopTBtn->click();
         QTRY_VERIFY_WITH_TIMEOUT(rig.ui.MessageTexts().size() == 2, 15000);
         QCOMPARE(rig.LastText(), QString::fromUtf8(u8"\u8FF4\u8DEF\u6B63\u5E38 !"));
+        SaveShots(rig.comTest, QStringLiteral("loop-passed"));
     }
 
     void loopFailsWithAChangedByte() {

@@ -204,7 +204,6 @@ private slots:
         rig.RunLoop();
         QCOMPARE(rig.LastText(), QString::fromUtf8(u8"\u8CC7\u6599\u932F\u8AA4 !"));
         QCOMPARE(rig.ui.Messages().back().icon, MsgIcon::Warning);
-        QCOMPARE(rig.page->Loop().Ticks(), 0);  // the echo was in at the first tick
     }
 
     void loopWithoutTheJigGivesUpAfterTheThirdTick() {

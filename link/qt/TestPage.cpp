@@ -7,9 +7,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "formats/PlainFiles.h"
 #include "platform/UiServices.h"
@@ -120,6 +123,14 @@ void TSerialTestPage::BuildTestPage() {
     u->addWidget(m_SaveFTBtn, 1, 1);
     u->addWidget(m_SendPreTBtn, 2, 0);
     u->addWidget(m_CancleTBtn, 2, 1);
+    m_CGue = new QProgressBar(user);
+    m_CGue->setAccessibleName(QStringLiteral("Progress"));
+    m_CGue->setRange(0, int(kOlderFlashSize));
+    m_CGue->setValue(0);
+    u->addWidget(m_CGue, 3, 0, 1, 2);
+    gaugeTimer_ = new QTimer(this);
+    gaugeTimer_->setInterval(100);
+    connect(gaugeTimer_, &QTimer::timeout, this, [this] { m_CGue->setValue(std::clamp(link_.Progress(), 0, m_CGue->maximum())); });
     left->addWidget(user);
 
     auto* boot = new QGroupBox(QStringLiteral("32k Boot Mode"), this);
@@ -249,10 +260,23 @@ void TSerialTestPage::ShowOutcome(const TransferOutcome& outcome) {
     if (!outcome.message.empty()) ui_.Inform(outcome.message, outcome.icon);
 }
 
+void TSerialTestPage::GaugeStart(int maximum) {
+    m_CGue->setRange(0, maximum);
+    m_CGue->setValue(0);
+    gaugeTimer_->start();
+}
+
+void TSerialTestPage::GaugeStop() {
+    gaugeTimer_->stop();
+    m_CGue->setValue(0);
+}
+
 void TSerialTestPage::NRecvTBtnClick() {
     m_NRecvTBtn->setEnabled(false);
     link_.SetUserAbort(false);
+    GaugeStart(int(kOlderFlashSize));
     const TransferOutcome outcome = older_.Recv256(transfer_);
+    GaugeStop();
     // Only a whole flash becomes the file holder's.
     if (outcome.Ok()) flashFileData_ = transfer_;
     ShowOutcome(outcome);
@@ -280,7 +304,10 @@ void TSerialTestPage::NSendTBtnClick() {
     m_NSendTBtn->setEnabled(false);
     ClearViewBtnClick();
     link_.SetUserAbort(false);
-    ShowOutcome(older_.Send256(flashFileData_, transfer_));
+    GaugeStart(int(kOlderFlashSize));
+    const TransferOutcome outcome = older_.Send256(flashFileData_, transfer_);
+    GaugeStop();
+    ShowOutcome(outcome);
     m_NSendTBtn->setEnabled(true);
 }
 
@@ -288,7 +315,10 @@ void TSerialTestPage::SendPreTBtnClick() {
     m_SendPreTBtn->setEnabled(false);
     ClearViewBtnClick();
     link_.SetUserAbort(false);
-    ShowOutcome(older_.SendPre(transfer_));
+    GaugeStart(int(kPreCodeLastPacket - kPreCodeFirstPacket + 1) * int(kPacketBytes));
+    const TransferOutcome outcome = older_.SendPre(transfer_);
+    GaugeStop();
+    ShowOutcome(outcome);
     m_SendPreTBtn->setEnabled(true);
 }
 

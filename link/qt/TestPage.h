@@ -28,6 +28,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 
@@ -99,6 +100,7 @@ public:
     QPushButton* m_SaveFTBtn = nullptr;
     QPushButton* m_SendPreTBtn = nullptr;
     QPushButton* m_CancleTBtn = nullptr;
+    QProgressBar* m_CGue = nullptr;
     QPushButton* m_Load2kBtn = nullptr;
     QPushButton* m_Load32kBtn = nullptr;
     QPushButton* m_BootWriteBtn = nullptr;
@@ -113,6 +115,9 @@ private:
     void BuildTestPage();
     void BuildLoopPage();
     void ShowOutcome(const TransferOutcome& outcome);
+    // The gauge follows the link's progress while a transfer runs.
+    void GaugeStart(int maximum);
+    void GaugeStop();
     void LoadBuffer(const char* filter, const char* extension, size_t maxBytes, std::vector<uint8_t>& into);
 
     LinkEngine& link_;
@@ -134,6 +139,7 @@ private:
     ReceiveAssembler aPort2Receiver_;
 
     QPointer<QWidget> loopPage_;
+    QTimer* gaugeTimer_ = nullptr;
 };
 
 }  // namespace orvalink

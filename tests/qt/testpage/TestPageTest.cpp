@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -170,7 +171,13 @@ private slots:
         {
             Rig rig(folder_, pty_);
             rig.page->FlashFileData() = data;
+            int gaugeTop = 0;
+            QObject::connect(rig.page->m_CGue, &QProgressBar::valueChanged, [&](int v) { gaugeTop = std::max(gaugeTop, v); });
             rig.page->m_NSendTBtn->click();
+            // The gauge followed the packets and is back at 0.
+            QVERIFY(gaugeTop > 0);
+            QVERIFY(gaugeTop <= int(kOlderFlashSize));
+            QCOMPARE(rig.page->m_CGue->value(), 0);
             QCOMPARE(rig.LastText(), QStringLiteral("Upgrade Flash Memory Sucess !"));
             QVERIFY(rig.page->m_NSendTBtn->isEnabled());
             QVERIFY(rig.page->Receive1Mo->toPlainText().contains(QStringLiteral("Send 2048 Packet Ok!")));

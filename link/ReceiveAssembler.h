@@ -69,6 +69,8 @@ public:
     void ClearFrameReady() { frameReady_ = false; }
 
     size_t AssemblyLength() const { return assemblyLength_; }
+    // The bytes collected so far.
+    std::span<const uint8_t> Assembled() const { return {assembly_.data(), assemblyLength_}; }
     void ResetAssembly() { assemblyLength_ = 0; }
 
     // Mode, assembly length 0 and frameReady cleared: ready for a new answer.

@@ -16,6 +16,7 @@
 #include "formats/SideFiles.h"
 #include "formats/ServiceFileCommands.h"
 #include "link/qt/FilePages.h"
+#include "link/qt/TestPage.h"
 #include "link/qt/Transtatus.h"
 #include "platform/UiServices.h"
 #if defined(ORVALINK_HAVE_UDEV)
@@ -94,25 +95,16 @@ void TComTestFm::BuildPages() {
     m_FilePages = new FilePages(programFolder_, ui_, clock_, flash_, *older_, pages_);
     pages_->addTab(m_FilePages, QStringLiteral("File"));
 
-    // Test page: the port settings and the monitor.
-    auto* test = new QWidget(pages_);
-    auto* grid = new QGridLayout(test);
-    m_ComPortCBox = new QComboBox(test);
-    m_ComPortCBox->addItem(QStringLiteral("Auto"));
-    for (int n = 1; n <= 32; ++n) m_ComPortCBox->addItem(QStringLiteral("COM%1").arg(n));
-    m_BaudRateCBox = new QComboBox(test);
-    for (const char* rate : {"300", "9600", "19200", "57600", "115200"}) m_BaudRateCBox->addItem(QString::fromLatin1(rate));
-    m_BaudRateCBox->setCurrentText(QStringLiteral("115200"));
-    grid->addWidget(new QLabel(QStringLiteral("Port:"), test), 0, 0);
-    grid->addWidget(m_ComPortCBox, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Baud rate:"), test), 1, 0);
-    grid->addWidget(m_BaudRateCBox, 1, 1);
-    Receive1Mo = new QPlainTextEdit(test);
-    Receive1Mo->setReadOnly(true);
-    grid->addWidget(Receive1Mo, 2, 0, 1, 2);
+    // The serial test page and the loop-back page.
+    testPage_ = new TSerialTestPage(*link_, ui_, link_->GetClock(), programFolder_,
+                                    [this](int n) { return registry_.PortPath(n); }, pages_);
+    Receive1Mo = testPage_->Receive1Mo;
+    m_ComPortCBox = testPage_->m_ComPortCBox;
+    m_BaudRateCBox = testPage_->m_BaudRateCBox;
     connect(m_ComPortCBox, &QComboBox::textActivated, this, [this](const QString& t) { ComPortCBoxChange(t); });
     connect(m_BaudRateCBox, &QComboBox::textActivated, this, [this](const QString& t) { BaudRateCBoxChange(t); });
-    pages_->addTab(test, QStringLiteral("Test"));
+    pages_->addTab(testPage_, QStringLiteral("SerialPortTest"));
+    pages_->addTab(testPage_->LoopPage(), QStringLiteral("MX-1090"));
 
     // Discovery page: the log of the port search.
     auto* discovery = new QWidget(pages_);

@@ -30,6 +30,7 @@ namespace orvalink {
 class FilePages;
 class TFlashFm;
 class TTiFlashFm;
+class TSerialTestPage;
 class UiServices;
 class UdevDeviceNotifier;
 
@@ -112,6 +113,7 @@ private:
     std::function<void(bool)> enableMain_;
 
     QTabWidget* pages_ = nullptr;
+    TSerialTestPage* testPage_ = nullptr;
     QPlainTextEdit* m_ComMemo = nullptr;
     QPlainTextEdit* Receive1Mo = nullptr;
     QComboBox* m_ComPortCBox = nullptr;

@@ -115,6 +115,12 @@ bool VirtualRemote::FaultStrikes() {
 
 void VirtualRemote::Receive(std::span<const uint8_t> bytes, int baud, uint64_t nowMicros) {
     now_ = std::max(now_, nowMicros);
+    if (older_ && older_->End() == FarEnd::Nothing) return;
+    if (older_ && older_->End() == FarEnd::Jig) {
+        auto echo = older_->Echo(bytes);
+        if (!echo.empty()) Emit(std::move(echo), timing_.replyMicros, OlderRemote::kJigRate);
+        return;
+    }
     for (uint8_t b : bytes) Byte(b, baud, now_);
 }
 
@@ -306,15 +312,16 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
             if (collect_.size() == kPacket) {
                 uint16_t sum = Sum16(collect_);
                 if (packetNumber_ == faults_.corruptBlock) sum = uint16_t(sum + 1);
-                if (size_t(packetNumber_ + 1) * kPacket <= flash_.size())
-                    std::copy(collect_.begin(), collect_.end(), flash_.begin() + size_t(packetNumber_) * kPacket);
+                if (size_t(packetNumber_ + 1) * kPacket <= PacketFlash().size())
+                    std::copy(collect_.begin(), collect_.end(), PacketFlash().begin() + size_t(packetNumber_) * kPacket);
                 ++packetsWritten_;
                 ++index_;
                 ++sessionBlocks_;
                 collect_.clear();
                 state_ = State::PacketWriteIdle;
                 Emit(std::vector<uint8_t>{uint8_t(sum >> 8), uint8_t(sum)}, 200, kPacketRate);
-                if (onFlashChanged_) onFlashChanged_();
+                if (older_) older_->MarkChanged();
+                else if (onFlashChanged_) onFlashChanged_();
             }
             break;
         case State::PacketReadRange:
@@ -324,7 +331,7 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
                 packetLast_ = collect_[2] << 8 | collect_[3];
                 collect_.clear();
                 index_ = 0;
-                if (packetLast_ < packetNumber_ || size_t(packetLast_ + 1) * kPacket > flash_.size()) {
+                if (packetLast_ < packetNumber_ || size_t(packetLast_ + 1) * kPacket > PacketFlash().size()) {
                     Emit(0x09, 200, kPacketRate);
                     GoToSleep();
                     break;
@@ -353,7 +360,7 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
             if (b == 0x06) {
                 state_ = State::PacketReadWaitSum;
                 collect_.clear();
-                const auto* p = flash_.data() + size_t(packetNumber_) * kPacket;
+                const auto* p = PacketFlash().data() + size_t(packetNumber_) * kPacket;
                 std::vector<uint8_t> out(p, p + kPacket);
                 if (packetNumber_ == faults_.corruptBlock) out[0] ^= 0x5A;  // the sum will not match
                 ++packetsSent_;
@@ -365,7 +372,7 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
             if (collect_.size() == 2) {
                 const uint16_t sum = uint16_t(collect_[0] << 8 | collect_[1]);
                 collect_.clear();
-                const uint16_t mine = Sum16({flash_.data() + size_t(packetNumber_) * kPacket, kPacket});
+                const uint16_t mine = Sum16({PacketFlash().data() + size_t(packetNumber_) * kPacket, kPacket});
                 if (sum != mine) {  // the PC got it wrong: give up
                     Emit(0x09, 200, kPacketRate);
                     GoToSleep();

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "link/sim/BootRemote.h"
+#include "link/sim/OlderRemote.h"
 
 namespace orvalink {
 
@@ -80,6 +81,10 @@ public:
     // A line that cannot tell the wake byte's bit rate (a pseudo-terminal):
     // a lone 'A' where no data is expected is taken as the wake-up too.
     void SetLenientWake(bool lenient) { lenientWake_ = lenient; }
+
+    // The older flash and the far end of the cable (jig, nothing); without
+    // one the packet protocol works on the start of Flash().
+    void SetOlderRemote(OlderRemote* older) { older_ = older; }
 
     RemoteFaults& Faults() { return faults_; }
     // The boot loaders and the TI flash frames (a remote at "PROG").
@@ -170,6 +175,8 @@ private:
     uint32_t NextRandom();
     // Whether the remote is in the middle of taking data (where 'A' is data).
     bool TakingData() const;
+    // What the packet protocol reads and writes.
+    std::span<uint8_t> PacketFlash() { return older_ ? older_->Flash() : std::span<uint8_t>(flash_); }
 
     std::vector<uint8_t> flash_;
     Output output_;
@@ -178,6 +185,7 @@ private:
     RemoteFaults faults_;
     RemoteTiming timing_;
     BootRemote boot_;
+    OlderRemote* older_ = nullptr;
 
     bool lenientWake_ = false;
     State state_ = State::Asleep;

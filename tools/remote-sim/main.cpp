@@ -68,6 +68,9 @@ struct Options {
     std::string irLog;
     RemoteFaults faults;
     BootFaults boot;
+    std::string olderFlash;
+    FarEnd farEnd = FarEnd::Remote;
+    JigFaults jig;
 };
 
 void Usage(std::FILE* to = stderr) {
@@ -101,6 +104,12 @@ void Usage(std::FILE* to = stderr) {
                  "  --chip-id N          the ROM boot mode's chip check answer (1280)\n"
                  "  --wrong-echo N       echo loader byte N wrongly\n"
                  "  --bad-sum-block N    TI flash block N with a wrong Sum32\n"
+                 "  --older-flash FILE   a 256 KB older flash (262144 bytes) for the packet\n"
+                 "                       protocol; loaded if it exists, saved after writes\n"
+                 "  --jig                the loop-back test jig instead of the remote\n"
+                 "  --jig-drop N         the jig loses byte N of every 1024\n"
+                 "  --jig-change N       the jig changes byte N of every 1024\n"
+                 "  --cable-only         nothing on the far end of the cable\n"
                  "  --verbose            log the commands on standard error\n"
                  "  --help               this text\n"
                  "  --version            the version\n");
@@ -146,6 +155,11 @@ bool Parse(int argc, char** argv, Options& o) {
         }
         else if (a == "--wrong-echo") { if (!next(o.boot.wrongEchoAt)) return false; }
         else if (a == "--bad-sum-block") { if (!next(o.boot.badSumBlock)) return false; }
+        else if (a == "--older-flash" && i + 1 < argc) o.olderFlash = argv[++i];
+        else if (a == "--jig") o.farEnd = FarEnd::Jig;
+        else if (a == "--jig-drop") { if (!next(o.jig.dropByte)) return false; o.farEnd = FarEnd::Jig; }
+        else if (a == "--jig-change") { if (!next(o.jig.changeByte)) return false; o.farEnd = FarEnd::Jig; }
+        else if (a == "--cable-only") o.farEnd = FarEnd::Nothing;
         else if (a == "--verbose") o.verbose = true;
         else return false;
     }
@@ -235,6 +249,17 @@ int main(int argc, char** argv) {
     remote.SetLenientWake(true);
     remote.Faults() = opt.faults;
     remote.Boot().Faults() = opt.boot;
+    OlderRemote older;
+    older.SetEnd(opt.farEnd);
+    older.Faults() = opt.jig;
+    if (!opt.olderFlash.empty() && std::filesystem::exists(opt.olderFlash)) {
+        std::string error;
+        if (!older.LoadFlash(opt.olderFlash, error)) {
+            std::fprintf(stderr, "orvalink-remote-sim: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    if (!opt.olderFlash.empty() || opt.farEnd != FarEnd::Remote) remote.SetOlderRemote(&older);
     if (!opt.flash.empty() && std::filesystem::exists(opt.flash)) {
         std::string error;
         if (!remote.LoadFlash(opt.flash, error)) {
@@ -359,6 +384,14 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "orvalink-remote-sim: %s\n", error.c_str());
     });
 
+    // The older flash is saved once its writes have paused.
+    uint64_t olderSaved = 0, olderSeen = 0, olderChangedAt = 0;
+    auto saveOlder = [&] {
+        std::string error;
+        if (!opt.olderFlash.empty() && !older.SaveFlash(opt.olderFlash, error))
+            std::fprintf(stderr, "orvalink-remote-sim: %s\n", error.c_str());
+        olderSaved = older.Changes();
+    };
     size_t commandsLogged = 0;
     std::vector<uint8_t> buf(4096);
     std::vector<uint8_t> out;
@@ -376,6 +409,11 @@ int main(int argc, char** argv) {
         }
         remote.RunUntil(now);
         if (flashDirty) save();
+        if (older.Changes() != olderSeen) {
+            olderSeen = older.Changes();
+            olderChangedAt = now;
+        }
+        if (olderSaved != olderSeen && now >= olderChangedAt + 200'000) saveOlder();
         if (opt.verbose) {
             for (; commandsLogged < remote.Commands().size(); ++commandsLogged)
                 std::fprintf(stderr, "command 0x%02X\n", remote.Commands()[commandsLogged]);
@@ -406,6 +444,7 @@ int main(int argc, char** argv) {
             return back <= now + 1000 ? back : std::max(q.front().due, now + 1000);
         };
         uint64_t next = remote.NextEventMicros();
+        if (olderSaved != olderSeen) next = std::min(next, olderChangedAt + 200'000);
         if (!toPc.empty()) next = std::min(next, blocked ? now + 10'000 : wakeFor(toPc));
         if (!fromPc.empty()) next = std::min(next, wakeFor(fromPc));
         uint64_t waitUs = 1'000'000;
@@ -433,6 +472,7 @@ int main(int argc, char** argv) {
     }
     if (flashDirty) save();
     if (irLog >= 0) close(irLog);
+    if (olderSaved != older.Changes()) saveOlder();
     close(keep);
     close(master);
     if (!opt.link.empty()) {

@@ -14,7 +14,11 @@
 #include "formats/VFiles.h"
 #include "net/UpgradeFetch.h"
 #include "platform/Random.h"
+#if defined(ORVALINK_NET_TEST_QT)
+#include "platform/qt/QtHttpClient.h"
+#else
 #include "platform/curl/CurlHttpClient.h"
+#endif
 #include "platform/doubles/FixedClock.h"
 #include "platform/doubles/ScriptedUiServices.h"
 #include "tests/net/UpgradeServer.h"
@@ -23,6 +27,13 @@ namespace orvalink {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The same fetches run through the command line's client and the windows'.
+#if defined(ORVALINK_NET_TEST_QT)
+using TestHttpClient = QtHttpClient;
+#else
+using TestHttpClient = CurlHttpClient;
+#endif
 
 // A list line from its five fields, each padded to its column.
 std::string Line(std::string name, std::string date, std::string time, std::string version, std::string file) {
@@ -226,7 +237,7 @@ protected:
 
     TempFolder serverRoot_, program_;
     std::unique_ptr<testing::UpgradeServer> server_;
-    CurlHttpClient http_;
+    TestHttpClient http_;
     ScriptedUiServices ui_;
     RecordingView view_;
     UpgradeFetchSettings settings_;

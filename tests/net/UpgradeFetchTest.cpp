@@ -22,6 +22,7 @@
 #include "platform/doubles/FixedClock.h"
 #include "platform/doubles/ScriptedUiServices.h"
 #include "tests/net/UpgradeServer.h"
+#include "tests/support/Process.h"
 
 namespace orvalink {
 namespace {
@@ -384,6 +385,30 @@ TEST_F(UpgradeFetchTest, StallingServerTimesOut) {
     EXPECT_TRUE(view_.Said("Open URL Error!"));
     EXPECT_EQ(view_.lastBytes, 100u);
 }
+
+#if defined(ORVALINK_CLI_PROGRAM)
+TEST_F(UpgradeFetchTest, CommandLineFetchesIntoTheFolderGiven) {
+    PutUpgrade();
+    TempFolder scratch;
+    auto run = testing::RunProcess({ORVALINK_CLI_PROGRAM, "fetch", "--model", "QM-5100", "--url", server_->Base() + "/",
+                                    "--folder", program_.Path().string()},
+                                   scratch.Path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("mcu version: 1.07\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("flash payload length: 6000\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("Download upgrade files OK !"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_regular_file(Local("QM5100_v1_07.vmcu")));
+
+    auto unknown = testing::RunProcess({ORVALINK_CLI_PROGRAM, "fetch", "--model", "QM-9999"}, scratch.Path());
+    EXPECT_EQ(unknown.exitCode, 2);
+    server_->Put("upgrade_info2.txt", ListText({{"QM-5100", "QM5100_v1_07.vmcf"}}));
+    auto flashOnly = testing::RunProcess({ORVALINK_CLI_PROGRAM, "fetch", "--model", "QM-5100", "--url",
+                                          server_->Base(), "--folder", program_.Path().string()},
+                                         scratch.Path());
+    EXPECT_EQ(flashOnly.exitCode, 1);
+    EXPECT_NE(flashOnly.err.find("Download upgrade files ERROR !"), std::string::npos) << flashOnly.err;
+}
+#endif
 
 }  // namespace
 }  // namespace orvalink

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace orvalink {
 
@@ -29,6 +30,9 @@ std::string ExecutableFolder();
 // document to the remote, over the POSIX serial port and the poll() pump.
 int DownloadCommand(const std::string& portPath, const std::string& out);
 int UploadCommand(const std::string& portPath, const std::string& in);
+// The upgrade files of a model from the upgrade server:
+// fetch --model NAME [--url BASE] [--folder DIR].
+int FetchCommand(const std::vector<std::string>& args);
 // Whether this build has the serial link (the Linux platform layer).
 bool CanLink();
 

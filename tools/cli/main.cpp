@@ -39,6 +39,7 @@ const char kUsage[] =
     "  orvalink-cli render FILE SLOT OUT.png\n"
     "  orvalink-cli download --port PATH OUT.vmcf\n"
     "  orvalink-cli upload --port PATH IN.vmcf\n"
+    "  orvalink-cli fetch --model NAME [--url BASE] [--folder DIR]\n"
     "  orvalink-cli --help | --version\n";
 
 int Usage(const std::string& why = {}) {
@@ -228,6 +229,7 @@ int main(int argc, char** argv) {
     if (command == "devices" && args.size() == 1) return Devices(args[0]);
     if (command == "codes" && args.size() == 2) return CodesCommand(args[0], args[1]);
     if (command == "download" || command == "upload") return Transfer(command, args);
+    if (command == "fetch") return FetchCommand(args);
     if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);
     if (command == "-h" || command == "--help" || command == "help") {
         std::cout << kUsage;

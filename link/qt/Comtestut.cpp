@@ -15,6 +15,8 @@
 #include "formats/ModelCatalogue.h"
 #include "formats/SideFiles.h"
 #include "link/qt/Transtatus.h"
+#include "link/qt/UpgradePage.h"
+#include "platform/qt/QtHttpClient.h"
 #include "platform/UiServices.h"
 #if defined(ORVALINK_HAVE_UDEV)
 #include "platform/qt/UdevDeviceNotifier.h"
@@ -51,6 +53,11 @@ TComTestFm::TComTestFm(const std::filesystem::path& programFolder, UiServices& u
       transfers_(*link_, flash) {
     setWindowTitle(QStringLiteral("Communications"));
     BuildPages();
+    http_ = std::make_unique<QtHttpClient>();
+    upgradeRunner_ = std::make_unique<LinkUpgradeRunner>(*link_, flash_);
+    upgradePage_ = new UpgradePage(programFolder_, ui, clock, flash_, *http_, *upgradeRunner_, pages_);
+    pages_->insertTab(0, upgradePage_, QStringLiteral("Upgrade  Flash Memory"));
+    pages_->setCurrentIndex(0);
     LinkTryIcon = new QSystemTrayIcon(TrayPicture(0), this);
     if (QSystemTrayIcon::isSystemTrayAvailable()) LinkTryIcon->show();
 #if defined(ORVALINK_HAVE_UDEV)
@@ -130,10 +137,15 @@ void TComTestFm::LoadModelList() {
     std::vector<std::string> names;
     if (ReadTypeIni(programFolder_ / kTypeIniFile, names)) {
         for (const auto& n : names) m_ModelLBox->addItem(QString::fromStdString(n));
+        upgradePage_->SetModelNames(names);
         return;
     }
     ui_.Inform(" File : \"type.ini\" not found !   ", MsgIcon::Error);
-    for (std::string_view n : DefaultUpgradeModelList()) m_ModelLBox->addItem(QString::fromUtf8(n.data(), int(n.size())));
+    for (std::string_view n : DefaultUpgradeModelList()) {
+        m_ModelLBox->addItem(QString::fromUtf8(n.data(), int(n.size())));
+        names.emplace_back(n);
+    }
+    upgradePage_->SetModelNames(names);
 }
 
 TransferOutcome TComTestFm::DownloadFromRemote() {
@@ -170,6 +182,9 @@ void TComTestFm::ComPortCBoxChange(const QString& qtext) {
 void TComTestFm::BaudRateCBoxChange(const QString& text) {
     link_->Discovery().SetBaudRate(LeadingNumber(text.toStdString()));
 }
+
+void TComTestFm::ProgressChanged(int position) { upgradePage_->SetGauge(position); }
+void TComTestFm::ProgressRange(int maximum) { upgradePage_->SetGaugeMaximum(maximum); }
 
 void TComTestFm::DiscoveryStarted() { m_ComMemo->clear(); }
 void TComTestFm::DiscoveryLog(const std::string& text) { m_ComMemo->appendPlainText(QString::fromStdString(text)); }

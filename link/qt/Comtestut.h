@@ -27,8 +27,11 @@ class QTabWidget;
 
 namespace orvalink {
 
+class HttpClient;
 class TTiFlashFm;
 class UiServices;
+class UpgradePage;
+class UpgradeRunner;
 class UdevDeviceNotifier;
 
 class TComTestFm final : public QWidget, public LinkView, public RemoteLink {
@@ -67,11 +70,14 @@ public:
     void PacketLog(const std::string& text) override;
     void PacketReadStarting() override;
     void StatusMessage(const std::string& text) override { statusText_ = text; }
+    void ProgressChanged(int position) override;
+    void ProgressRange(int maximum) override;
 
     QPlainTextEdit* ComMemo() const { return m_ComMemo; }
     QPlainTextEdit* Monitor() const { return Receive1Mo; }
     QComboBox* PortCombo() const { return m_ComPortCBox; }
     QListWidget* UpgradeModelList() const { return m_ModelLBox; }
+    UpgradePage* Upgrade() const { return upgradePage_; }
     const std::string& StatusText() const { return statusText_; }
     QString TrayHint() const;
 
@@ -112,6 +118,9 @@ private:
     QComboBox* m_BaudRateCBox = nullptr;
     QListWidget* m_ModelLBox = nullptr;
     QSystemTrayIcon* LinkTryIcon = nullptr;
+    std::unique_ptr<HttpClient> http_;
+    std::unique_ptr<UpgradeRunner> upgradeRunner_;
+    UpgradePage* upgradePage_ = nullptr;
 };
 
 }  // namespace orvalink

@@ -3,6 +3,7 @@
 // the fixture closes its standard input (and is killed if it lingers).
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,16 +21,17 @@ public:
     // `root` is the folder served; its "downloads/upgrade" is the base.
     explicit UpgradeServer(const std::filesystem::path& root) : root_(root) {
         std::filesystem::create_directories(root_ / "downloads" / "upgrade");
+        // Made before the fork: the child only calls what is safe there.
+        const std::string script = ORVALINK_UPGRADE_SERVER_SCRIPT;
+        const std::string folder = root_.string();
         int toServer[2], fromServer[2];
-        if (pipe(toServer) != 0 || pipe(fromServer) != 0) return;
+        if (pipe2(toServer, O_CLOEXEC) != 0 || pipe2(fromServer, O_CLOEXEC) != 0) return;
         pid_ = fork();
         if (pid_ == 0) {
             dup2(toServer[0], 0);
             dup2(fromServer[1], 1);
             close(toServer[1]);
             close(fromServer[0]);
-            std::string script = ORVALINK_UPGRADE_SERVER_SCRIPT;
-            std::string folder = root_.string();
             execlp("python3", "python3", script.c_str(), folder.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }

@@ -512,6 +512,7 @@ bool Upgrader::RunRomBootWrite() {
         link_.SetProgress(int(sent));
     }
     if (!ch.WaitXon(uint8_t(~running))) return false;
+    link_.SetProgress(int(image.size()));
     ch.RecvByte();
     if (ch.Failed()) return false;
 
@@ -823,7 +824,6 @@ TransferOutcome RunUpgradeButton(Upgrader& upgrader, UpgradeButton button) {
         case UpgradeButton::RomBootWrite: outcome = upgrader.RomBootWrite(); break;
     }
     link.SetProgress(0);
-    link.View().ProgressChanged(0);
     link.SetUserAbort(false);
     link.CloseLinkPort();
     return outcome;
@@ -871,7 +871,6 @@ BackupResult BackupRemote(Upgrader& upgrader, uint16_t modelCode) {
     };
     auto finish = [&] {
         link.SetProgress(0);
-        link.View().ProgressChanged(0);
         link.SetUserAbort(false);
         link.CloseLinkPort();
     };

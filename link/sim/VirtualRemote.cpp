@@ -21,7 +21,9 @@ constexpr uint8_t kA = 'A', kB = 'B', kC = 'C';
 constexpr uint64_t kWakeRepeatMicros = 25'000;
 }  // namespace
 
-VirtualRemote::VirtualRemote(size_t flashBytes) : flash_(flashBytes, 0xFF) {
+VirtualRemote::VirtualRemote(size_t flashBytes)
+    : flash_(flashBytes, 0xFF),
+      boot_(flash_, [this](std::vector<uint8_t> bytes, uint32_t delay, int baud) { Emit(std::move(bytes), delay, baud); }) {
     // A learned code of its own: a plausible record with recognisable data.
     learned_.fill(0xFF);
     learned_[0] = 4;  // length in blocks
@@ -63,6 +65,7 @@ uint64_t VirtualRemote::NextEventMicros() const {
     if (learnAt_) next = std::min(next, *learnAt_);
     if (state_ != State::Asleep && state_ != State::Gone && state_ != State::IrLearnWaiting)
         next = std::min(next, lastInput_ + timing_.idleMicros);
+    if (boot_.Active()) next = std::min(next, lastInput_ + timing_.idleMicros);
     return next;
 }
 
@@ -85,12 +88,14 @@ void VirtualRemote::RunUntil(uint64_t nowMicros) {
         now_ >= lastInput_ + timing_.idleMicros) {
         GoToSleep();
     }
+    if (boot_.Active() && now_ >= lastInput_ + timing_.idleMicros) boot_.Reset();
 }
 
 void VirtualRemote::GoToSleep() {
     state_ = State::Asleep;
     collect_.clear();
     learnAt_.reset();
+    boot_.Reset();
 }
 
 bool VirtualRemote::FaultStrikes() {
@@ -126,6 +131,11 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
         return;
     }
     if (state_ == State::Silent) return;
+    // A page for the boot loader, a text, ROM or TI session, or a wake word.
+    if ((boot_.Active() || state_ == State::Asleep) && boot_.Byte(b, baud)) {
+        lastInput_ = now;
+        return;
+    }
     if (state_ != State::Asleep && FaultStrikes()) return;
     const bool packetState = state_ >= State::PacketAwake && state_ <= State::PacketReadWaitSum;
     if (state_ == State::Asleep) {
@@ -371,6 +381,7 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
 }
 
 bool VirtualRemote::TakingData() const {
+    if (boot_.Busy()) return true;
     switch (state_) {
         case State::Command: return !collect_.empty();
         case State::WriteBlocks:
@@ -395,8 +406,12 @@ void VirtualRemote::Command(uint64_t now) {
     const uint16_t word = r.U16();
     const uint8_t b4 = r.U8(), b5 = r.U8(), b6 = r.U8(), b7 = r.U8();
     const uint16_t count = uint16_t(b6 | b7 << 8);
-    collect_.clear();
     commands_.push_back(code);
+    if (boot_.Command(collect_)) {
+        collect_.clear();
+        return;
+    }
+    collect_.clear();
     const size_t blocks = flash_.size() / kBlock;
     switch (code) {
         case 0xA1:

@@ -34,6 +34,8 @@
 #include <string>
 #include <vector>
 
+#include "link/sim/BootRemote.h"
+
 namespace orvalink {
 
 struct RemoteFaults {
@@ -80,6 +82,9 @@ public:
     void SetLenientWake(bool lenient) { lenientWake_ = lenient; }
 
     RemoteFaults& Faults() { return faults_; }
+    // The boot loaders and the TI flash frames (a remote at "PROG").
+    BootRemote& Boot() { return boot_; }
+    const BootRemote& Boot() const { return boot_; }
     RemoteTiming& Timing() { return timing_; }
 
     // What arrived from the PC.
@@ -160,6 +165,7 @@ private:
     std::function<void()> onFlashChanged_;
     RemoteFaults faults_;
     RemoteTiming timing_;
+    BootRemote boot_;
 
     bool lenientWake_ = false;
     State state_ = State::Asleep;

@@ -33,6 +33,9 @@ int UploadCommand(const std::string& portPath, const std::string& in);
 // The upgrade files of a model from the upgrade server:
 // fetch --model NAME [--url BASE] [--folder DIR].
 int FetchCommand(const std::vector<std::string>& args);
+// upgrade (program and flash through the boot loaders) and backup (the
+// whole flash into a document); `args` follow the command's name.
+int UpgradeCommand(const std::string& command, const std::vector<std::string>& args);
 // Whether this build has the serial link (the Linux platform layer).
 bool CanLink();
 

@@ -40,6 +40,8 @@ const char kUsage[] =
     "  orvalink-cli download --port PATH OUT.vmcf\n"
     "  orvalink-cli upload --port PATH IN.vmcf\n"
     "  orvalink-cli fetch --model NAME [--url BASE] [--folder DIR]\n"
+    "  orvalink-cli upgrade --port PATH --model NAME|CODE [--mcu FILE.vmcu] [--flash FILE.vmcf] [--kind all|code]\n"
+    "  orvalink-cli backup --port PATH --model NAME|CODE OUT.vmcf\n"
     "  orvalink-cli --help | --version\n";
 
 int Usage(const std::string& why = {}) {
@@ -230,6 +232,7 @@ int main(int argc, char** argv) {
     if (command == "codes" && args.size() == 2) return CodesCommand(args[0], args[1]);
     if (command == "download" || command == "upload") return Transfer(command, args);
     if (command == "fetch") return FetchCommand(args);
+    if (command == "upgrade" || command == "backup") return UpgradeCommand(command, args);
     if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);
     if (command == "-h" || command == "--help" || command == "help") {
         std::cout << kUsage;

@@ -60,6 +60,7 @@ struct Options {
     int wireRate = 0;
     bool verbose = false;
     RemoteFaults faults;
+    BootFaults boot;
 };
 
 void Usage(std::FILE* to = stderr) {
@@ -76,6 +77,18 @@ void Usage(std::FILE* to = stderr) {
                  "  --silent-after N     say nothing more after N blocks\n"
                  "  --hang-up-after N    hang up the line after N blocks\n"
                  "  --garbage            answer everything with random bytes\n"
+                 "  At \"PROG\" (boot loaders and TI flash; the firmware lives in FILE.mcu beside\n"
+                 "  the flash file):\n"
+                 "  --identify TEXT      the binary boot loader's identification (QM-5100)\n"
+                 "  --refuse-page N      refuse page N of a program ('C') ...\n"
+                 "  --refuse-page-times K  ... K times (default 1)\n"
+                 "  --mute-page N        leave page N unanswered ...\n"
+                 "  --mute-times K       ... K times\n"
+                 "  --error-times K      answer the first K \"WRITE\"s with \"ERROR\"\n"
+                 "  --vc-acknowledge     answer text-loader pages with their Sum16\n"
+                 "  --chip-id N          the ROM boot mode's chip check answer (1280)\n"
+                 "  --wrong-echo N       echo loader byte N wrongly\n"
+                 "  --bad-sum-block N    TI flash block N with a wrong Sum32\n"
                  "  --verbose            log the commands on standard error\n"
                  "  --help               this text\n"
                  "  --version            the version\n");
@@ -105,6 +118,20 @@ bool Parse(int argc, char** argv, Options& o) {
         else if (a == "--silent-after") { if (!next(o.faults.silentAfter)) return false; }
         else if (a == "--hang-up-after") { if (!next(o.faults.hangUpAfter)) return false; }
         else if (a == "--garbage") o.faults.garbage = true;
+        else if (a == "--identify" && i + 1 < argc) o.boot.identification = argv[++i];
+        else if (a == "--refuse-page") { if (!next(o.boot.refusePage)) return false; }
+        else if (a == "--refuse-page-times") { if (!next(o.boot.refuseTimes)) return false; }
+        else if (a == "--mute-page") { if (!next(o.boot.mutePage)) return false; }
+        else if (a == "--mute-times") { if (!next(o.boot.muteTimes)) return false; }
+        else if (a == "--error-times") { if (!next(o.boot.errorTimes)) return false; }
+        else if (a == "--vc-acknowledge") o.boot.vcAcknowledge = true;
+        else if (a == "--chip-id") {
+            int v = 0;
+            if (!next(v) || v > 0xFFFF) return false;
+            o.boot.chipId = uint16_t(v);
+        }
+        else if (a == "--wrong-echo") { if (!next(o.boot.wrongEchoAt)) return false; }
+        else if (a == "--bad-sum-block") { if (!next(o.boot.badSumBlock)) return false; }
         else if (a == "--verbose") o.verbose = true;
         else return false;
     }
@@ -141,9 +168,18 @@ int main(int argc, char** argv) {
     VirtualRemote remote;
     remote.SetLenientWake(true);
     remote.Faults() = opt.faults;
+    remote.Boot().Faults() = opt.boot;
     if (!opt.flash.empty() && std::filesystem::exists(opt.flash)) {
         std::string error;
         if (!remote.LoadFlash(opt.flash, error)) {
+            std::fprintf(stderr, "orvalink-remote-sim: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    const std::string firmwarePath = opt.flash.empty() ? std::string() : opt.flash + ".mcu";
+    if (!firmwarePath.empty() && std::filesystem::exists(firmwarePath)) {
+        std::string error;
+        if (!remote.Boot().LoadFirmware(firmwarePath, error)) {
             std::fprintf(stderr, "orvalink-remote-sim: %s\n", error.c_str());
             return 1;
         }
@@ -225,6 +261,13 @@ int main(int argc, char** argv) {
         flashDirty = false;
     };
     remote.SetFlashChangedHandler([&] { flashDirty = true; });
+    remote.Boot().SetFlashWrittenHandler([&] { flashDirty = true; });
+    remote.Boot().SetFirmwareWrittenHandler([&] {
+        if (firmwarePath.empty()) return;
+        std::string error;
+        if (!remote.Boot().SaveFirmware(firmwarePath, error))
+            std::fprintf(stderr, "orvalink-remote-sim: %s\n", error.c_str());
+    });
 
     size_t commandsLogged = 0;
     std::vector<uint8_t> buf(4096);

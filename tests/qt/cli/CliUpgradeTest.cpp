@@ -1,0 +1,177 @@
+// orvalink-cli upgrade and backup, run as a program against
+// orvalink-remote-sim on a pseudo-terminal: the program and flash that land
+// in the virtual remote, the backup document, the messages and exit codes.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "support/RemoteSimProcess.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "formats/Documents.h"
+#include "formats/VFileHeader.h"
+#include "formats/VFiles.h"
+#include "image/Tiflashut.h"
+#include "platform/Random.h"
+#include "platform/doubles/FixedClock.h"
+
+using namespace orvalink;
+
+namespace {
+
+constexpr size_t kFlashBytes = 4096 * 264;
+constexpr size_t kProgramBytes = 58880;
+// Block 103 bytes 112..131: the remote keeps its own on a flash write.
+constexpr size_t kPreservedStart = 103 * 264 + 112;
+constexpr size_t kPreservedEnd = kPreservedStart + 20;
+
+std::vector<uint8_t> ReadFile(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const QString& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
+    std::vector<uint8_t> f(size);
+    for (size_t i = 0; i < f.size(); ++i) f[i] = uint8_t(i * 29 + seed + i / 264);
+    return f;
+}
+
+bool WriteVFile(const QString& path, uint16_t kind, const std::vector<uint8_t>& payload) {
+    VFileHeader header;
+    if (!FillVFileHeader(kind, 2000, 0x0105, header)) return false;
+    SetSingleName(header, FieldText(header.modelName) + "_");
+    FixedClock clock;
+    Pcg32Random random(7);
+    return SaveVFile(path.toStdString(), payload, header, clock, random);
+}
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+}  // namespace
+
+class CliUpgradeTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> folder_;
+    QProcess sim_;
+    QString pty_;
+
+    QString Path(const char* name) const { return folder_->filePath(name); }
+    QString FlashFile() const { return folder_->filePath("remote.flash"); }
+    bool StartSim(const QStringList& extra) {
+        return testing::StartRemoteSim(sim_, ORVALINK_REMOTE_SIM, FlashFile(), extra, pty_);
+    }
+    void StopSim() { testing::StopRemoteSim(sim_); }
+
+    Run Cli(const QStringList& args) {
+        QProcess p;
+        p.setWorkingDirectory(folder_->path());
+        p.start(ORVALINK_CLI_PROGRAM, args);
+        Run run;
+        if (!p.waitForStarted(5000) || !p.waitForFinished(180000)) {
+            p.kill();
+            p.waitForFinished(5000);
+            return run;
+        }
+        run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        run.out = QString::fromUtf8(p.readAllStandardOutput());
+        run.err = QString::fromUtf8(p.readAllStandardError());
+        return run;
+    }
+
+private slots:
+    void init() {
+        folder_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(folder_->isValid());
+    }
+    void cleanup() {
+        StopSim();
+        folder_.reset();
+    }
+
+    void upgradeWritesTheProgramThenTheFlash() {
+        const auto remote = Pattern(kFlashBytes, 1);
+        WriteFile(FlashFile(), remote);
+        const auto program = Pattern(kProgramBytes, 9);
+        QVERIFY(WriteVFile(Path("new.vmcu"), 101, program));
+        const auto document = Pattern(kDocumentImageBytes, 42);
+        QVERIFY(WriteVFile(Path("new.vmcf"), kKindVmcf, document));
+        QVERIFY(StartSim({}));
+
+        const Run run =
+            Cli({"upgrade", "--port", pty_, "--model", "2000", "--mcu", "new.vmcu", "--flash", "new.vmcf"});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const int programOk = run.err.indexOf("Write 5k MCU Flash Data Ok !");
+        const int flashOk = run.err.indexOf("Write 5100 Flash Data Ok !");
+        QVERIFY2(programOk >= 0 && flashOk > programOk, qPrintable(run.err));
+        QVERIFY(run.err.contains("progress 114/114"));
+        StopSim();
+
+        QCOMPARE(ReadFile(FlashFile() + ".mcu"), program);
+        const auto after = ReadFile(FlashFile());
+        QCOMPARE(after.size(), kFlashBytes);
+        QVERIFY(std::equal(after.begin(), after.begin() + long(kPreservedStart), document.begin()));
+        QVERIFY(std::equal(after.begin() + long(kPreservedStart), after.begin() + long(kPreservedEnd),
+                           remote.begin() + long(kPreservedStart)));
+        QVERIFY(std::equal(after.begin() + long(kPreservedEnd), after.begin() + long(kDocumentImageBytes),
+                           document.begin() + long(kPreservedEnd)));
+    }
+
+    void upgradeOfAnotherModelErasesNothing() {
+        const auto remote = Pattern(kFlashBytes, 2);
+        WriteFile(FlashFile(), remote);
+        QVERIFY(WriteVFile(Path("new.vmcu"), 101, Pattern(kProgramBytes, 3)));
+        QVERIFY(StartSim({"--identify", "QM-1400"}));
+        const Run run = Cli({"upgrade", "--port", pty_, "--model", "QM-5100", "--mcu", "new.vmcu"});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains("Write 5k MCU Flash Data Error !"), qPrintable(run.err));
+        StopSim();
+        QVERIFY(!QFile::exists(FlashFile() + ".mcu"));
+        QVERIFY(ReadFile(FlashFile()) == remote);
+    }
+
+    void upgradeRefusesBadArguments() {
+        QCOMPARE(Cli({"upgrade", "--port", "/dev/null", "--model", "2000"}).exitCode, 2);
+        QCOMPARE(Cli({"upgrade", "--port", "/dev/null", "--model", "no-such-model", "--mcu", "x"}).exitCode, 2);
+        QCOMPARE(Cli({"upgrade", "--port", "/dev/null", "--model", "2000", "--mcu", "x", "--kind", "some"}).exitCode,
+                 2);
+    }
+
+    void backupSavesTheRemotesFlashAsADocument() {
+        const auto remote = Pattern(kFlashBytes, 5);
+        WriteFile(FlashFile(), remote);
+        QVERIFY(StartSim({}));
+        const Run run = Cli({"backup", "--port", pty_, "--model", "2000", "saved.vmcf"});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY(run.err.contains("Download 5100 Flash Data Ok !"));
+        QVERIFY(run.err.contains("Backup VMCF file Ok !"));
+
+        std::vector<uint8_t> payload;
+        VFileHeader header;
+        QVERIFY(LoadVFile(Path("saved.vmcf").toStdString(), payload, header));
+        QCOMPARE(header.kindCode, kKindVmcf);
+        QCOMPARE(int(header.modelCode), 2000);
+        QCOMPARE(payload.size(), kDocumentImageBytes);
+        QVERIFY(std::equal(payload.begin(), payload.end(), remote.begin()));
+        // Nothing was left beside it.
+        QCOMPARE(QDir(folder_->path()).entryList(QDir::Files).size(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(CliUpgradeTest)
+#include "CliUpgradeTest.moc"

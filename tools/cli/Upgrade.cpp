@@ -1,0 +1,333 @@
+// orvalink-cli upgrade and backup: the upgrade page's "Upgrade" and "Backup"
+// for service benches, through the same routines. The remote's switch must
+// be at "PROG" for the program step, as the page's reminders say. Progress
+// goes to stderr as "<what> N/M" lines, the system's messages as lines too.
+#include <algorithm>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "formats/ModelCatalogue.h"
+#include "tools/cli/CliCommands.h"
+
+#if defined(ORVALINK_CLI_LINK)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "formats/Documents.h"
+#include "formats/FileIo.h"
+#include "formats/FileKinds.h"
+#include "formats/VFileHeader.h"
+#include "formats/VFiles.h"
+#include "image/Tiflashut.h"
+#include "link/LinkEngine.h"
+#include "link/Upgrade.h"
+#include "platform/Clock.h"
+#include "platform/Random.h"
+#include "platform/UiServices.h"
+#include "platform/linux/PollEventPump.h"
+#include "platform/linux/PosixSerialPort.h"
+#include "platform/linux/SysfsRegistry.h"
+#endif
+
+namespace orvalink {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int UsageError(const std::string& why) {
+    std::cerr << "orvalink-cli: " << why << "\n"
+              << "usage:\n"
+                 "  orvalink-cli upgrade --port PATH --model NAME|CODE [--mcu FILE.vmcu] [--flash FILE.vmcf]\n"
+                 "                       [--kind all|code]\n"
+                 "  orvalink-cli backup --port PATH --model NAME|CODE OUT.vmcf\n";
+    return kExitUsage;
+}
+
+// A model code as a number, a file-name form ("QM-5100") or a display name.
+std::optional<uint16_t> ParseModel(const std::string& text) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (!text.empty() && end && *end == '\0') {
+        std::string name;
+        if (v >= 0 && v <= 0xFFFF && ModelName(uint16_t(v), name)) return uint16_t(v);
+        return std::nullopt;
+    }
+    uint16_t code = 0;
+    if (ModelCodeOf(text, code)) return code;
+    std::string form;
+    if (ModelCodeOfDisplayName(text, code, form)) return code;
+    return std::nullopt;
+}
+
+}  // namespace
+
+#if defined(ORVALINK_CLI_LINK)
+
+namespace {
+
+constexpr int kCliComNumber = 3;
+constexpr uint16_t kVmcuKind = kKindVmcu;
+constexpr uint16_t kVmcfKind = kKindVmcf;
+
+class StderrUi final : public UiServices {
+public:
+    MsgAnswer ShowMessage(const MessageRequest& request) override {
+        std::cerr << request.text << "\n";
+        return request.buttons == MsgButtons::RetryCancel ? MsgAnswer::Cancel
+               : request.buttons == MsgButtons::AbortRetryIgnore ? MsgAnswer::Abort
+               : (request.buttons == MsgButtons::Ok || request.buttons == MsgButtons::OkCancel) ? MsgAnswer::Ok
+                                                                                                 : MsgAnswer::Yes;
+    }
+    std::optional<std::string> ChooseFile(const FileDialogRequest&) override { return std::nullopt; }
+};
+
+// The gauge as lines: "progress N/M", about every tenth of the way.
+class StderrGauge final : public LinkView {
+public:
+    void ProgressRange(int maximum) override {
+        maximum_ = maximum;
+        shown_ = -1;
+    }
+    void ProgressChanged(int position) override {
+        if (maximum_ <= 0 || position <= 0) return;
+        const int step = std::max(1, maximum_ / 10);
+        if (position < shown_ + step && position < maximum_) return;
+        std::cerr << "progress " << position << "/" << maximum_ << "\n";
+        shown_ = position;
+    }
+    void StatusMessage(const std::string& text) override { std::cerr << text << "\n"; }
+
+private:
+    int maximum_ = 0;
+    int shown_ = -1;
+};
+
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        std::string pattern = "/tmp/orvalink-cli.XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        if (::mkdtemp(name.data())) path_ = name.data();
+    }
+    ~TemporaryFolder() {
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    }
+    bool IsValid() const { return !path_.empty(); }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+struct UpgradeRig {
+    explicit UpgradeRig(const std::string& portPath)
+        : registry(sysRoot.Path()),
+          port([this](int n) { return registry.PortPath(n); }, pump),
+          link(port, pump, registry, ui, clock, view),
+          upgrader(link, flash, buffers) {
+        registry.AddPort(portPath, kCliComNumber);
+    }
+    TemporaryFolder sysRoot;
+    SysfsRegistry registry;
+    PollEventPump pump;
+    PosixSerialPort port;
+    StderrUi ui;
+    SystemClock clock;
+    StderrGauge view;
+    LinkEngine link;
+    TTiFlashFm flash;
+    UpgradeBuffers buffers;
+    Upgrader upgrader;
+};
+
+bool IsTerminal(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
+        std::cerr << "orvalink-cli: " << path << ": not a serial port\n";
+        return false;
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        std::cerr << "orvalink-cli: " << path << ": " << std::strerror(errno) << "\n";
+        return false;
+    }
+    const bool tty = ::isatty(fd) == 1;
+    ::close(fd);
+    if (!tty) std::cerr << "orvalink-cli: " << path << ": not a serial port\n";
+    return tty;
+}
+
+// A V file of the given kind; its payload.
+bool LoadKind(const std::string& path, uint16_t kind, std::vector<uint8_t>& payload) {
+    VFileHeader header;
+    std::string why;
+    if (!LoadVFile(PathFromUtf8(path), payload, header, &why)) {
+        std::cerr << "orvalink-cli: " << path << ": " << (why.empty() ? "not a readable V file" : why) << "\n";
+        return false;
+    }
+    if (header.kindCode != kind) {
+        std::cerr << "orvalink-cli: " << path << ": a kind " << header.kindCode << " file, not " << kind << "\n";
+        return false;
+    }
+    return true;
+}
+
+void Show(UiServices& ui, const std::vector<LinkReport>& reports) {
+    for (const auto& r : reports) ui.Inform(r.text, r.icon);
+}
+
+int RunUpgrade(const std::string& portPath, uint16_t model, const std::optional<std::string>& mcu,
+               const std::optional<std::string>& flashFile, int kind) {
+    const UpgradeSteps steps = UpgradeStepsFor(model);
+    if (!steps.supported) {
+        std::cerr << "orvalink-cli: model " << model << " is upgraded over the older packet protocol, which this "
+                     "command does not speak\n";
+        return kExitFailed;
+    }
+    if (flashFile && !steps.writesFlash) {
+        std::cerr << "orvalink-cli: model " << model << " takes a program only\n";
+        return kExitUsage;
+    }
+    if (!IsTerminal(portPath)) return kExitFailed;
+    UpgradeRig rig(portPath);
+    if (!rig.sysRoot.IsValid()) {
+        std::cerr << "orvalink-cli: cannot make a temporary folder\n";
+        return kExitFailed;
+    }
+    // Both files are read before anything is sent.
+    if (mcu) {
+        std::vector<uint8_t> program;
+        if (!LoadKind(*mcu, kVmcuKind, program)) return kExitFailed;
+        if (!rig.buffers.SetProgram(program)) {
+            std::cerr << "orvalink-cli: " << *mcu << ": the program does not fit the MCU buffer\n";
+            return kExitFailed;
+        }
+    }
+    if (flashFile) {
+        rig.flash.SelectModel(Is2300Family(model) ? kSelector2300 : kSelector5100);
+        std::vector<uint8_t> payload;
+        if (!LoadKind(*flashFile, kVmcfKind, payload)) return kExitFailed;
+        auto image = rig.flash.Image();
+        if (payload.size() > image.size()) {
+            std::cerr << "orvalink-cli: " << *flashFile << ": larger than this model's flash\n";
+            return kExitFailed;
+        }
+        std::copy(payload.begin(), payload.end(), image.begin());
+    }
+    rig.link.SetUserAbort(false);
+    if (mcu) {
+        std::cerr << "program: " << ButtonInfo(steps.program).caption << "\n";
+        const TransferOutcome outcome = RunUpgradeButton(rig.upgrader, steps.program);
+        if (outcome.kind == TransferResult::NoPort) return kExitFailed;
+        if (!outcome.Ok()) {
+            rig.ui.Inform(outcome.kind == TransferResult::Broken ? "Transfer broken !" : std::string(steps.programError),
+                          outcome.kind == TransferResult::Broken ? MsgIcon::Information : MsgIcon::Error);
+            return kExitFailed;
+        }
+        Show(rig.ui, UpgradeButtonReports(steps.program, outcome));
+        if (!flashFile) return kExitOk;
+        rig.pump.WaitTicks(kProgramToFlashPauseMs);
+    }
+    rig.buffers.kind = kind;
+    std::cerr << "flash: " << ButtonInfo(steps.flash).caption << "\n";
+    const TransferOutcome outcome = RunUpgradeButton(rig.upgrader, steps.flash);
+    Show(rig.ui, UpgradeButtonReports(steps.flash, outcome));
+    return outcome.Ok() ? kExitOk : kExitFailed;
+}
+
+int RunBackup(const std::string& portPath, uint16_t model, const std::string& out) {
+    std::string why;
+    if (!CanReplaceFile(PathFromUtf8(out), &why)) {
+        std::cerr << "orvalink-cli: cannot write " << out << ": " << why << "\n";
+        return kExitFailed;
+    }
+    if (!IsTerminal(portPath)) return kExitFailed;
+    UpgradeRig rig(portPath);
+    if (!rig.sysRoot.IsValid()) {
+        std::cerr << "orvalink-cli: cannot make a temporary folder\n";
+        return kExitFailed;
+    }
+    rig.link.SetUserAbort(false);
+    const BackupResult backup = BackupRemote(rig.upgrader, model);
+    Show(rig.ui, backup.reports);
+    if (!backup.outcome.Ok()) return kExitFailed;
+    Pcg32Random random;
+    bool saved = false;
+    if (Is5100Family(model)) {
+        // As the page saves it: a document of the memory image.
+        const DocumentOutcome doc = SaveImageAsDocument(rig.flash, kModelQm5100, out, rig.clock, random);
+        saved = doc.Ok();
+        if (!saved && !doc.why.empty()) std::cerr << "orvalink-cli: " << out << ": " << doc.why << "\n";
+    } else {
+        // A 2300-family TI flash or an older remote's 256 KB: the bytes read,
+        // under the remote's own model code.
+        VFileHeader header;
+        saved = FillVFileHeader(kVmcfKind, model, 0, header);
+        if (saved) SetSingleName(header, FieldText(header.modelName) + "_");
+        saved = saved && SaveVFile(PathFromUtf8(out), backup.bytes, header, rig.clock, random, &why);
+        if (!saved && !why.empty()) std::cerr << "orvalink-cli: " << out << ": " << why << "\n";
+    }
+    rig.ui.Inform(saved ? "Backup VMCF file Ok !" : "Backup VMCF file Error !",
+                  saved ? MsgIcon::Information : MsgIcon::Error);
+    if (saved) std::cout << "document: " << out << "\n";
+    return saved ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+#endif
+
+int UpgradeCommand(const std::string& command, const std::vector<std::string>& args) {
+    std::optional<std::string> port, model, mcu, flash, kindText, file;
+    for (size_t i = 0; i < args.size(); ++i) {
+        auto value = [&](std::optional<std::string>& into) {
+            if (i + 1 >= args.size() || args[i + 1].empty() || into) return false;
+            into = args[++i];
+            return true;
+        };
+        const std::string& a = args[i];
+        bool ok = true;
+        if (a == "--port") ok = value(port);
+        else if (a == "--model") ok = value(model);
+        else if (command == "upgrade" && a == "--mcu") ok = value(mcu);
+        else if (command == "upgrade" && a == "--flash") ok = value(flash);
+        else if (command == "upgrade" && a == "--kind") ok = value(kindText);
+        else if (a.size() > 1 && a[0] == '-') return UsageError("unknown option " + a);
+        else if (command == "backup" && !file && !a.empty()) file = a;
+        else return UsageError(command + ": unexpected " + a);
+        if (!ok) return UsageError(a + " needs one value");
+    }
+    if (!port || !model) return UsageError(command + " needs --port PATH and --model NAME|CODE");
+    const std::optional<uint16_t> code = ParseModel(*model);
+    if (!code) return UsageError("unknown model " + *model);
+#if defined(ORVALINK_CLI_LINK)
+    if (command == "backup") {
+        if (!file) return UsageError("backup needs OUT.vmcf");
+        return RunBackup(*port, *code, *file);
+    }
+    int kind = kKindWhole;
+    if (kindText && *kindText == "code") kind = kKindPartial;
+    else if (kindText && *kindText != "all") return UsageError("--kind is all or code");
+    if (!mcu && !flash) return UsageError("upgrade needs --mcu FILE.vmcu, --flash FILE.vmcf or both");
+    return RunUpgrade(*port, *code, mcu, flash, kind);
+#else
+    std::cerr << "orvalink-cli: this build has no serial link (" << command
+              << " needs the Linux platform layer)\n";
+    return kExitFailed;
+#endif
+}
+
+}  // namespace orvalink

@@ -8,6 +8,7 @@
 #              implementations, platform/doubles the test doubles
 #   image      the memory image; image/qt its drawing
 #   formats    the files
+#   net        the upgrade download over HTTP (files and platform only)
 #   link       the link engine; link/qt its windows, link/sim the virtual remote
 #   editors    the editor windows
 #   app, tools the program, the command line and the generators
@@ -18,16 +19,17 @@
 # such as platform/linux or link/qt. Includes of other folders (tests/, system
 # headers) are not judged here.
 cmake_policy(VERSION 3.25)
-set(layer_names base platform image formats link editors app tools)
+set(layer_names base platform image formats net link editors app tools)
 set(rank_base 0)
 set(rank_platform 1)
 set(rank_image 2)
 set(rank_formats 3)
-set(rank_link 4)
-set(rank_editors 5)
-set(rank_app 6)
-set(rank_tools 6)
-set(core_folders base platform image formats link)
+set(rank_net 4)
+set(rank_link 5)
+set(rank_editors 6)
+set(rank_app 7)
+set(rank_tools 7)
+set(core_folders base platform image formats link net)
 
 set(found "")
 foreach(layer IN LISTS layer_names)

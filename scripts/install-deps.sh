@@ -5,7 +5,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
   build-essential cmake ninja-build pkg-config git
-  libzip-dev zlib1g-dev
+  libzip-dev zlib1g-dev libcurl4-openssl-dev
   libgtest-dev googletest
   zip unzip
   clang libclang-rt-14-dev

@@ -18,6 +18,8 @@
 #include "link/qt/FilePages.h"
 #include "link/qt/TestPage.h"
 #include "link/qt/Transtatus.h"
+#include "link/qt/UpgradePage.h"
+#include "platform/qt/QtHttpClient.h"
 #include "platform/UiServices.h"
 #if defined(ORVALINK_HAVE_UDEV)
 #include "platform/qt/UdevDeviceNotifier.h"
@@ -56,6 +58,11 @@ TComTestFm::TComTestFm(const std::filesystem::path& programFolder, UiServices& u
       older_(std::make_unique<TFlashFm>()) {
     setWindowTitle(QStringLiteral("Communications"));
     BuildPages();
+    http_ = std::make_unique<QtHttpClient>();
+    upgradeRunner_ = std::make_unique<LinkUpgradeRunner>(*link_, flash_);
+    upgradePage_ = new UpgradePage(programFolder_, ui, clock, flash_, *http_, *upgradeRunner_, pages_);
+    pages_->insertTab(0, upgradePage_, QStringLiteral("Upgrade  Flash Memory"));
+    pages_->setCurrentIndex(0);
     LinkTryIcon = new QSystemTrayIcon(TrayPicture(0), this);
     if (QSystemTrayIcon::isSystemTrayAvailable()) LinkTryIcon->show();
 #if defined(ORVALINK_HAVE_UDEV)
@@ -82,14 +89,6 @@ void TComTestFm::BuildPages() {
     auto* layout = new QVBoxLayout(this);
     pages_ = new QTabWidget(this);
     layout->addWidget(pages_);
-
-    // Upgrade page: the model list (type.ini).
-    auto* upgrade = new QWidget(pages_);
-    auto* u = new QVBoxLayout(upgrade);
-    u->addWidget(new QLabel(QStringLiteral("Model:"), upgrade));
-    m_ModelLBox = new QListWidget(upgrade);
-    u->addWidget(m_ModelLBox);
-    pages_->addTab(upgrade, QStringLiteral("Upgrade"));
 
     // File page: security, X and S files.
     m_FilePages = new FilePages(programFolder_, ui_, clock_, flash_, *older_, pages_);
@@ -126,14 +125,14 @@ void TComTestFm::BuildPages() {
 }
 
 void TComTestFm::LoadModelList() {
-    m_ModelLBox->clear();
     std::vector<std::string> names;
     if (ReadTypeIni(programFolder_ / kTypeIniFile, names)) {
-        for (const auto& n : names) m_ModelLBox->addItem(QString::fromStdString(n));
+        upgradePage_->SetModelNames(names);
         return;
     }
     ui_.Inform(" File : \"type.ini\" not found !   ", MsgIcon::Error);
-    for (std::string_view n : DefaultUpgradeModelList()) m_ModelLBox->addItem(QString::fromUtf8(n.data(), int(n.size())));
+    for (std::string_view n : DefaultUpgradeModelList()) names.emplace_back(n);
+    upgradePage_->SetModelNames(names);
 }
 
 TransferOutcome TComTestFm::DownloadFromRemote() {
@@ -170,6 +169,9 @@ void TComTestFm::ComPortCBoxChange(const QString& qtext) {
 void TComTestFm::BaudRateCBoxChange(const QString& text) {
     link_->Discovery().SetBaudRate(LeadingNumber(text.toStdString()));
 }
+
+void TComTestFm::ProgressChanged(int position) { upgradePage_->SetGauge(position); }
+void TComTestFm::ProgressRange(int maximum) { upgradePage_->SetGaugeMaximum(maximum); }
 
 void TComTestFm::DiscoveryStarted() { m_ComMemo->clear(); }
 void TComTestFm::DiscoveryLog(const std::string& text) { m_ComMemo->appendPlainText(QString::fromStdString(text)); }

@@ -29,9 +29,12 @@ namespace orvalink {
 
 class FilePages;
 class TFlashFm;
+class HttpClient;
 class TTiFlashFm;
 class TSerialTestPage;
 class UiServices;
+class UpgradePage;
+class UpgradeRunner;
 class UdevDeviceNotifier;
 
 class TComTestFm final : public QWidget, public LinkView, public RemoteLink {
@@ -70,13 +73,15 @@ public:
     void PacketLog(const std::string& text) override;
     void PacketReadStarting() override;
     void StatusMessage(const std::string& text) override { statusText_ = text; }
+    void ProgressChanged(int position) override;
+    void ProgressRange(int maximum) override;
 
     QPlainTextEdit* ComMemo() const { return m_ComMemo; }
     QPlainTextEdit* Monitor() const { return Receive1Mo; }
     QComboBox* PortCombo() const { return m_ComPortCBox; }
-    QListWidget* UpgradeModelList() const { return m_ModelLBox; }
     FilePages* FilePage() const { return m_FilePages; }
     TFlashFm& OlderFlashHolder() { return *older_; }
+    UpgradePage* Upgrade() const { return upgradePage_; }
     const std::string& StatusText() const { return statusText_; }
     QString TrayHint() const;
 
@@ -118,9 +123,11 @@ private:
     QPlainTextEdit* Receive1Mo = nullptr;
     QComboBox* m_ComPortCBox = nullptr;
     QComboBox* m_BaudRateCBox = nullptr;
-    QListWidget* m_ModelLBox = nullptr;
     FilePages* m_FilePages = nullptr;
     QSystemTrayIcon* LinkTryIcon = nullptr;
+    std::unique_ptr<HttpClient> http_;
+    std::unique_ptr<UpgradeRunner> upgradeRunner_;
+    UpgradePage* upgradePage_ = nullptr;
 };
 
 }  // namespace orvalink

@@ -33,6 +33,9 @@ std::string ExecutableFolder();
 // document to the remote, over the POSIX serial port and the poll() pump.
 int DownloadCommand(const std::string& portPath, const std::string& out);
 int UploadCommand(const std::string& portPath, const std::string& in);
+// The upgrade files of a model from the upgrade server:
+// fetch --model NAME [--url BASE] [--folder DIR].
+int FetchCommand(const std::vector<std::string>& args);
 // upgrade (program and flash through the boot loaders) and backup (the
 // whole flash into a document); `args` follow the command's name.
 int UpgradeCommand(const std::string& command, const std::vector<std::string>& args);

@@ -1,0 +1,641 @@
+#include "link/qt/UpgradePage.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+
+#include "formats/Documents.h"
+#include "formats/FileIo.h"
+#include "formats/ModelCatalogue.h"
+#include "formats/VFileCommands.h"
+#include "formats/VFiles.h"
+#include "image/Tiflashut.h"
+#include "link/OlderFlashWrites.h"
+#include "platform/Clock.h"
+#include "platform/UiServices.h"
+
+namespace orvalink {
+
+namespace {
+
+const char kAllReminder[] =
+    "Reminder !!! \n\nThis action will upgrade program and Pre-programmed code. \nAll user's setup data will be "
+    "erased and resetting the remote \n to factory defaults.  \n";
+const char kUsbReminder[] =
+    "Reminder !!! \n\nThe USB cable is not connect now ! \n\nBefore upgrade program, please be sure to \n    1. "
+    "Take off the two middle batteries off. \n    2. Move the switch to \"PROG\" position. (In the battery "
+    "compartment) \n    3. Insert the batteries. \n    4. Connect remote control and PC by USB cable now. \n    "
+    "5. Start to upgrade.";
+const char kFlashReminder[] =
+    "Reminder !!! \n\nThis action will upgrade Pre-programmed code and erase all of user's setup data! \n";
+
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), int(text.size())); }
+
+void Show(UiServices& ui, const std::vector<LinkReport>& reports) {
+    for (const LinkReport& r : reports) ui.Inform(r.text, r.icon);
+}
+
+std::string CatalogueName(uint16_t modelCode) {
+    std::string name;
+    ModelName(modelCode, name);
+    return name;
+}
+
+// A label that chooses "Backup Remote" when clicked.
+class ClickLabel final : public QLabel {
+public:
+    ClickLabel(const QString& text, QWidget* parent, std::function<void()> onClick)
+        : QLabel(text, parent), onClick_(std::move(onClick)) {}
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton) onClick_();
+        QLabel::mousePressEvent(event);
+    }
+
+private:
+    std::function<void()> onClick_;
+};
+
+}  // namespace
+
+UpgradePage::UpgradePage(const std::filesystem::path& programFolder, UiServices& ui, Clock& clock, TTiFlashFm& flash,
+                         HttpClient& http, UpgradeRunner& runner, QWidget* parent)
+    : QWidget(parent),
+      programFolder_(programFolder),
+      ui_(ui),
+      clock_(clock),
+      flash_(flash),
+      http_(http),
+      runner_(runner),
+      random_(uint64_t(clock.NowSeconds())),
+      files_(std::make_unique<VFileCommands>(ui, clock, random_, programFolder, flash)) {
+    BuildControls();
+    // The "back up first" choice as it was left; on when never chosen.
+    std::vector<uint8_t> remembered;
+    if (ReadFileBytes(programFolder_ / kBackupFirstFile, remembered, 16) && !remembered.empty())
+        BackupFirstCBox->setChecked(remembered[0] != '0');
+    SetPageState(UpgradePageState::Start);
+}
+
+UpgradePage::~UpgradePage() = default;
+
+void UpgradePage::BuildControls() {
+    auto* layout = new QVBoxLayout(this);
+    auto* title = new QLabel(QStringLiteral("Upgrade Tools    Ver 1.68"), this);
+    title->setAccessibleName(QStringLiteral("Upgrade Tools"));
+    layout->addWidget(title);
+
+    ModelGBox = new QGroupBox(QStringLiteral("Model "), this);
+    auto* m = new QHBoxLayout(ModelGBox);
+    SelectModelCBox = new QComboBox(ModelGBox);
+    SelectModelCBox->setToolTip(QStringLiteral("Please select model type first !"));
+    SelectModelCBox->setAccessibleName(QStringLiteral("Model"));
+    m->addWidget(SelectModelCBox, 1);
+    layout->addWidget(ModelGBox);
+
+    auto* middle = new QHBoxLayout;
+    DsGBox = new QGroupBox(QStringLiteral("Data Source "), this);
+    auto* ds = new QVBoxLayout(DsGBox);
+    InetRBtn = new QRadioButton(QStringLiteral("From Internet"), DsGBox);
+    FileRBtn = new QRadioButton(QStringLiteral("From File"), DsGBox);
+    BackupRBtn = new QRadioButton(QStringLiteral("Backup Remote"), DsGBox);
+    InetRBtn->setChecked(true);
+    for (QRadioButton* b : {InetRBtn, FileRBtn, BackupRBtn}) {
+        b->setAccessibleName(b->text());
+        ds->addWidget(b);
+        connect(b, &QRadioButton::clicked, this, [this] { DsGBoxClick(); });
+    }
+    // The three panels share one place; one is shown at a time.
+    auto* panels = new QGridLayout;
+    InetPal = new QFrame(DsGBox);
+    auto* ip = new QGridLayout(InetPal);
+    GetDataBtn = new QPushButton(QStringLiteral("Get data  "), InetPal);
+    GetDataBtn->setToolTip(
+        QStringLiteral("Please check your internet is ok !    To get upgrade data from internet !"));
+    GetDataBtn->setAccessibleName(QStringLiteral("Get data"));
+    DownloadLbe = new QLabel(InetPal);
+    DownloadLbe->setAccessibleName(QStringLiteral("Downloaded bytes"));
+    InetStatusLbe = new QLabel(InetPal);
+    InetStatusLbe->setAccessibleName(QStringLiteral("Download status"));
+    ip->addWidget(GetDataBtn, 0, 0, 1, 2);
+    ip->addWidget(new QLabel(QStringLiteral("Download:"), InetPal), 1, 0);
+    ip->addWidget(DownloadLbe, 1, 1);
+    ip->addWidget(InetStatusLbe, 2, 0, 1, 2);
+    FilePal = new QFrame(DsGBox);
+    auto* fp = new QGridLayout(FilePal);
+    OpenVmcfBtn = new QPushButton(QStringLiteral("Open"), FilePal);
+    OpenVmcfBtn->setAccessibleName(QStringLiteral("Open Flash files"));
+    OpenVmcuBtn = new QPushButton(QStringLiteral("Open"), FilePal);
+    OpenVmcuBtn->setAccessibleName(QStringLiteral("Open MCU files"));
+    fp->addWidget(new QLabel(QStringLiteral("Open Flash files (*.vmcf):"), FilePal), 0, 0);
+    fp->addWidget(OpenVmcfBtn, 0, 1);
+    fp->addWidget(new QLabel(QStringLiteral("Open MCU files (*.vmcu):"), FilePal), 1, 0);
+    fp->addWidget(OpenVmcuBtn, 1, 1);
+    BackupPal = new QFrame(DsGBox);
+    auto* bp = new QVBoxLayout(BackupPal);
+    bp->addWidget(new QLabel(QStringLiteral("Backup from  Remote"), BackupPal));
+    FlashOnlyLbe = new ClickLabel(QStringLiteral("( Flash memory only )"), BackupPal, [this] {
+        BackupRBtn->setChecked(true);
+        DsGBoxClick();
+    });
+    FlashOnlyLbe->setAccessibleName(QStringLiteral("Flash memory only"));
+    BackupBtn = new QPushButton(QStringLiteral("Backup"), BackupPal);
+    BackupBtn->setAccessibleName(QStringLiteral("Backup"));
+    bp->addWidget(FlashOnlyLbe);
+    bp->addWidget(BackupBtn);
+    for (QFrame* p : {InetPal, FilePal, BackupPal}) {
+        p->setFrameShape(QFrame::StyledPanel);
+        panels->addWidget(p, 0, 0);
+    }
+    ds->addLayout(panels);
+    middle->addWidget(DsGBox, 1);
+
+    G3Box = new QGroupBox(this);
+    G3Box->setAccessibleName(QStringLiteral("Upgrade data"));
+    auto* g3 = new QGridLayout(G3Box);
+    McuNLbe = new QLabel(G3Box);
+    McuNLbe->setAccessibleName(QStringLiteral("MCU model"));
+    McuLbe = new QLabel(G3Box);
+    McuLbe->setAccessibleName(QStringLiteral("MCU version"));
+    FlashNLbe = new QLabel(G3Box);
+    FlashNLbe->setAccessibleName(QStringLiteral("Flash model"));
+    FlashLbe = new QLabel(G3Box);
+    FlashLbe->setAccessibleName(QStringLiteral("Flash version"));
+    g3->addWidget(new QLabel(QStringLiteral("MCU:"), G3Box), 0, 0);
+    g3->addWidget(McuNLbe, 0, 1);
+    g3->addWidget(McuLbe, 0, 2);
+    g3->addWidget(new QLabel(QStringLiteral("Flash Memory:"), G3Box), 1, 0);
+    g3->addWidget(FlashNLbe, 1, 1);
+    g3->addWidget(FlashLbe, 1, 2);
+    mcuPal = new QLabel(QStringLiteral("Program"), G3Box);
+    flashPal = new QLabel(QStringLiteral("Pre-programmed Code"), G3Box);
+    userDatPal = new QLabel(QStringLiteral("User Data   "), G3Box);
+    int column = 0;
+    for (QLabel* p : {mcuPal, flashPal, userDatPal}) {
+        p->setAccessibleName(p->text().trimmed());
+        p->setAlignment(Qt::AlignCenter);
+        p->setAutoFillBackground(true);
+        p->setFrameShape(QFrame::Panel);
+        g3->addWidget(p, 2, column++);
+    }
+    middle->addWidget(G3Box, 1);
+    layout->addLayout(middle);
+
+    auto* bottom = new QHBoxLayout;
+    UpGBox = new QGroupBox(QStringLiteral("Upgrade type "), this);
+    auto* up = new QVBoxLayout(UpGBox);
+    UpAllRBtn = new QRadioButton(QStringLiteral("All ( Reset to factory default )"), UpGBox);
+    UpCodeRBtn = new QRadioButton(QStringLiteral("Pre-programmed code"), UpGBox);
+    UpAllRBtn->setChecked(true);
+    UpAllRBtn->setAccessibleName(QStringLiteral("All"));
+    UpCodeRBtn->setAccessibleName(UpCodeRBtn->text());
+    up->addWidget(UpAllRBtn);
+    up->addWidget(UpCodeRBtn);
+    BackupFirstCBox = new QCheckBox(QStringLiteral("Back up the remote before \"All\""), UpGBox);
+    BackupFirstCBox->setAccessibleName(QStringLiteral("Back up first"));
+    BackupFirstCBox->setChecked(true);
+    up->addWidget(BackupFirstCBox);
+    bottom->addWidget(UpGBox, 1);
+    auto* buttons = new QVBoxLayout;
+    UpmfBtn = new QPushButton(QStringLiteral("Upgrade"), this);
+    UmcuBtn = new QPushButton(QStringLiteral("Upgrade MCU"), this);
+    UflashBtn = new QPushButton(QStringLiteral("Upgrade Flash"), this);
+    Up256kCancleBtn = new QPushButton(QStringLiteral("CANCEL"), this);
+    for (QPushButton* b : {UpmfBtn, UmcuBtn, UflashBtn, Up256kCancleBtn}) {
+        b->setAccessibleName(b->text());
+        buttons->addWidget(b);
+    }
+    Up256kCancleBtn->setEnabled(false);
+    bottom->addLayout(buttons);
+    layout->addLayout(bottom);
+
+    auto* gauge = new QHBoxLayout;
+    gauge->addWidget(new QLabel(QStringLiteral("Progress:"), this));
+    CGue2 = new QProgressBar(this);
+    CGue2->setAccessibleName(QStringLiteral("Progress"));
+    CGue2->setRange(0, 100);
+    CGue2->setValue(0);
+    gauge->addWidget(CGue2, 1);
+    layout->addLayout(gauge);
+
+    connect(SelectModelCBox, &QComboBox::activated, this, [this] { SelectModelCBoxChange(); });
+    connect(GetDataBtn, &QPushButton::clicked, this, [this] { GetDataBtnClick(); });
+    connect(OpenVmcfBtn, &QPushButton::clicked, this, [this] { OpenVmcfBtnClick(); });
+    connect(OpenVmcuBtn, &QPushButton::clicked, this, [this] { OpenVmcuBtnClick(); });
+    connect(BackupBtn, &QPushButton::clicked, this, [this] { BackupBtnClick(); });
+    connect(UpmfBtn, &QPushButton::clicked, this, [this] { UpmfBtnClick(); });
+    connect(UmcuBtn, &QPushButton::clicked, this, [this] { UmcuBtnClick(); });
+    connect(UflashBtn, &QPushButton::clicked, this, [this] { UflashBtnClick(); });
+    connect(Up256kCancleBtn, &QPushButton::clicked, this, [this] { PreCancleBtnClick(); });
+    connect(BackupFirstCBox, &QCheckBox::clicked, this, [this] { BackupFirstCBoxClick(); });
+}
+
+void UpgradePage::SetModelNames(const std::vector<std::string>& names) {
+    SelectModelCBox->clear();
+    for (const auto& n : names) SelectModelCBox->addItem(QString::fromStdString(n));
+    SelectModelCBox->setCurrentIndex(-1);
+}
+
+void UpgradePage::SetGaugeMaximum(int maximum) { CGue2->setRange(0, std::max(1, maximum)); }
+void UpgradePage::SetGauge(int position) { CGue2->setValue(std::clamp(position, 0, CGue2->maximum())); }
+
+void UpgradePage::Colour(QLabel* panel, bool blue) {
+    QPalette p = panel->palette();
+    p.setColor(QPalette::Window, blue ? QColor(0, 0, 255) : palette().color(QPalette::Button));
+    p.setColor(QPalette::WindowText, blue ? Qt::white : palette().color(QPalette::ButtonText));
+    panel->setPalette(p);
+    panel->setProperty("marked", blue);
+}
+
+void UpgradePage::SetPageState(UpgradePageState state) {
+    state_ = state;
+    switch (state) {
+    case UpgradePageState::Start:
+        G3Box->hide();
+        DsGBox->setEnabled(false);
+        DsGBox->hide();
+        UpmfBtn->setEnabled(false);
+        UmcuBtn->setEnabled(false);
+        UflashBtn->setEnabled(false);
+        break;
+    case UpgradePageState::OldModelChosen:
+    case UpgradePageState::NewModelChosen: {
+        const bool newer = state == UpgradePageState::NewModelChosen;
+        G3Box->setEnabled(false);
+        DsGBox->setEnabled(true);
+        DsGBox->show();
+        UpmfBtn->setVisible(newer);
+        UpmfBtn->setEnabled(false);
+        UmcuBtn->setVisible(!newer);
+        UflashBtn->setVisible(!newer);
+        UmcuBtn->setEnabled(false);
+        UflashBtn->setEnabled(false);
+        // The upgrade type sits right of the old buttons' column, left for the new.
+        UpGBox->setProperty("placedRight", !newer);
+        SetSourceState();
+        break;
+    }
+    case UpgradePageState::SourceInternet:
+    case UpgradePageState::SourceFile:
+    case UpgradePageState::SourceBackup:
+        InetPal->setVisible(state == UpgradePageState::SourceInternet);
+        FilePal->setVisible(state == UpgradePageState::SourceFile);
+        BackupPal->setVisible(state == UpgradePageState::SourceBackup);
+        break;
+    case UpgradePageState::FileNotUsable:
+        G3Box->setEnabled(true);
+        DsGBox->setEnabled(false);
+        break;
+    case UpgradePageState::Ready:
+    case UpgradePageState::ReadyNewModel:
+    case UpgradePageState::ReadyOldModel:
+        G3Box->show();
+        G3Box->setEnabled(true);
+        DsGBox->setEnabled(true);
+        if (state == UpgradePageState::ReadyNewModel) UpmfBtn->setEnabled(true);
+        if (state == UpgradePageState::ReadyOldModel) {
+            UmcuBtn->setEnabled(true);
+            UflashBtn->setEnabled(true);
+        }
+        if (state != UpgradePageState::Ready)
+            for (QLabel* p : {mcuPal, flashPal, userDatPal}) Colour(p, true);
+        break;
+    case UpgradePageState::FlashOnly:
+        G3Box->show();
+        G3Box->setEnabled(true);
+        Colour(flashPal, true);
+        Colour(userDatPal, true);
+        break;
+    case UpgradePageState::ProgramOnly:
+        G3Box->show();
+        G3Box->setEnabled(true);
+        Colour(mcuPal, true);
+        break;
+    case UpgradePageState::BackupRunning:
+        ModelGBox->setEnabled(false);
+        G3Box->setEnabled(false);
+        DsGBox->setEnabled(false);
+        Up256kCancleBtn->setEnabled(true);
+        break;
+    case UpgradePageState::BackupDone:
+        ModelGBox->setEnabled(true);
+        G3Box->setEnabled(true);
+        DsGBox->setEnabled(true);
+        Up256kCancleBtn->setEnabled(true);
+        break;
+    case UpgradePageState::UpgradeRunning:
+        ModelGBox->setEnabled(false);
+        G3Box->setEnabled(false);
+        DsGBox->setEnabled(false);
+        Up256kCancleBtn->setEnabled(true);
+        break;
+    case UpgradePageState::UpgradeDone:
+        ModelGBox->setEnabled(true);
+        DsGBox->setEnabled(true);
+        G3Box->setEnabled(true);
+        break;
+    case UpgradePageState::MarkFlash:
+        Colour(flashPal, true);
+        Colour(userDatPal, true);
+        break;
+    case UpgradePageState::MarkFlashOnly:
+        Colour(flashPal, true);
+        Colour(userDatPal, false);
+        break;
+    }
+}
+
+void UpgradePage::SetSourceState() {
+    if (FileRBtn->isChecked())
+        SetPageState(UpgradePageState::SourceFile);
+    else if (BackupRBtn->isChecked())
+        SetPageState(UpgradePageState::SourceBackup);
+    else
+        SetPageState(UpgradePageState::SourceInternet);
+}
+
+// The ready state that the files loaded so far allow.
+void UpgradePage::SetReadyState() {
+    if (IsOlderModel(modelCode_)) {
+        if (mcuLoaded_ && flashLoaded_) {
+            SetPageState(UpgradePageState::ReadyOldModel);
+            return;
+        }
+        UmcuBtn->setEnabled(mcuLoaded_);
+        UflashBtn->setEnabled(flashLoaded_);
+    } else if (mcuLoaded_ && (flashLoaded_ || modelCode_ == kModelPrm)) {
+        SetPageState(UpgradePageState::ReadyNewModel);
+        return;
+    }
+    if (flashLoaded_) SetPageState(UpgradePageState::FlashOnly);
+    if (mcuLoaded_) SetPageState(UpgradePageState::ProgramOnly);
+}
+
+std::string UpgradePage::SelectedName() const {
+    return SelectModelCBox->currentIndex() < 0 ? std::string() : SelectModelCBox->currentText().toStdString();
+}
+
+int UpgradePage::UpgradeKind() const { return UpAllRBtn->isChecked() ? kKindWhole : kKindPartial; }
+
+void UpgradePage::SelectModelCBoxChange() {
+    const std::string name = SelectedName();
+    uint16_t code = 0;
+    std::string form;
+    if (!ModelCodeOfDisplayName(name, code, form)) {
+        SetPageState(UpgradePageState::Start);
+        return;
+    }
+    if (code != modelCode_) {
+        // Files loaded for another model do not carry over.
+        mcuLoaded_ = flashLoaded_ = false;
+        for (QLabel* l : {McuNLbe, McuLbe, FlashNLbe, FlashLbe}) l->clear();
+        for (QLabel* p : {mcuPal, flashPal, userDatPal}) Colour(p, false);
+    }
+    modelCode_ = code;
+    if (!IsOlderModel(code)) {
+        SetPageState(UpgradePageState::NewModelChosen);
+        return;
+    }
+    if (NeedsQm3400Note(name)) ui_.Inform(Qm3400Note(), MsgIcon::Information);
+    SetPageState(UpgradePageState::OldModelChosen);
+}
+
+void UpgradePage::DsGBoxClick() { SetSourceState(); }
+
+void UpgradePage::GetDataBtnClick() {
+    GetDataBtn->setEnabled(false);
+    OpenVmcfBtn->setEnabled(false);
+    OpenVmcuBtn->setEnabled(false);
+    SelectModelCBox->setEnabled(false);
+    const std::string name = SelectedName();
+    if (name.empty()) {
+        ui_.Inform("Please select model type first !", MsgIcon::Information);
+    } else {
+        uint16_t code = 0;
+        std::string form;
+        ModelCodeOfDisplayName(name, code, form);
+        modelCode_ = code;
+        UpgradeFetchSettings settings;
+        settings.base = UpgradeBaseLocation(programFolder_, std::getenv("ORVALINK_UPGRADE_URL"));
+        settings.programFolder = programFolder_;
+        settings.displayName = name;
+        const bool ok = FetchUpgrade(http_, ui_, *this, settings);
+        ui_.Inform(ok ? "Download upgrade files OK !" : "Download upgrade files ERROR !", MsgIcon::Information);
+        SetReadyState();
+    }
+    DownloadLbe->clear();
+    GetDataBtn->setEnabled(true);
+    OpenVmcfBtn->setEnabled(true);
+    OpenVmcuBtn->setEnabled(true);
+    SelectModelCBox->setEnabled(true);
+}
+
+void UpgradePage::FetchStatus(const std::string& text) { InetStatusLbe->setText(QString::fromStdString(text)); }
+void UpgradePage::BytesReceived(uint64_t total) { DownloadLbe->setText(QString::number(total) + QStringLiteral(" bytes ")); }
+void UpgradePage::CommandFailed(const std::string& text) {
+    if (window()) window()->setWindowTitle(QString::fromStdString(text));
+}
+void UpgradePage::TakeMcuFile(const std::filesystem::path&, std::vector<uint8_t> payload, const VFileHeader& header) {
+    TakeMcu(std::move(payload), header);
+}
+bool UpgradePage::TakeFlashFile(const std::filesystem::path&, std::vector<uint8_t> payload, const VFileHeader& header) {
+    return TakeFlash(std::move(payload), header);
+}
+
+void UpgradePage::TakeMcu(std::vector<uint8_t> payload, const VFileHeader& header) {
+    // The buffer holds the pages the boot loaders write; a longer program
+    // (a made file's padding) is cut to it.
+    if (payload.size() > kMcuBufferBytes) payload.resize(kMcuBufferBytes);
+    runner_.Buffers().SetProgram(payload);
+    McuLbe->setText(QString::fromStdString(VersionText(header.versionWord)));
+    McuNLbe->setText(QString::fromStdString(CatalogueName(header.modelCode)));
+    mcuLoaded_ = true;
+}
+
+bool UpgradePage::TakeFlash(std::vector<uint8_t> payload, const VFileHeader& header) {
+    if (IsOlderModel(header.modelCode)) {
+        olderFlash_.assign(kOlderFlashBytes, 0xFF);
+        std::copy_n(payload.begin(), std::min(payload.size(), olderFlash_.size()), olderFlash_.begin());
+    } else {
+        flash_.SelectModel(Is2300Family(header.modelCode) ? kSelector2300 : kSelector5100);
+        std::span<uint8_t> image = flash_.Image();
+        if (image.empty()) return false;
+        std::copy_n(payload.begin(), std::min(payload.size(), image.size()), image.begin());
+    }
+    FlashLbe->setText(QString::fromStdString(VersionText(header.versionWord)));
+    FlashNLbe->setText(QString::fromStdString(CatalogueName(header.modelCode)));
+    flashLoaded_ = true;
+    return true;
+}
+
+bool UpgradePage::OpenVFileInto(FileKind kind, const std::string& path) {
+    std::vector<uint8_t> payload;
+    VFileHeader header;
+    if (!LoadVFile(PathFromUtf8(path), payload, header)) {
+        ui_.Inform(std::string(kind == FileKind::vmcf ? "Load VMCF file Error ! \n\nPath: "
+                                                      : "Load VMCU file Error ! \n\nPath: ") + path,
+                   MsgIcon::Error);
+        return false;
+    }
+    if (kind == FileKind::vmcu) {
+        TakeMcu(std::move(payload), header);
+    } else if (!TakeFlash(std::move(payload), header)) {
+        return false;  // no image to take it: nothing is said
+    }
+    SetReadyState();
+    return true;
+}
+
+bool UpgradePage::LoadUpgradeFile(const std::string& path) {
+    const std::string ext = std::filesystem::path(path).extension().string();
+    if (SameNameIgnoringCase(ext, ".vmcf")) return OpenVFileInto(FileKind::vmcf, path);
+    if (SameNameIgnoringCase(ext, ".vmcu")) return OpenVFileInto(FileKind::vmcu, path);
+    return LoadOtherUpgradeFile(path);
+}
+
+bool UpgradePage::LoadOtherUpgradeFile(const std::string&) {
+    // The loaders of .xmcf, .xmcu and .sbin files join here.
+    return false;
+}
+
+void UpgradePage::OpenVmcfBtnClick() {
+    std::string chosen;
+    if (files_->PickOpenFile(files_->ProgramFolderText(), "", FileKind::vmcf, chosen)) LoadUpgradeFile(chosen);
+}
+
+void UpgradePage::OpenVmcuBtnClick() {
+    std::string chosen;
+    if (files_->PickOpenFile(files_->ProgramFolderText(), "", FileKind::vmcu, chosen)) LoadUpgradeFile(chosen);
+}
+
+bool UpgradePage::RunBackup() {
+    const uint16_t code = modelCode_;
+    BackupResult result = runner_.Backup(code);
+    Show(ui_, result.reports);
+    if (!result.outcome.Ok()) return false;
+    DocumentOutcome saved;
+    if (IsOlderModel(code)) {
+        // An older remote's 256 KB are kept as its own model's flash file, so
+        // "Open VMCF Files" takes them back for "Upgrade Flash".
+        VFileHeader header;
+        std::string chosen;
+        const std::string proposed = "noname_" + DateStamp(clock_.Today());
+        bool ok = FillVFileHeader(kKindVmcf, code, 0, header) &&
+                  files_->PickSaveFile(files_->ProgramFolderText(), proposed, FileKind::vmcf, chosen);
+        if (ok) {
+            SetSingleName(header, CatalogueName(code) + "_");
+            ok = SaveVFile(PathFromUtf8(chosen), result.bytes, header, clock_, random_);
+        }
+        saved.kind = ok ? DocumentResult::Ok : DocumentResult::WriteFailed;
+    } else {
+        saved = files_->SaveImageVFile("", code, true);
+    }
+    if (saved.Ok()) {
+        ui_.Inform("Backup VMCF file Ok !", MsgIcon::Information);
+        return true;
+    }
+    ui_.Inform("Backup VMCF file Error !", MsgIcon::Error);
+    return false;
+}
+
+void UpgradePage::BackupBtnClick() {
+    if (SelectedName().empty()) {
+        SetPageState(UpgradePageState::BackupDone);
+        return;
+    }
+    BackupBtn->setEnabled(false);
+    SetPageState(UpgradePageState::BackupRunning);
+    RunBackup();
+    SetGauge(0);
+    SetPageState(UpgradePageState::BackupDone);
+    BackupBtn->setEnabled(true);
+}
+
+void UpgradePage::UpmfBtnClick() {
+    UpmfBtn->setEnabled(false);
+    SetPageState(UpgradePageState::UpgradeRunning);
+    const bool all = UpAllRBtn->isChecked();
+    if (all) ui_.ShowMessage(MessageRequest{kAllReminder, {}, MsgIcon::Warning, MsgButtons::Yes});
+    const UpgradeSteps steps = UpgradeStepsFor(modelCode_);
+    if (!mcuLoaded_) {
+        ui_.Inform("Please Open a VMCU File first !", MsgIcon::Warning);
+    } else if (steps.supported && (!all || !BackupFirstCBox->isChecked() || RunBackup())) {
+        const int kind = UpgradeKind();
+        const TransferOutcome program = runner_.RunButton(steps.program, kind);
+        if (!program.Ok()) {
+            if (program.kind == TransferResult::Broken)
+                ui_.Inform("Transfer broken !", MsgIcon::Information);
+            else if (program.kind != TransferResult::NoPort)
+                ui_.Inform(std::string(steps.programError), MsgIcon::Error);
+        } else if (steps.writesFlash) {
+            runner_.Pause(kProgramToFlashPauseMs);
+            runner_.Buffers().kind = kind;
+            const TransferOutcome written = runner_.RunButton(steps.flash, kind);
+            if (written.kind != TransferResult::NoPort) Show(ui_, UpgradeButtonReports(steps.flash, written));
+        }
+    }
+    SetGauge(0);
+    SetPageState(UpgradePageState::UpgradeDone);
+    UpmfBtn->setEnabled(true);
+}
+
+void UpgradePage::UmcuBtnClick() {
+    UmcuBtn->setEnabled(false);
+    SetPageState(UpgradePageState::UpgradeRunning);
+    ui_.Inform(kUsbReminder, MsgIcon::Warning);
+    if (!mcuLoaded_) {
+        ui_.Inform("Please Open a XMCU File first !", MsgIcon::Warning);
+    } else {
+        const UpgradeButton button =
+            McuNLbe->text() == QStringLiteral("QM-2300") ? UpgradeButton::Write2100Mcu : UpgradeButton::RomBootWrite;
+        const TransferOutcome outcome = runner_.RunButton(button, UpgradeKind());
+        if (outcome.kind != TransferResult::NoPort) Show(ui_, UpgradeButtonReports(button, outcome));
+    }
+    SetGauge(0);
+    UmcuBtn->setEnabled(true);
+    SetPageState(UpgradePageState::UpgradeDone);
+}
+
+void UpgradePage::UflashBtnClick() {
+    UflashBtn->setEnabled(false);
+    SetPageState(UpgradePageState::UpgradeRunning);
+    const bool all = UpAllRBtn->isChecked();
+    if (all) ui_.Inform(kFlashReminder, MsgIcon::Warning);
+    if (!flashLoaded_) {
+        ui_.Inform("Please Open a XMCF File first !", MsgIcon::Warning);
+    } else {
+        SetGaugeMaximum(all ? 255000 : 170000);
+        const TransferOutcome outcome =
+            all ? runner_.WriteWholeFlash(olderFlash_) : runner_.WritePreProgramCode(olderFlash_);
+        if (!outcome.message.empty()) ui_.Inform(outcome.message, outcome.icon);
+    }
+    SetGauge(0);
+    UflashBtn->setEnabled(true);
+    SetPageState(UpgradePageState::UpgradeDone);
+}
+
+void UpgradePage::PreCancleBtnClick() {
+    runner_.Cancel();
+    SetGauge(0);
+}
+
+void UpgradePage::BackupFirstCBoxClick() {
+    const uint8_t mark = BackupFirstCBox->isChecked() ? '1' : '0';
+    ReplaceFileBytes(programFolder_ / kBackupFirstFile, std::span<const uint8_t>(&mark, 1));
+}
+
+}  // namespace orvalink

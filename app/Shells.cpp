@@ -6,8 +6,6 @@
 
 namespace orvalink {
 
-TBtnFm::TBtnFm(QWidget* parent) : QWidget(parent) { setWindowTitle(QStringLiteral("Key Property")); }
-
 TTiModelFm::TTiModelFm(QWidget* parent) : QWidget(parent) {}
 
 TPreCodeFm::TPreCodeFm(QWidget* parent) : QDialog(parent) {

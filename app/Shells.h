@@ -1,6 +1,5 @@
 // Long-lived windows whose full contents come with their own work: the
-// key property editor, the model holder form and
-// the pre-program code picker. They are created at start-up in their place
+// model holder form and the pre-program code picker. They are created at start-up in their place
 // and stay hidden until used.
 #pragma once
 
@@ -12,12 +11,6 @@
 class QSpinBox;
 
 namespace orvalink {
-
-class TBtnFm : public QWidget {
-    Q_OBJECT
-public:
-    explicit TBtnFm(QWidget* parent = nullptr);
-};
 
 class TTiModelFm : public QWidget {
     Q_OBJECT

@@ -52,8 +52,8 @@ namespace {
 constexpr int kPreviewWidth = 380;
 constexpr int kPreviewHeight = 24;
 constexpr int kPreviewZoom = 2;
-constexpr int kCellWidth = 28;
-constexpr int kCellHeight = 22;
+constexpr int kPaletteCellWidth = 28;
+constexpr int kPaletteCellHeight = 22;
 constexpr int kLearnPollMs = 100;
 constexpr int kLeaveWaitMs = 2000;
 constexpr int kMaxSbinBlocks = 40;
@@ -424,14 +424,14 @@ QWidget* TBtnFm::BuildLabelPage() {
                         QStringLiteral("Palette"));
     m_IconSGrid->horizontalHeader()->hide();
     m_IconSGrid->verticalHeader()->hide();
-    m_IconSGrid->horizontalHeader()->setMinimumSectionSize(kCellWidth);
-    m_IconSGrid->verticalHeader()->setMinimumSectionSize(kCellHeight);
-    for (int c = 0; c < kPaletteColumns; ++c) m_IconSGrid->setColumnWidth(c, kCellWidth);
-    for (int r = 0; r < kPaletteRows; ++r) m_IconSGrid->setRowHeight(r, kCellHeight);
+    m_IconSGrid->horizontalHeader()->setMinimumSectionSize(kPaletteCellWidth);
+    m_IconSGrid->verticalHeader()->setMinimumSectionSize(kPaletteCellHeight);
+    for (int c = 0; c < kPaletteColumns; ++c) m_IconSGrid->setColumnWidth(c, kPaletteCellWidth);
+    for (int r = 0; r < kPaletteRows; ++r) m_IconSGrid->setRowHeight(r, kPaletteCellHeight);
     m_IconSGrid->setIconSize(QSize(24, 20));
     m_IconSGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_IconSGrid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_IconSGrid->setFixedSize(kPaletteColumns * kCellWidth + 4, kPaletteRows * kCellHeight + 4);
+    m_IconSGrid->setFixedSize(kPaletteColumns * kPaletteCellWidth + 4, kPaletteRows * kPaletteCellHeight + 4);
     m_IconSGrid->installEventFilter(this);
     connect(m_IconSGrid, &QTableWidget::cellClicked, this, [this](int r, int c) { m_IconSGridClick(r, c); });
     row->addWidget(m_IconSGrid);
@@ -986,6 +986,9 @@ bool TBtnFm::StoreLearned(const LearnedCode& learned, const QString& source) {
 }
 
 void TBtnFm::SetLearningControls(bool learning) {
+    // Pages are switched and disabled here; that is no page change of the user's.
+    const QSignalBlocker block(m_PageCtl);
+    if (learning) m_PageCtl->setCurrentWidget(learningCycle_ ? m_CycleSht : m_CodeSht);
     for (QWidget* page : {m_AttrSht, m_CodeSht, m_MacroSht, m_TimerSht, m_CycleSht, m_LabelSht}) {
         const bool own = page == (learningCycle_ ? m_CycleSht : m_CodeSht);
         if (!own) m_PageCtl->setTabEnabled(m_PageCtl->indexOf(page), !learning);

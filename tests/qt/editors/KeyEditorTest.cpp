@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -79,7 +80,7 @@ struct Fixture {
         const bool loaded = LoadVFile(kFactoryDocument, payload, header);
         Q_ASSERT(loaded && payload.size() <= flash.Image().size());
         std::copy(payload.begin(), payload.end(), flash.Image().begin());
-        BtnServices s{flash, ui, random, &link};
+        BtnServices s{flash, ui, random, &link, {}, {}, {}, {}};
         s.refreshMain = [this] { ++refreshes; };
         s.deviceName = [](int d) { return "Dev" + std::to_string(d); };
         btn = std::make_unique<TBtnFm>(std::move(s));
@@ -137,7 +138,7 @@ bool Erased(const KeyInfo& k) {
 }
 
 bool DeviceHasKeys(const TTiFlashFm& flash, int device) {
-    for (int k = 0; k < 64; ++k) {
+    for (int k = kFirstSoftKey; k < 64; ++k) {
         KeyInfo info;
         if (ReadKey(flash, device, k, info)) return true;
     }
@@ -407,6 +408,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(f.link.toLearn.empty(), 5000);
         f.btn->m_CancelBtnClick();  // ends learning at once
         QVERIFY(f.Open(f.btn->Key()));
+        f.btn->show();
+        f.btn->Pages()->setCurrentWidget(f.btn->Page(QStringLiteral("Code")));
+        QVERIFY(QTest::qWaitForWindowExposed(f.btn.get()));
         QTest::mousePress(f.btn->ShootButton(), Qt::LeftButton);
         QCOMPARE(f.link.sendStarts, 1);
         QCOMPARE(f.link.sent.size(), size_t(1));
@@ -461,7 +465,8 @@ private slots:
         LayoutKey key = KeyOfType(kKeyMacro);
         key.info.codeBlockCount = 0xFF;
         QVERIFY(f.Open(key));
-        for (auto* click : {&TBtnFm::m_ViewBtnClick, &TBtnFm::m_InsertBtnClick, &TBtnFm::m_EditBtnClick,
+        using Click = void (TBtnFm::*)();
+        for (Click click : {&TBtnFm::m_ViewBtnClick, &TBtnFm::m_InsertBtnClick, &TBtnFm::m_EditBtnClick,
                             &TBtnFm::m_DeleteBtnClick})
             (f.btn.get()->*click)();
         QCOMPARE(f.ui.MessageTexts(), (std::vector<std::string>{"No data to view !", "No data to insert !",

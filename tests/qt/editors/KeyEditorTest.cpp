@@ -372,6 +372,20 @@ private slots:
         QVERIFY(!f.btn->CodeTypeText()->text().isEmpty());
         QVERIFY(!f.btn->CarrierText()->text().isEmpty());
         QVERIFY(f.btn->ChartPointCount(f.btn->CodeChart()) > 0);
+        // Pictures of the pages for a person to look at, when asked for.
+        if (const QByteArray dir = qgetenv("ORVALINK_SCREENSHOT_DIR"); !dir.isEmpty()) {
+            f.btn->show();
+            QVERIFY(QTest::qWaitForWindowExposed(f.btn.get()));
+            f.btn->Pages()->setCurrentWidget(f.btn->Page(QStringLiteral("Code")));
+            QTest::qWait(300);
+            QVERIFY(f.btn->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/key-editor-code.png")));
+            QTest::keyClicks(f.btn->Palette(), QStringLiteral("Power"));
+            f.btn->m_IconTBtnClick();
+            f.btn->m_IconSGridClick(0, 3);
+            f.btn->Pages()->setCurrentWidget(f.btn->Page(QStringLiteral("Label")));
+            QTest::qWait(300);
+            QVERIFY(f.btn->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/key-editor-label.png")));
+        }
         // Cancel undoes none of it.
         f.btn->m_CancelBtnClick();
         QCOMPARE(f.btn->Key().info.codeBlockCount, stored.size);

@@ -929,23 +929,27 @@ void TBtnFm::ShowCode(const IrCodeInfo& code, QChartView* view) {
     const auto points = WaveformPoints(MarksAndSpaces(code));
     auto* upper = new QLineSeries;
     auto* lower = new QLineSeries;
+    // Every level holds until the next point: the edges are drawn upright.
+    int level = 0;
     for (const WavePoint& p : points) {
+        if (upper->count() > 0) upper->append(p.time, level);
         upper->append(p.time, p.level);
-        lower->append(p.time, 0);
+        level = p.level;
     }
+    lower->append(0, 0);
+    lower->append(points.empty() ? 1 : points.back().time, 0);
     auto* area = new QAreaSeries(upper, lower);
     area->setObjectName(QStringLiteral("waveform"));
     chart->addSeries(area);
     // Each pair its own colour (red, green and blue each below 255).
-    for (size_t i = 0; i < points.size(); ++i) {
-        if (i % 2 == 0) {
-            const QColor c(int(services_.random.Next() % 255), int(services_.random.Next() % 255),
-                           int(services_.random.Next() % 255));
-            upper->setPointConfiguration(int(i), QXYSeries::PointConfiguration::Color, c);
-            if (i + 1 < points.size())
-                upper->setPointConfiguration(int(i + 1), QXYSeries::PointConfiguration::Color, c);
-        }
-        upper->setPointConfiguration(int(i), QXYSeries::PointConfiguration::LabelVisibility, false);
+    QColor colour;
+    for (int i = 0; i < upper->count(); ++i) {
+        // Point 0 is pair 1's rise; each wave point after it takes two.
+        const int wavePoint = i == 0 ? 0 : (i + 1) / 2;
+        if (wavePoint % 2 == 0 && (i == 0 || i % 2 == 1))
+            colour = QColor(int(services_.random.Next() % 255), int(services_.random.Next() % 255),
+                            int(services_.random.Next() % 255));
+        upper->setPointConfiguration(i, QXYSeries::PointConfiguration::Color, colour);
     }
     area->setPen(QPen(QColor(0, 0, 160), 1));
     area->setBrush(QColor(120, 160, 230));
@@ -965,7 +969,7 @@ int TBtnFm::ChartPointCount(QChartView* view) const {
     const auto series = view->chart()->series();
     if (series.isEmpty()) return 0;
     auto* area = qobject_cast<QAreaSeries*>(series.front());
-    return area && area->upperSeries() ? int(area->upperSeries()->count()) : 0;
+    return area && area->upperSeries() ? int(area->upperSeries()->count() + 1) / 2 : 0;
 }
 
 bool TBtnFm::StoreLearned(const LearnedCode& learned, const QString& source) {

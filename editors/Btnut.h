@@ -169,7 +169,7 @@ public:
     const CycleDraft& Cycle() const { return cycle_; }
     bool MacroUnsaved() const { return macroChanged_; }
     bool IconPalette() const { return iconPalette_; }
-    // The waveform's points and their colours as last drawn on a chart.
+    // The waveform points on a chart: two for each mark and space pair.
     int ChartPointCount(QChartView* chart) const;
 
 protected:

@@ -21,6 +21,7 @@
 #include "formats/Flashut.h"
 #include "image/CodeRecords.h"
 #include "image/DeviceBundle.h"
+#include "image/IrWaveform.h"
 #include "image/KeyRecords.h"
 #include "image/Tiflashut.h"
 #include "platform/Random.h"
@@ -371,7 +372,7 @@ private slots:
         QVERIFY(f.btn->KeyChangedAtOnce());
         QVERIFY(!f.btn->CodeTypeText()->text().isEmpty());
         QVERIFY(!f.btn->CarrierText()->text().isEmpty());
-        QVERIFY(f.btn->ChartPointCount(f.btn->CodeChart()) > 0);
+        QCOMPARE(f.btn->ChartPointCount(f.btn->CodeChart()), int(2 * MarksAndSpaces(stored).size()));
         // Pictures of the pages for a person to look at, when asked for.
         if (const QByteArray dir = qgetenv("ORVALINK_SCREENSHOT_DIR"); !dir.isEmpty()) {
             f.btn->show();

@@ -538,6 +538,39 @@ private slots:
         QCOMPARE(f.btn->Key().info.codeBlockCount, uint8_t(3));
     }
 
+    void macroButtonsOpenTheLayoutEditorOnTheRightDevice() {
+        Fixture f;
+        std::vector<std::pair<int, int>> opened;  // device, mode
+        BtnServices s{f.flash, f.ui, f.random, &f.link, {}, {}, {}, {}};
+        s.openStepWindow = [&](int device, EditorMode mode) -> TSoftLCDFm* {
+            opened.emplace_back(device, int(mode));
+            return nullptr;  // refused: the key editor stays
+        };
+        TBtnFm btn(std::move(s));
+        LayoutKey key = KeyOfType(kKeyMacro);
+        key.info.codeBlockCount = 0xFF;
+        KeyEditContext c;
+        c.device = kTv;
+        QVERIFY(btn.OpenKey(key, c));
+        btn.m_NewBtnClick();  // an empty macro starts a new one
+        MacroStepCursor step;
+        step.device = 3;
+        step.key = 12;
+        step.operation = kStepNew;
+        btn.TakeStep(step);
+        btn.m_ViewBtnClick();  // no selection: step 1, on its device
+        btn.m_StepSGridSelect(0);
+        btn.m_EditBtnClick();
+        c.device = kMacroSlot;
+        c.editorMode = kEditMacroKey;
+        QVERIFY(btn.OpenKey(key, c));
+        btn.m_NewBtnClick();  // a key of the Macro device records on Home
+        const std::vector<std::pair<int, int>> expected{
+            {kTv, int(ModeStepEdit)}, {3, int(ModeStepView)}, {kTv, int(ModeStepEdit)}, {kHomeSlot, int(ModeStepEdit)}};
+        QCOMPARE(opened, expected);
+        QVERIFY(f.ui.Messages().empty());
+    }
+
     void timersWithMonthZeroAndMinuteSixty() {
         Fixture f;
         LayoutKey key = KeyOfType(kKeyLabel);

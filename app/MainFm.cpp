@@ -21,7 +21,6 @@
 #include "app/AboutBox.h"
 #include "app/QuickPictures.h"
 #include "editors/Configut.h"
-#include "editors/KeyStandIn.h"
 #include "formats/Flashut.h"
 #include "formats/PlainFiles.h"
 #include "formats/PreProgram.h"
@@ -65,7 +64,6 @@ TMainFm::TMainFm(const AppServices& services, Brand brand, QWidget* parent)
     setCentralWidget(mdi_);
     BuildTreePanel();
     BuildMenus();
-    keyStandIn_ = new TKeyStandInFm(this);
 
     static const int kPanelWidths[4] = {300, 50, 50, 50};
     for (int i = 0; i < 4; ++i) {
@@ -324,7 +322,7 @@ TSoftLCDFm* TMainFm::OpenDeviceEditor(int slot, EditorMode mode) {
     if (!DeviceRecordFor(slot, record)) return nullptr;
     QString name = QString::fromStdString(slot == kHomeSlot ? std::string(kHomeText) : DeviceNameFor(slot));
     LayoutEditorServices editorServices{services_.flash, services_.ui, *this, *this, *this,
-                                        services_.codePicker, keyStandIn_, nullptr, services_.programFolder};
+                                        services_.codePicker, keyEditor_, stepEditor_, services_.programFolder};
     auto* editor = new TSoftLCDFm(editorServices, slot, mode, name, record);
     editor->setEnabled(!linkBusy_);
     editor->setAttribute(Qt::WA_DeleteOnClose);

@@ -30,7 +30,6 @@ class QAction;
 namespace orvalink {
 
 class TAboutBox;
-class TKeyStandInFm;
 
 class TMainFm : public QMainWindow, public KeyClipboard, public DeviceNumberSource, public LayoutHost {
     Q_OBJECT
@@ -40,6 +39,11 @@ public:
 
     void SetAboutBox(TAboutBox* about) { about_ = about; }
     void SetCodePicker(CodeNumberPicker* picker) { services_.codePicker = picker; }
+    // The key property editor the layout editors open keys in.
+    void SetKeyEditor(KeyPropertyEditor* editor, MacroStepEditor* steps) {
+        keyEditor_ = editor;
+        stepEditor_ = steps;
+    }
     // The remote link enables Download and Upload.
     void SetRemoteLink(RemoteLink* link);
 
@@ -174,7 +178,8 @@ private:
     QAction* m_Open2TBtn = nullptr;
     QAction* m_Save2TBtn = nullptr;
     QAction* m_UnitTestBtn = nullptr;
-    TKeyStandInFm* keyStandIn_ = nullptr;
+    KeyPropertyEditor* keyEditor_ = nullptr;
+    MacroStepEditor* stepEditor_ = nullptr;
     QPixmap treePictures_[4];
 };
 

@@ -2,8 +2,6 @@
 
 namespace orvalink {
 
-TBtnFm::TBtnFm(QWidget* parent) : QWidget(parent) { setWindowTitle(QStringLiteral("Key Property")); }
-
 TTiModelFm::TTiModelFm(QWidget* parent) : QWidget(parent) {}
 
 }  // namespace orvalink

@@ -1,6 +1,6 @@
 // Long-lived windows whose full contents come with their own work: the
-// key property editor and the model holder form (the pre-program code
-// picker has its own file). They are created at start-up in their place
+// model holder form (the pre-program code picker and the key property
+// editor have their own files). They are created at start-up in their place
 // and stay hidden until used.
 #pragma once
 
@@ -11,12 +11,6 @@
 #include "editors/Precodeut.h"
 
 namespace orvalink {
-
-class TBtnFm : public QWidget {
-    Q_OBJECT
-public:
-    explicit TBtnFm(QWidget* parent = nullptr);
-};
 
 class TTiModelFm : public QWidget {
     Q_OBJECT

@@ -44,7 +44,14 @@ ProgramWindows CreateProgramWindows(AppServices& services, Clock& clock, const S
     w.main->SetRemoteLink(w.comTest.get());
     TMainFm* main = w.main.get();
     w.comTest->SetMainWindow(main, [main](bool enabled) { main->SetFormEnabled(enabled); });
-    w.btn = std::make_unique<TBtnFm>();
+    w.irLink = std::make_unique<BlockIrLink>(w.comTest->Link().Blocks());
+    BtnServices btn{services.flash, services.ui, services.random, w.irLink.get()};
+    btn.openStepWindow = [main](int device, EditorMode mode) { return main->OpenDeviceEditor(device, mode); };
+    btn.refreshMain = [main] { main->RebuildTree(); };
+    btn.setMainEnabled = [main](bool enabled) { main->SetFormEnabled(enabled); };
+    btn.deviceName = [main](int device) { return main->DeviceNameFor(device); };
+    w.btn = std::make_unique<TBtnFm>(std::move(btn), main);
+    main->SetKeyEditor(w.btn.get(), w.btn.get());
     w.tiModel = std::make_unique<TTiModelFm>();
     w.preCode = std::make_unique<TPreCodeFm>(services.programFolder, services.ui, services.flash, &w.comTest->Link(),
                                               w.main.get());

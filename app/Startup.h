@@ -13,6 +13,8 @@
 #include "app/MainFm.h"
 #include "app/Selectmodelut.h"
 #include "app/Shells.h"
+#include "editors/Btnut.h"
+#include "editors/core/BlockIrLink.h"
 #include "link/qt/Comtestut.h"
 #include "platform/Registry.h"
 
@@ -29,6 +31,7 @@ struct ProgramWindows {
     std::unique_ptr<TAboutBox> about;
     std::unique_ptr<Registry> registry;  // the view port discovery walks
     std::unique_ptr<TComTestFm> comTest;
+    std::unique_ptr<BlockIrLink> irLink;  // the key editor's learning and shooting
     std::unique_ptr<TBtnFm> btn;
     std::unique_ptr<TTiModelFm> tiModel;
     std::unique_ptr<TDoYouKnowFm> doYouKnow;

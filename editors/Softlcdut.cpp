@@ -1025,6 +1025,7 @@ void TSoftLCDFm::m_PropertiesItClick() {
     context.editorMode = hard ? kEditHardKey : layout_->IsMacroDevice() ? kEditMacroKey : kEditSoftKey;
     context.freeKeyNumbers = layout_->FreeKeyNumbers();
     context.freeDevices = layout_->FreeDeviceNumbers();
+    context.device = slot_;
     layout_->MarkModified();
     if (!services_.keyEditor) return Say(QStringLiteral("The key property editor is not available."));
     LayoutKey edited = *key;

@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   binutils-mingw-w64-x86-64
 
-  qt6-base-dev libqt6serialport6-dev libgl-dev
+  qt6-base-dev libqt6serialport6-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
   libudev-dev libjpeg-dev libfreetype-dev xfonts-base fonts-dejavu-core
   xvfb xauth
   # the user-path tests: a window manager, real input, the accessibility bus

@@ -21,6 +21,7 @@ enum KeyEditorMode : int {
 
 struct KeyEditContext {
     int editorMode = kEditSoftKey;
+    int device = -1;                  // the device of the layout editor (0 Home .. 65 Macro)
     std::vector<int> freeKeyNumbers;  // soft key numbers 6..63 no key of the device uses
     std::vector<int> freeDevices;     // device numbers 1..64 no device uses
 };
@@ -29,7 +30,9 @@ class KeyPropertyEditor {
 public:
     virtual ~KeyPropertyEditor() = default;
     // Opens `key` for editing. False when the editor refuses the key or the
-    // user cancelled; true when `key` holds the edited key.
+    // user cancelled without changing it; true when `key` holds the edited
+    // key (after OK, or after Cancel when a code learned or loaded, a saved
+    // macro or a type change's erasing already acted on the key).
     virtual bool EditKey(LayoutKey& key, const KeyEditContext& context) = 0;
 };
 

@@ -94,6 +94,29 @@ class LayoutEditor(UserPathCase):
         ax, ay = extents(lcd)[:2]
         self.assertEqual((again[name][0] - ax, again[name][1] - ay), (x - lx + 2 * CELL_W, y - ly + 2 * CELL_H))
 
+    def test_key_properties_from_the_key_menu(self):
+        p = self.start_program()
+        main = self.open_default(p)
+        lcd = self.open_tv(p, main)
+        keys = wait_for("the first page's keys", lambda: len(self.key_pictures(p, lcd)) >= 12 and self.key_pictures(p, lcd))
+        name, (x, y, w, h) = min(keys.items(), key=lambda kv: (kv[1][1], kv[1][0]))
+        xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        xdotool("click", 3)
+        time.sleep(0.3)
+        p.key("Down", "Return")  # Properties
+        editor = p.window("Button Properties")
+        self.assertFalse(self.menu_bar_usable(p), "the main window under the key editor")
+        palette = p.wait("Palette", None, editor)
+        self.assertTrue(showing(palette))
+        self.assertTrue(showing(p.find("Key preview", None, editor)))
+        for caption in ("Learn IR code mode", "Shoot IR code", "Load", " << Add", "Del <<", "Enter"):
+            self.assertIsNotNone(p.find(caption.strip(), ["push button"], editor, only_showing=False), caption)
+        p.shot("key-editor")
+        p.click(p.find("Cancel", ["push button"], editor))
+        wait_for("the key editor to close", lambda: p.find("Button Properties") is None)
+        wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
+        self.assertIn(name, self.key_pictures(p, lcd))
+
     def test_remote_settings_from_the_edit_menu(self):
         p = self.start_program()
         main = self.open_default(p)

@@ -16,7 +16,6 @@
 #include <filesystem>
 #include <map>
 
-#include "editors/KeyStandIn.h"
 #include "editors/Softlcdut.h"
 #include "formats/Flashut.h"
 #include "image/BlockStore.h"
@@ -564,13 +563,6 @@ private slots:
         QCOMPARE(f.keyEditor.last.editorMode, int(kEditHardKey));
         QCOMPARE(f.keyEditor.lastKey, 2);
 
-        // The stand-in shows what it is given.
-        TKeyStandInFm standIn;
-        LayoutKey shown = *e->Layout().FindKey(key);
-        standIn.ShowKey(shown, f.keyEditor.last);
-        QCOMPARE(standIn.NumberText(), QString::number(key));
-        QCOMPARE(standIn.TypeText(), QStringLiteral("IR code"));
-        QCOMPARE(standIn.LabelText(), QStringLiteral("Zap"));
     }
 
     void hardKeysTakeTheirStateColours() {

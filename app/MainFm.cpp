@@ -1,6 +1,8 @@
 #include "app/MainFm.h"
 
 #include <algorithm>
+#include <functional>
+#include <string_view>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,6 +15,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -136,7 +139,8 @@ void TMainFm::BuildMenus() {
     uploadAct_->setEnabled(services_.link != nullptr);
 
     auto* toolsMenu = new QMenu(QStringLiteral("&Tools"), this);
-    toolsMenu->addAction(QStringLiteral("Update Library"));
+    updateLibraryAct_ = toolsMenu->addAction(QStringLiteral("Update Library"), this, [this] { m_tUpdateLibraryItClick(); });
+    updateLibraryAct_->setEnabled(false);
     toolsMenu->addAction(QStringLiteral("Icon Edit Tools"));
 
     auto* helpMenu = new QMenu(QStringLiteral("&Help"), this);
@@ -466,6 +470,7 @@ void TMainFm::SetModifiedMark(uint8_t mark) {
 // Mouse presses on the tree reach m_MainTViewMouseDown with the node under
 // the mouse.
 bool TMainFm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == tools_ && event->type() == QEvent::Hide && toolsOpen_) ToolWindowClosed();
     if (watched == m_MainTView->viewport() && event->type() == QEvent::MouseButtonPress) {
         auto* me = static_cast<QMouseEvent*>(event);
         QTreeWidgetItem* node = m_MainTView->itemAt(me->position().toPoint());
@@ -648,6 +653,71 @@ void TMainFm::m_eRemoteConfigItClick() {
 
 // ---------------------------------------------------------------------------
 // Link commands
+
+void TMainFm::SetToolWindow(QWidget* tools) {
+    if (tools_) tools_->removeEventFilter(this);
+    tools_ = tools;
+    if (tools_) tools_->installEventFilter(this);
+    updateLibraryAct_->setEnabled(tools_ != nullptr);
+}
+
+namespace {
+size_t HashOfImage(const TTiFlashFm& flash) {
+    std::span<const uint8_t> bytes = flash.Image();
+    return std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+}  // namespace
+
+// The upgrade page may load a flash file or a backup into the memory image,
+// so the open editors are stored and closed first, as before a download, and
+// the tree is rebuilt when the window is closed and the image has changed.
+void TMainFm::m_tUpdateLibraryItClick() {
+    if (!tools_ || toolsOpen_ || linkBusy_) return;
+    std::string path = currentPath_;
+    path.erase(0, path.find_first_not_of(" \t"));
+    path.erase(path.find_last_not_of(" \t") + 1);
+    if (path.empty()) path = "NoneName.vmcf";
+    // Unsaved work is offered a save first; an unchanged document is not asked about.
+    const auto editors = Editors();
+    const bool editorChanged =
+        std::any_of(editors.begin(), editors.end(), [](TSoftLCDFm* e) { return e->ModifiedMark() == kMarkChanged; });
+    if (modifiedMark_ == kMarkChanged || editorChanged) {
+        MsgAnswer a = services_.ui.ShowMessage(
+            {"\n Save Changes to " + path + " ?", {}, MsgIcon::Warning, MsgButtons::YesNo});
+        if (a == MsgAnswer::Yes) {
+            StoreAllEditors();
+            m_fSaveAsItClick();
+        }
+    }
+    CloseAllEditors();
+    imageHashBeforeTools_ = HashOfImage(services_.flash);
+    toolsOpen_ = true;
+    SetLinkBusy(true);
+    SetFormEnabled(false);
+    tools_->setWindowModality(Qt::ApplicationModal);
+    // Over the main window, wholly on its screen.
+    QRect place = tools_->frameGeometry();
+    place.moveCenter(frameGeometry().center());
+    if (const QScreen* screen = this->screen()) {
+        const QRect room = screen->availableGeometry();
+        place.moveLeft(std::clamp(place.left(), room.left(), std::max(room.left(), room.right() - place.width())));
+        place.moveTop(std::clamp(place.top(), room.top(), std::max(room.top(), room.bottom() - place.height())));
+    }
+    tools_->move(place.topLeft());
+    tools_->show();
+    tools_->raise();
+    tools_->activateWindow();
+}
+
+void TMainFm::ToolWindowClosed() {
+    toolsOpen_ = false;
+    SetFormEnabled(true);
+    SetLinkBusy(false);
+    if (HashOfImage(services_.flash) != imageHashBeforeTools_) {
+        RebuildTree();
+        SetModifiedMark(kMarkChanged);
+    }
+}
 
 void TMainFm::m_cDownloadItClick() {
     // One link exchange at a time: both link commands stay disabled until

@@ -46,6 +46,10 @@ public:
     }
     // The remote link enables Download and Upload.
     void SetRemoteLink(RemoteLink* link);
+    // The communication window with its upgrade, file and test pages; Tools
+    // "Update Library" shows it.
+    void SetToolWindow(QWidget* tools);
+    bool ToolWindowOpen() const { return toolsOpen_; }
 
     // Disables or enables the window's menus, buttons, tree and editors while
     // a dialog is up; the dialogs themselves stay usable. Calls pair up: the
@@ -116,6 +120,7 @@ public:
     void m_tExportItClick();
     void m_tLoadPreCodeItClick();
     void m_tDeleteDeviceItClick();
+    void m_tUpdateLibraryItClick();
     void m_HomeTBtnClick();
     void m_MacroTBtnClick();
     void m_hWebItClick();
@@ -135,6 +140,7 @@ protected:
 
 private:
     void BuildMenus();
+    void ToolWindowClosed();
     void BuildTreePanel();
     void AddDeviceNode(QTreeWidgetItem* parent, const KeyInfo& key, const QString& text, int depth);
     QMdiSubWindow* SubWindowOf(const TSoftLCDFm* editor) const;
@@ -166,6 +172,10 @@ private:
     bool formEnabled_ = true;
     int disableCount_ = 0;
     bool linkBusy_ = false;
+    QWidget* tools_ = nullptr;
+    QAction* updateLibraryAct_ = nullptr;
+    bool toolsOpen_ = false;
+    size_t imageHashBeforeTools_ = 0;
     std::string currentPath_;
 
     QMdiArea* mdi_ = nullptr;

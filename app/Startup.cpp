@@ -44,8 +44,9 @@ ProgramWindows CreateProgramWindows(AppServices& services, Clock& clock, const S
     w.main->SetRemoteLink(w.comTest.get());
     TMainFm* main = w.main.get();
     w.comTest->SetMainWindow(main, [main](bool enabled) { main->SetFormEnabled(enabled); });
+    main->SetToolWindow(w.comTest.get());
     w.irLink = std::make_unique<BlockIrLink>(w.comTest->Link().Blocks());
-    BtnServices btn{services.flash, services.ui, services.random, w.irLink.get()};
+    BtnServices btn{services.flash, services.ui, services.random, w.irLink.get(), {}, {}, {}, {}};
     btn.openStepWindow = [main](int device, EditorMode mode) { return main->OpenDeviceEditor(device, mode); };
     btn.refreshMain = [main] { main->RebuildTree(); };
     btn.setMainEnabled = [main](bool enabled) { main->SetFormEnabled(enabled); };

@@ -1,11 +1,11 @@
 #include "link/UpgradeRunner.h"
 
-#include "link/OlderFlashWrites.h"
+#include "link/OlderFlashTransfers.h"
 
 namespace orvalink {
 
 LinkUpgradeRunner::LinkUpgradeRunner(LinkEngine& link, TTiFlashFm& flash)
-    : link_(link), upgrader_(link, flash, buffers_), transfer_(kOlderFlashBytes, 0xFF) {}
+    : link_(link), upgrader_(link, flash, buffers_), transfer_(kOlderFlashSize, 0xFF) {}
 
 TransferOutcome LinkUpgradeRunner::RunButton(UpgradeButton button, int kind) {
     buffers_.kind = kind;
@@ -13,13 +13,14 @@ TransferOutcome LinkUpgradeRunner::RunButton(UpgradeButton button, int kind) {
 }
 
 TransferOutcome LinkUpgradeRunner::WriteWholeFlash(std::span<const uint8_t> file) {
-    return WriteWholeFlash256k(link_, file, transfer_);
+    if (file.size() < kOlderFlashSize) return TransferOutcome{TransferResult::Failed, {}, MsgIcon::None};
+    return OlderFlashTransfers(link_).Send256(file.first(kOlderFlashSize), transfer_);
 }
 
 TransferOutcome LinkUpgradeRunner::WritePreProgramCode(std::span<const uint8_t> file) {
-    if (file.size() < kOlderFlashBytes) return TransferOutcome{TransferResult::Failed, {}, MsgIcon::None};
-    transfer_.assign(file.begin(), file.begin() + long(kOlderFlashBytes));
-    return orvalink::WritePreProgramCode(link_, transfer_);
+    if (file.size() < kOlderFlashSize) return TransferOutcome{TransferResult::Failed, {}, MsgIcon::None};
+    transfer_.assign(file.begin(), file.begin() + long(kOlderFlashSize));
+    return OlderFlashTransfers(link_).SendPre(transfer_);
 }
 
 void LinkUpgradeRunner::Cancel() {

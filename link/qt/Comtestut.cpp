@@ -1,5 +1,6 @@
 #include "link/qt/Comtestut.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -61,6 +62,16 @@ TComTestFm::TComTestFm(const std::filesystem::path& programFolder, UiServices& u
     http_ = std::make_unique<QtHttpClient>();
     upgradeRunner_ = std::make_unique<LinkUpgradeRunner>(*link_, flash_);
     upgradePage_ = new UpgradePage(programFolder_, ui, clock, flash_, *http_, *upgradeRunner_, pages_);
+    upgradePage_->UseOlderFlash(older_->flash.bytes);
+    // The "32k Boot Mode" panel's Write: the ROM boot mode writer with the
+    // panel's loader (our default until "Load 2k Prg") and program.
+    testPage_->SetBootWriter([this](std::span<const uint8_t> loader, std::span<const uint8_t> program) {
+        UpgradeBuffers& buffers = upgradeRunner_->Buffers();
+        if (!loader.empty()) buffers.SetLoader(loader);
+        if (!program.empty()) buffers.SetProgram(program);
+        const TransferOutcome outcome = upgradeRunner_->RunButton(UpgradeButton::RomBootWrite, buffers.kind);
+        for (const LinkReport& r : UpgradeButtonReports(UpgradeButton::RomBootWrite, outcome)) ui_.Inform(r.text, r.icon);
+    });
     pages_->insertTab(0, upgradePage_, QStringLiteral("Upgrade  Flash Memory"));
     pages_->setCurrentIndex(0);
     LinkTryIcon = new QSystemTrayIcon(TrayPicture(0), this);
@@ -85,6 +96,14 @@ TComTestFm::~TComTestFm() {
     DeleteSignalFile(programFolder_);
 }
 
+void TComTestFm::closeEvent(QCloseEvent* event) {
+    if (pump_.Waiting()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
 void TComTestFm::BuildPages() {
     auto* layout = new QVBoxLayout(this);
     pages_ = new QTabWidget(this);
@@ -97,6 +116,7 @@ void TComTestFm::BuildPages() {
     // The serial test page and the loop-back page.
     testPage_ = new TSerialTestPage(*link_, ui_, link_->GetClock(), programFolder_,
                                     [this](int n) { return registry_.PortPath(n); }, pages_);
+    testPage_->UseOlderFlash(older_->flash.bytes);
     Receive1Mo = testPage_->Receive1Mo;
     m_ComPortCBox = testPage_->m_ComPortCBox;
     m_BaudRateCBox = testPage_->m_BaudRateCBox;
@@ -114,6 +134,9 @@ void TComTestFm::BuildPages() {
     auto* buttons = new QHBoxLayout;
     auto* action = new QPushButton(QStringLiteral("&Action"), discovery);
     auto* clear = new QPushButton(QStringLiteral("&Clear Message"), discovery);
+    action->setAccessibleName(QStringLiteral("Action"));
+    clear->setAccessibleName(QStringLiteral("Clear Message"));
+    m_ComMemo->setAccessibleName(QStringLiteral("Port search log"));
     buttons->addWidget(action);
     buttons->addWidget(clear);
     buttons->addStretch();
@@ -121,7 +144,7 @@ void TComTestFm::BuildPages() {
     connect(action, &QPushButton::clicked, this, [this] { m_ActionBtnClick(); });
     connect(clear, &QPushButton::clicked, this, [this] { m_ClearBtnClick(); });
     pages_->addTab(discovery, QStringLiteral("Com Port"));
-    resize(520, 420);
+    resize(720, 640);
 }
 
 void TComTestFm::LoadModelList() {

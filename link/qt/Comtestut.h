@@ -95,6 +95,11 @@ public:
     void ComPortCBoxChange(const QString& text);
     void BaudRateCBoxChange(const QString& text);
 
+protected:
+    // The window cannot be closed while an exchange with the remote waits:
+    // CANCEL ends an upgrade.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void BuildPages();
     void SetTrayImage(int image);

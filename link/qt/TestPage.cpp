@@ -278,7 +278,7 @@ void TSerialTestPage::NRecvTBtnClick() {
     const TransferOutcome outcome = older_.Recv256(transfer_);
     GaugeStop();
     // Only a whole flash becomes the file holder's.
-    if (outcome.Ok()) flashFileData_ = transfer_;
+    if (outcome.Ok()) *flashFileData_ = transfer_;
     ShowOutcome(outcome);
     m_NRecvTBtn->setEnabled(true);
 }
@@ -305,7 +305,7 @@ void TSerialTestPage::NSendTBtnClick() {
     ClearViewBtnClick();
     link_.SetUserAbort(false);
     GaugeStart(int(kOlderFlashSize));
-    const TransferOutcome outcome = older_.Send256(flashFileData_, transfer_);
+    const TransferOutcome outcome = older_.Send256(*flashFileData_, transfer_);
     GaugeStop();
     ShowOutcome(outcome);
     m_NSendTBtn->setEnabled(true);

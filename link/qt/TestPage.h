@@ -49,7 +49,10 @@ public:
 
     // The older flash as the file holder keeps it (what "Recv256" fills and
     // "Send256" writes), and the transfer buffer ("Save" writes it).
-    std::vector<uint8_t>& FlashFileData() { return flashFileData_; }
+    std::vector<uint8_t>& FlashFileData() { return *flashFileData_; }
+    // The window's one older flash holder, shared with the file and upgrade
+    // pages (the page keeps a buffer of its own until it is given one).
+    void UseOlderFlash(std::vector<uint8_t>& shared) { flashFileData_ = &shared; }
     const std::vector<uint8_t>& TransferBuffer() const { return transfer_; }
     // The ROM boot mode writer of the "32k Boot Mode" panel's "Write"; the
     // button stays disabled until one is given.
@@ -127,7 +130,8 @@ private:
     Pcg32Random random_;
     LoopbackTest loop_;
     OlderFlashTransfers older_;
-    std::vector<uint8_t> flashFileData_ = std::vector<uint8_t>(kOlderFlashSize, 0xFF);
+    std::vector<uint8_t> ownFlashFileData_ = std::vector<uint8_t>(kOlderFlashSize, 0xFF);
+    std::vector<uint8_t>* flashFileData_ = &ownFlashFileData_;
     std::vector<uint8_t> transfer_ = std::vector<uint8_t>(kOlderFlashSize, 0xFF);
     std::vector<uint8_t> loader_;
     std::vector<uint8_t> program_;

@@ -23,7 +23,7 @@
 #include "formats/VFileCommands.h"
 #include "formats/VFiles.h"
 #include "image/Tiflashut.h"
-#include "link/OlderFlashWrites.h"
+#include "link/OlderFlashTransfers.h"
 #include "platform/Clock.h"
 #include "platform/UiServices.h"
 
@@ -41,8 +41,6 @@ const char kUsbReminder[] =
     "5. Start to upgrade.";
 const char kFlashReminder[] =
     "Reminder !!! \n\nThis action will upgrade Pre-programmed code and erase all of user's setup data! \n";
-
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), int(text.size())); }
 
 void Show(UiServices& ui, const std::vector<LinkReport>& reports) {
     for (const LinkReport& r : reports) ui.Inform(r.text, r.icon);
@@ -468,8 +466,8 @@ void UpgradePage::TakeMcu(std::vector<uint8_t> payload, const VFileHeader& heade
 
 bool UpgradePage::TakeFlash(std::vector<uint8_t> payload, const VFileHeader& header) {
     if (IsOlderModel(header.modelCode)) {
-        olderFlash_.assign(kOlderFlashBytes, 0xFF);
-        std::copy_n(payload.begin(), std::min(payload.size(), olderFlash_.size()), olderFlash_.begin());
+        olderFlash_->assign(kOlderFlashSize, 0xFF);
+        std::copy_n(payload.begin(), std::min(payload.size(), olderFlash_->size()), olderFlash_->begin());
     } else {
         flash_.SelectModel(Is2300Family(header.modelCode) ? kSelector2300 : kSelector5100);
         std::span<uint8_t> image = flash_.Image();
@@ -620,7 +618,7 @@ void UpgradePage::UflashBtnClick() {
     } else {
         SetGaugeMaximum(all ? 255000 : 170000);
         const TransferOutcome outcome =
-            all ? runner_.WriteWholeFlash(olderFlash_) : runner_.WritePreProgramCode(olderFlash_);
+            all ? runner_.WriteWholeFlash(*olderFlash_) : runner_.WritePreProgramCode(*olderFlash_);
         if (!outcome.message.empty()) ui_.Inform(outcome.message, outcome.icon);
     }
     SetGauge(0);

@@ -95,7 +95,10 @@ public:
     uint16_t ModelCode() const { return modelCode_; }
     bool McuLoaded() const { return mcuLoaded_; }
     bool FlashLoaded() const { return flashLoaded_; }
-    const std::vector<uint8_t>& OlderFlash() const { return olderFlash_; }
+    const std::vector<uint8_t>& OlderFlash() const { return *olderFlash_; }
+    // The window's one older flash holder, shared with the file and test
+    // pages (the page keeps a buffer of its own until it is given one).
+    void UseOlderFlash(std::vector<uint8_t>& shared) { olderFlash_ = &shared; }
 
     // The controls, for the window and the tests.
     QComboBox* SelectModelCBox = nullptr;
@@ -173,7 +176,8 @@ private:
     bool mcuLoaded_ = false;
     bool flashLoaded_ = false;
     // The flash file of an older remote (262144 bytes).
-    std::vector<uint8_t> olderFlash_;
+    std::vector<uint8_t> ownOlderFlash_;
+    std::vector<uint8_t>* olderFlash_ = &ownOlderFlash_;
 };
 
 }  // namespace orvalink

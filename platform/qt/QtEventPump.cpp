@@ -14,6 +14,11 @@ bool QtEventPump::PumpUntil(const std::function<bool()>& done, uint32_t timeoutM
         QThread::msleep(timeoutMs);
         return done();
     }
+    struct Depth {
+        int& d;
+        explicit Depth(int& depth) : d(depth) { ++d; }
+        ~Depth() { --d; }
+    } depth(depth_);
     QTimer deadline;
     deadline.setSingleShot(true);
     deadline.setTimerType(Qt::PreciseTimer);

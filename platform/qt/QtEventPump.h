@@ -14,9 +14,12 @@ public:
     QtEventPump() { clock_.start(); }
     uint32_t TickCount() const override { return uint32_t(clock_.elapsed()); }
     bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) override;
+    // Whether a link exchange is waiting in here now.
+    bool Waiting() const { return depth_ > 0; }
 
 private:
     QElapsedTimer clock_;
+    int depth_ = 0;
 };
 
 }  // namespace orvalink

@@ -307,7 +307,7 @@ TEST(TimerTest, LoadingAndSaving) {
     EXPECT_EQ(v.monthDay, std::make_pair(12, 31));
     EXPECT_EQ(v.hourMinute, std::make_pair(23, 59));
     EXPECT_EQ(LoadTimer({0}).kind, kTimerDisable);
-    v = LoadTimer({DayBit(0) | DayBit(6)});
+    v = LoadTimer({uint8_t(DayBit(0) | DayBit(6))});
     EXPECT_EQ(v.kind, kTimerWeek);
     EXPECT_EQ(v.dayMask, 0x82);
 

@@ -300,9 +300,9 @@ TEST_F(TransfersTest, Backup5100WithoutAPortSaysOnlyWhatTheSearchSaid) {
 
 // The words after each command, in order, for every kind of outcome.
 TEST(TransferReports, EachCommandWordsItsOutcome) {
-    const TransferOutcome ok{TransferResult::Ok};
-    const TransferOutcome failed{TransferResult::Failed};
-    const TransferOutcome broken{TransferResult::Broken};
+    const TransferOutcome ok{TransferResult::Ok, {}, MsgIcon::None};
+    const TransferOutcome failed{TransferResult::Failed, {}, MsgIcon::None};
+    const TransferOutcome broken{TransferResult::Broken, {}, MsgIcon::None};
     const TransferOutcome notReady{TransferResult::NotReady, "Ti Flash not ready !", MsgIcon::Error};
     auto texts = [](const std::vector<LinkReport>& reports) {
         std::vector<std::string> out;

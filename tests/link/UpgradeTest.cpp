@@ -358,10 +358,10 @@ TEST_F(UpgradeTest, ButtonsReportTheirTextsAndCloseThePort) {
     EXPECT_EQ(GaugeMaximum(UpgradeButton::WriteTi4Flash, kKindPartial), 1397);
     for (const auto& info : UpgradeButtons()) EXPECT_EQ(&ButtonInfo(info.button), &info);
 
-    const auto broken = UpgradeButtonReports(UpgradeButton::ReadSlFlash, {TransferResult::Broken});
+    const auto broken = UpgradeButtonReports(UpgradeButton::ReadSlFlash, {TransferResult::Broken, {}, MsgIcon::None});
     ASSERT_EQ(broken.size(), 1u);
     EXPECT_EQ(broken[0].text, "Download transfer broken !");
-    EXPECT_EQ(UpgradeButtonReports(UpgradeButton::Write4Mcu, {TransferResult::Broken})[0].text, "Transfer broken !");
+    EXPECT_EQ(UpgradeButtonReports(UpgradeButton::Write4Mcu, {TransferResult::Broken, {}, MsgIcon::None})[0].text, "Transfer broken !");
     const auto notReady = UpgradeButtonReports(UpgradeButton::WriteTi4Flash,
                                                {TransferResult::NotReady, "Ti Flash not ready !", MsgIcon::Error});
     ASSERT_EQ(notReady.size(), 2u);

@@ -18,7 +18,7 @@
 #include "formats/ModelCatalogue.h"
 #include "formats/VFiles.h"
 #include "image/Tiflashut.h"
-#include "link/OlderFlashWrites.h"
+#include "link/OlderFlashTransfers.h"
 #include "link/qt/UpgradePage.h"
 #include "platform/HttpClient.h"
 #include "platform/Random.h"
@@ -55,7 +55,7 @@ public:
         calls.push_back({"backup", {}, modelCode, now});
         BackupResult r;
         r.outcome = TransferOutcome{backupOk ? TransferResult::Ok : TransferResult::Failed, {}, MsgIcon::None};
-        r.bytes.assign(kOlderFlashBytes, 0x5A);
+        r.bytes.assign(kOlderFlashSize, 0x5A);
         return r;
     }
     TransferOutcome WriteWholeFlash(std::span<const uint8_t> file) override {
@@ -278,7 +278,7 @@ private slots:
 
     void olderFlashWritesTakeTheFilesBytes() {
         Choose("QM-8100/8200");
-        std::vector<uint8_t> data(kOlderFlashBytes);
+        std::vector<uint8_t> data(kOlderFlashSize);
         for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 5);
         QVERIFY(page_->LoadUpgradeFile(MakeFile("old.vmcf", kKindVmcf, 100, 0x0101, data)));
         QVERIFY(page_->UflashBtn->isEnabled());

@@ -144,7 +144,16 @@ void TComTestFm::BuildPages() {
     connect(action, &QPushButton::clicked, this, [this] { m_ActionBtnClick(); });
     connect(clear, &QPushButton::clicked, this, [this] { m_ClearBtnClick(); });
     pages_->addTab(discovery, QStringLiteral("Com Port"));
-    resize(720, 640);
+
+    // Close hands the main window back (the close box does the same).
+    auto* bottom = new QHBoxLayout;
+    auto* closeBtn = new QPushButton(QStringLiteral("Close"), this);
+    closeBtn->setAccessibleName(QStringLiteral("Close"));
+    bottom->addStretch();
+    bottom->addWidget(closeBtn);
+    layout->addLayout(bottom);
+    connect(closeBtn, &QPushButton::clicked, this, [this] { close(); });
+    resize(720, 660);
 }
 
 void TComTestFm::LoadModelList() {

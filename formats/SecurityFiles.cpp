@@ -56,8 +56,8 @@ const std::array<std::array<uint8_t, kPatternColumns>, kPatternRows>& InsertionP
 
 const char* SecurityExtension(uint8_t kind) { return kind < 3 ? kExtensions[kind] : ""; }
 
-std::vector<uint8_t> ScrambleWithRow(std::span<const uint8_t> data, int row, Random& random) {
-    const auto& pattern = kPatterns[size_t(row)];
+std::vector<uint8_t> ScrambleByPattern(std::span<const uint8_t> data, const PatternRow& pattern, bool invert,
+                                       Random& random) {
     std::vector<uint8_t> out;
     out.reserve(data.size() + data.size() / 4 + 8);
     size_t p = 0, c = 0, next = 0;
@@ -67,15 +67,15 @@ std::vector<uint8_t> ScrambleWithRow(std::span<const uint8_t> data, int row, Ran
             p = (p + 1) % kPatternColumns;
             c = 0;
         } else {
-            out.push_back(uint8_t(255 - data[next++]));
+            const uint8_t b = data[next++];
+            out.push_back(invert ? uint8_t(255 - b) : b);
             ++c;
         }
     }
     return out;
 }
 
-std::vector<uint8_t> UnscrambleWithRow(std::span<const uint8_t> scrambled, int row) {
-    const auto& pattern = kPatterns[size_t(row)];
+std::vector<uint8_t> UnscrambleByPattern(std::span<const uint8_t> scrambled, const PatternRow& pattern, bool invert) {
     std::vector<uint8_t> out;
     out.reserve(scrambled.size());
     size_t p = 0, c = 0;
@@ -84,11 +84,19 @@ std::vector<uint8_t> UnscrambleWithRow(std::span<const uint8_t> scrambled, int r
             p = (p + 1) % kPatternColumns;
             c = 0;
         } else {
-            out.push_back(uint8_t(255 - b));
+            out.push_back(invert ? uint8_t(255 - b) : b);
             ++c;
         }
     }
     return out;
+}
+
+std::vector<uint8_t> ScrambleWithRow(std::span<const uint8_t> data, int row, Random& random) {
+    return ScrambleByPattern(data, kPatterns[size_t(row)], true, random);
+}
+
+std::vector<uint8_t> UnscrambleWithRow(std::span<const uint8_t> scrambled, int row) {
+    return UnscrambleByPattern(scrambled, kPatterns[size_t(row)], true);
 }
 
 PlainFileResult BuildSecurityFileBytes(std::span<const uint8_t> data, uint8_t kind, const SecurityStamp& stamp,

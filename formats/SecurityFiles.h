@@ -59,7 +59,16 @@ struct SecurityStamp {
 // The extension text of a kind ("smcf"), or "" for a kind above 2.
 const char* SecurityExtension(uint8_t kind);
 
-// The data scrambled with a row, and back.
+// The insertion scramble that security and X files share: a random byte goes
+// in before each run of data bytes whose length the pattern row gives (a 0
+// puts one in at once), and the data bytes are stored inverted (255 - b)
+// when `invert` is set. Unscrambling drops the random bytes again.
+using PatternRow = std::array<uint8_t, kPatternColumns>;
+std::vector<uint8_t> ScrambleByPattern(std::span<const uint8_t> data, const PatternRow& pattern, bool invert,
+                                       Random& random);
+std::vector<uint8_t> UnscrambleByPattern(std::span<const uint8_t> scrambled, const PatternRow& pattern, bool invert);
+
+// The data scrambled with a row of table A (inverted), and back.
 std::vector<uint8_t> ScrambleWithRow(std::span<const uint8_t> data, int row, Random& random);
 std::vector<uint8_t> UnscrambleWithRow(std::span<const uint8_t> scrambled, int row);
 

@@ -81,39 +81,11 @@ bool XHeaderForModel(int index, uint16_t versionWord, XFileHeader& header) {
 }
 
 std::vector<uint8_t> XScramblePass(std::span<const uint8_t> data, int row, bool invert, Random& random) {
-    const auto& pattern = kXPatterns[size_t(row)];
-    std::vector<uint8_t> out;
-    out.reserve(data.size() + data.size() / 4 + 8);
-    size_t p = 0, c = 0, next = 0;
-    while (next < data.size()) {
-        if (pattern[p] == c) {
-            out.push_back(uint8_t(random.Next()));
-            p = (p + 1) % kPatternColumns;
-            c = 0;
-        } else {
-            const uint8_t b = data[next++];
-            out.push_back(invert ? uint8_t(255 - b) : b);
-            ++c;
-        }
-    }
-    return out;
+    return ScrambleByPattern(data, kXPatterns[size_t(row)], invert, random);
 }
 
 std::vector<uint8_t> XUnscramblePass(std::span<const uint8_t> scrambled, int row, bool invert) {
-    const auto& pattern = kXPatterns[size_t(row)];
-    std::vector<uint8_t> out;
-    out.reserve(scrambled.size());
-    size_t p = 0, c = 0;
-    for (uint8_t b : scrambled) {
-        if (pattern[p] == c) {
-            p = (p + 1) % kPatternColumns;
-            c = 0;
-        } else {
-            out.push_back(invert ? uint8_t(255 - b) : b);
-            ++c;
-        }
-    }
-    return out;
+    return UnscrambleByPattern(scrambled, kXPatterns[size_t(row)], invert);
 }
 
 PlainFileResult BuildXFileBytes(std::span<const uint8_t> data, const XFileHeader& header, uint8_t kind,

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tools/cli/CliCommands.h"
+#include "tools/cli/TemporaryFolder.h"
 
 #if defined(ORVALINK_CLI_LINK)
 #include <fcntl.h>
@@ -93,28 +94,6 @@ public:
 
 private:
     int shown_ = -1;
-};
-
-// An empty folder of our own, removed again with everything in it.
-class TemporaryFolder {
-public:
-    TemporaryFolder() {
-        std::error_code ec;
-        std::string pattern = (std::filesystem::temp_directory_path(ec) / "orvalink-cli.XXXXXX").string();
-        if (ec) pattern = "/tmp/orvalink-cli.XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (::mkdtemp(name.data())) path_ = name.data();
-    }
-    ~TemporaryFolder() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    bool IsValid() const { return !path_.empty(); }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
 };
 
 // Everything a transfer needs, with the named port as the only adapter the

@@ -10,6 +10,7 @@
 
 #include "formats/ModelCatalogue.h"
 #include "tools/cli/CliCommands.h"
+#include "tools/cli/TemporaryFolder.h"
 
 #if defined(ORVALINK_CLI_LINK)
 #include <fcntl.h>
@@ -111,25 +112,6 @@ public:
 private:
     int maximum_ = 0;
     int shown_ = -1;
-};
-
-class TemporaryFolder {
-public:
-    TemporaryFolder() {
-        std::string pattern = "/tmp/orvalink-cli.XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (::mkdtemp(name.data())) path_ = name.data();
-    }
-    ~TemporaryFolder() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    bool IsValid() const { return !path_.empty(); }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
 };
 
 struct UpgradeRig {

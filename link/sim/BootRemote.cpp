@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "base/ByteIo.h"
+#include "formats/FileIo.h"
 
 namespace orvalink {
 
@@ -51,25 +52,10 @@ bool BootRemote::LoadFirmware(const std::string& path, std::string& error) {
 }
 
 bool BootRemote::SaveFirmware(const std::string& path, std::string& error) const {
-    const std::string temp = path + ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(firmware_.data()), std::streamsize(firmware_.size()));
-        out.flush();
-        if (!out) {
-            error = "cannot write " + temp;
-            std::remove(temp.c_str());
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        error = "cannot rename " + temp + ": " + ec.message();
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    std::string why;
+    if (ReplaceFileBytes(path, firmware_, &why)) return true;
+    error = "cannot write " + path + ": " + why;
+    return false;
 }
 
 void BootRemote::Send(std::vector<uint8_t> bytes, uint32_t delay) {

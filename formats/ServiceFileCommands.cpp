@@ -312,18 +312,23 @@ void ServiceFileCommands::LoadMcfClick(const std::string& flashModel) {
     ui_.Inform("Load MCF File Ok !", MsgIcon::Information);
 }
 
-void ServiceFileCommands::MakeXmcfClick(const std::string& flashModel, int listPosition, const std::string& version) {
-    if (!FlashLoaded()) return;
-    uint16_t code = 0;
-    if (!ModelCodeOf(flashModel, code)) {
+bool ServiceFileCommands::ModelAndVersion(const std::string& model, const std::string& version, uint16_t& code,
+                                          uint16_t& word) {
+    if (!ModelCodeOf(model, code)) {
         ui_.Inform(kSelectModelText, MsgIcon::Information);
-        return;
+        return false;
     }
-    uint16_t word = 0;
     if (ParseTypedVersion(version, word) != TypedVersion::Ok) {
         ui_.Inform(kBadVersionText, MsgIcon::Error);
-        return;
+        return false;
     }
+    return true;
+}
+
+void ServiceFileCommands::MakeXmcfClick(const std::string& flashModel, int listPosition, const std::string& version) {
+    if (!FlashLoaded()) return;
+    uint16_t code = 0, word = 0;
+    if (!ModelAndVersion(flashModel, version, code, word)) return;
     std::vector<uint8_t> data(XmcfDataBytes(code), 0xFF);
     std::copy_n(flashBuffer_.begin(), std::min(flashBuffer_.size(), data.size()), data.begin());
     const std::string folder = FolderOf(flashPath_);
@@ -338,16 +343,8 @@ void ServiceFileCommands::MakeXmcfClick(const std::string& flashModel, int listP
 
 void ServiceFileCommands::MakeXmcuClick(const std::string& mcuModel, int listPosition, const std::string& version) {
     if (!mcuLoaded_) return;
-    uint16_t code = 0;
-    if (!ModelCodeOf(mcuModel, code)) {
-        ui_.Inform(kSelectModelText, MsgIcon::Information);
-        return;
-    }
-    uint16_t word = 0;
-    if (ParseTypedVersion(version, word) != TypedVersion::Ok) {
-        ui_.Inform(kBadVersionText, MsgIcon::Error);
-        return;
-    }
+    uint16_t code = 0, word = 0;
+    if (!ModelAndVersion(mcuModel, version, code, word)) return;
     const std::span<const uint8_t> data(mcu_.data(), XmcuDataBytes(code));
     const std::string folder = FolderOf(mcuPath_);
     const std::string path = XFileName(folder, mcuModel, word, clock_.Today(), ".xmcu");

@@ -94,6 +94,9 @@ public:
 
 private:
     void FileError(const PlainFileOutcome& outcome);
+    // The model code of a chosen model and the typed version word, or the
+    // message that says which is missing (false).
+    bool ModelAndVersion(const std::string& model, const std::string& version, uint16_t& code, uint16_t& word);
     std::string ProgramFolderText() const;
 
     UiServices& ui_;

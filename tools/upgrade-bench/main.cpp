@@ -8,19 +8,18 @@
 // byte both sides must send, plus the waits the protocol prescribes), their
 // ratio, the ratio with the virtual remote's own reply delays added to the
 // floor, and Orvalink's CPU time over the wall time.
-#include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <vector>
 
 #include "image/Tiflashut.h"
 #include "link/LinkEngine.h"
+#include "tools/link-bench/BenchTiming.h"
 #include "link/Transfers.h"
 #include "link/Upgrade.h"
 #include "link/sim/VirtualRemote.h"
@@ -31,43 +30,8 @@
 #include "platform/qt/QtSerialPort.h"
 
 using namespace orvalink;
+using namespace orvalink::bench;
 
-namespace {
-
-constexpr double kRate = 115200.0;
-constexpr double kBitsPerChar = 10.0;
-
-double WireSeconds(double bytes, double rate = kRate) { return bytes * kBitsPerChar / rate; }
-
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double WallSeconds() {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-struct Measure {
-    double wall = 0, cpu = 0;
-};
-
-template <typename F>
-Measure Run(F&& f, bool& ok) {
-    const double w0 = WallSeconds(), c0 = CpuSeconds();
-    ok = f();
-    return {WallSeconds() - w0, CpuSeconds() - c0};
-}
-
-void Report(const char* what, bool ok, const Measure& m, double floor, double remoteDelays) {
-    std::printf("%-8s %s  wall %8.3f s  floor %8.3f s  ratio %.4f  (%.4f with the remote's own delays)  CPU %.2f%%\n",
-                what, ok ? "ok    " : "FAILED", m.wall, floor, m.wall / floor, m.wall / (floor + remoteDelays),
-                100.0 * m.cpu / m.wall);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

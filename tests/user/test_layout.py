@@ -117,6 +117,42 @@ class LayoutEditor(UserPathCase):
         wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
         self.assertIn(name, self.key_pictures(p, lcd))
 
+    def test_a_label_typed_into_the_palette_reaches_the_key(self):
+        p = self.start_program()
+        main = self.open_default(p)
+        lcd = self.open_tv(p, main)
+        keys = wait_for("the first page's keys", lambda: len(self.key_pictures(p, lcd)) >= 12 and self.key_pictures(p, lcd))
+        # The TV template's key 6 shows "1", drawn as an icon, so its name
+        # carries no text.
+        self.assertIn("Key 6", keys)
+        x, y, w, h = keys["Key 6"]
+        before = self.key_pictures(p, lcd)
+        xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        xdotool("click", 3)
+        time.sleep(0.3)
+        p.key("Down", "Return")  # Properties
+        editor = p.window("Button Properties")
+        # A click on the preview hands the keyboard to the palette. BackSpace
+        # takes the icon before the cursor away; typed characters go in at
+        # the cursor. (An icon 24 pixels wide and a letter do not fit in the
+        # label area of a 2 x 2 oval key, so "1" + "Z" would still show "1".)
+        p.click(p.wait("Key preview", None, editor))
+        time.sleep(0.2)
+        p.key("BackSpace")
+        p.type("Zq")
+        time.sleep(0.2)
+        p.shot("key-editor-typed")
+        p.click(p.find("OK", ["push button"], editor))
+        wait_for("the key editor to close", lambda: p.find("Button Properties") is None)
+        after = wait_for("the key's new label on the LCD",
+                         lambda: (lambda k: k if "Key 6 Zq" in k else None)(self.key_pictures(p, lcd)))
+        self.assertNotIn("Key 6", after)
+        self.assertEqual(after["Key 6 Zq"], (x, y, w, h))  # only the label changed
+        self.assertEqual(len(after), len(before))
+        # The editor's key list names the key by its new label too.
+        self.assertIsNotNone(p.find("Zq", ["table cell", "tree item"], main))
+        p.shot("key-relabelled")
+
     def test_remote_settings_from_the_edit_menu(self):
         p = self.start_program()
         main = self.open_default(p)

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QEventLoop>
+#include <QGraphicsSimpleTextItem>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -31,6 +32,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -39,6 +41,7 @@
 #include "image/IrDecoder.h"
 #include "image/IrWaveform.h"
 #include "image/KeyRecords.h"
+#include "image/LabelLayout.h"
 #include "image/LcdBitmaps.h"
 #include "image/Pronto.h"
 #include "image/qt/KeyDrawing.h"
@@ -205,6 +208,10 @@ QWidget* TBtnFm::BuildAttributePage() {
          QStringLiteral("Black"));
     m_PosGBox->setVisible(false);
     m_BackGBox->setVisible(false);
+    // An oval key has room for one line of label, a rectangle for more.
+    connect(m_shapeR1, &QRadioButton::toggled, this, [this] {
+        if (!loading_) SayLabelFit();
+    });
 
     m_DevGBox = Named(new QGroupBox(QStringLiteral("Device"), m_AttrPal), QStringLiteral("m_DevGBox"),
                       QStringLiteral("Device"));
@@ -231,8 +238,56 @@ QWidget* TBtnFm::BuildAttributePage() {
     return page;
 }
 
+// Waveform point labels: upright texts on the chart, each carrying the point
+// it names (time, level) in its item data.
+constexpr int kWavePointData = 0;
+constexpr int kWaveLabelPixels = 9;
+
+std::vector<QGraphicsSimpleTextItem*> WaveLabels(QChart* chart) {
+    std::vector<QGraphicsSimpleTextItem*> out;
+    for (QGraphicsItem* item : chart->childItems())
+        if (item->data(kWavePointData).isValid())
+            if (auto* text = qgraphicsitem_cast<QGraphicsSimpleTextItem*>(item)) out.push_back(text);
+    std::sort(out.begin(), out.end(), [](auto* a, auto* b) {
+        return a->data(kWavePointData).toPointF().x() < b->data(kWavePointData).toPointF().x();
+    });
+    return out;
+}
+
+void ClearWaveLabels(QChart* chart) {
+    for (QGraphicsSimpleTextItem* text : WaveLabels(chart)) delete text;
+}
+
+// A mark's label stands above the mark, a space's on the base line at the
+// space's start. Where a label would run into the one before it on its
+// level, it waits until the chart is wide enough.
+void PlaceWaveLabels(QChart* chart) {
+    const auto labels = WaveLabels(chart);
+    const auto series = chart->series();
+    const QRectF plot = chart->plotArea();
+    double lastX[2] = {-1e9, -1e9};
+    for (QGraphicsSimpleTextItem* text : labels) {
+        if (series.isEmpty()) {
+            text->hide();
+            continue;
+        }
+        const QPointF point = text->data(kWavePointData).toPointF();
+        const QPointF at = chart->mapToPosition(point, series.front());
+        const int level = point.y() > 0.5 ? 1 : 0;
+        const double thickness = text->boundingRect().height();
+        // The last point's label stands left of it, inside the plot.
+        const double x = std::min(at.x() + 1, plot.right() - thickness);
+        const bool room = x - lastX[level] >= thickness && x >= plot.left() - 1;
+        text->setVisible(room);
+        if (!room) continue;
+        lastX[level] = x;
+        text->setPos(x, at.y() - 2);
+    }
+}
+
 QChartView* MakeChart(QWidget* parent, const QString& name, const QString& accessible) {
     auto* chart = new QChart;
+    QObject::connect(chart, &QChart::plotAreaChanged, chart, [chart] { PlaceWaveLabels(chart); });
     chart->legend()->hide();
     chart->setMargins(QMargins(2, 2, 2, 2));
     auto* view = Named(new QChartView(chart, parent), name, accessible);
@@ -575,6 +630,7 @@ bool TBtnFm::OpenKey(const LayoutKey& key, const KeyEditContext& context) {
     if (mode_ == kEditMacroKey) LoadMacro();
     loading_ = false;
     ApplyPages();
+    SayLabelFit();
     // 4. The label page first.
     if (mode_ != kEditHardKey) m_PageCtl->setCurrentWidget(m_LabelSht);
     m_cursorTm->start();
@@ -830,6 +886,21 @@ void TBtnFm::AddElement(const LabelElement& element) {
         return;
     }
     DrawPreview();
+    SayLabelFit();
+}
+
+void TBtnFm::SayLabelFit() {
+    static const QString kPartText =
+        QStringLiteral("The label is larger than the key: the remote shows only part of it.");
+    KeyInfo shown = key_.info;
+    const std::vector<uint8_t> bytes = label_.Encoded();
+    shown.label.fill(0);
+    std::copy_n(bytes.begin(), std::min(bytes.size(), shown.label.size() - 1), shown.label.begin());
+    shown.flags = m_shapeR1->isChecked() ? uint8_t(shown.flags | kFlagRectangle) : uint8_t(shown.flags & ~kFlagRectangle);
+    if (!FitLabelOnKey(services_.flash, shown).Whole())
+        Say(kPartText);
+    else if (StatusText() == kPartText)
+        m_StatusBar->clearMessage();
 }
 
 void TBtnFm::m_AddBtnClick() {
@@ -845,12 +916,15 @@ void TBtnFm::m_IconSGridClick(int row, int column) {
 }
 
 void TBtnFm::m_DelBtnClick() {
-    if (label_.Delete()) DrawPreview();
+    if (!label_.Delete()) return;
+    DrawPreview();
+    SayLabelFit();
 }
 
 void TBtnFm::m_EnterBtnClick() {
     label_.Enter();
     DrawPreview();
+    SayLabelFit();
 }
 
 void TBtnFm::m_LeftBtnClick() {
@@ -910,6 +984,7 @@ void TBtnFm::ClearCodeView() {
     m_protocolTxt->clear();
     for (QChartView* v : {m_Cht, m_cCht}) {
         if (!v) continue;
+        ClearWaveLabels(v->chart());
         v->chart()->removeAllSeries();
         for (QAbstractAxis* a : v->chart()->axes()) v->chart()->removeAxis(a);
     }
@@ -924,6 +999,7 @@ void TBtnFm::ShowCode(const IrCodeInfo& code, QChartView* view) {
     m_protocolTxt->setText(ProtocolTextOf(code));
 
     QChart* chart = view->chart();
+    ClearWaveLabels(chart);
     chart->removeAllSeries();
     for (QAbstractAxis* a : chart->axes()) chart->removeAxis(a);
     const auto points = WaveformPoints(MarksAndSpaces(code));
@@ -943,13 +1019,28 @@ void TBtnFm::ShowCode(const IrCodeInfo& code, QChartView* view) {
     chart->addSeries(area);
     // Each pair its own colour (red, green and blue each below 255).
     QColor colour;
+    std::vector<QColor> pairColours;
     for (int i = 0; i < upper->count(); ++i) {
         // Point 0 is pair 1's rise; each wave point after it takes two.
         const int wavePoint = i == 0 ? 0 : (i + 1) / 2;
-        if (wavePoint % 2 == 0 && (i == 0 || i % 2 == 1))
+        if (wavePoint % 2 == 0 && (i == 0 || i % 2 == 1)) {
             colour = QColor(int(services_.random.Next() % 255), int(services_.random.Next() % 255),
                             int(services_.random.Next() % 255));
+            pairColours.push_back(colour);
+        }
         upper->setPointConfiguration(i, QXYSeries::PointConfiguration::Color, colour);
+    }
+    // Every point is labelled with its pair and its duration, in the pair's colour.
+    QFont font = chart->font();
+    font.setPixelSize(kWaveLabelPixels);
+    for (const WavePoint& p : points) {
+        auto* text = new QGraphicsSimpleTextItem(QString::fromStdString(p.label), chart);
+        text->setData(kWavePointData, QPointF(p.time, p.level));
+        text->setFont(font);
+        const size_t pair = size_t(p.pair - 1);
+        text->setBrush(pair < pairColours.size() ? pairColours[pair] : QColor(Qt::black));
+        text->setRotation(-90);
+        text->setZValue(10);
     }
     area->setPen(QPen(QColor(0, 0, 160), 1));
     area->setBrush(QColor(120, 160, 230));
@@ -963,6 +1054,7 @@ void TBtnFm::ShowCode(const IrCodeInfo& code, QChartView* view) {
     chart->addAxis(y, Qt::AlignLeft);
     area->attachAxis(x);
     area->attachAxis(y);
+    PlaceWaveLabels(chart);
 }
 
 int TBtnFm::ChartPointCount(QChartView* view) const {

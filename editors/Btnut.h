@@ -197,6 +197,8 @@ private:
 
     // Label.
     void DrawPreview();
+    // Says on the status bar when the label is larger than the key shows.
+    void SayLabelFit();
     void AddElement(const LabelElement& element);
     QImage ElementPicture(const LabelElement& element) const;
     int ElementWidth(const LabelElement& element) const;

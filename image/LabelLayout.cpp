@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "image/KeyGeometry.h"
 #include "image/KeyRecords.h"
 
 namespace orvalink {
@@ -79,6 +80,24 @@ bool LayoutLabel(const TTiFlashFm& flash, std::span<const uint8_t> label, int wi
     if (!stopped && line.itemCount > 0) result.lines.push_back(line);
     out = std::move(result);
     return true;
+}
+
+LabelFit FitLabelOnKey(const TTiFlashFm& flash, const KeyInfo& key) {
+    LabelFit fit;
+    std::vector<LabelItem> items;
+    const std::span<const uint8_t> label(key.label.data(), key.label.size());
+    if (!ReadItems(flash, label, items)) {
+        fit.items = std::max<int>(1, int(items.size()));  // drawn as nothing
+        return fit;
+    }
+    fit.items = int(items.size());
+    const KeyCells cells = KeyDrawCells(key);
+    const LabelArea area =
+        LabelAreaOf(key.ownerDevice == kMacroSlot ? cells.width - 1 : cells.width, cells.height, key.flags);
+    LabelLayoutResult layout;
+    if (!LayoutLabel(flash, label, area.width, area.height, layout)) return fit;
+    for (const LabelLine& line : layout.lines) fit.shown += line.itemCount;
+    return fit;
 }
 
 LabelArea LabelAreaOf(int widthCells, int heightCells, uint8_t flags) {

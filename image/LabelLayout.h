@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "image/KeyRecords.h"
 #include "image/LcdBitmaps.h"
 #include "image/Tiflashut.h"
 
@@ -66,6 +67,16 @@ struct LabelArea {
 // height cells x 14 - 4 for rectangle-shaped keys (flags bit 2), width
 // cells x 17 - 8 by 16 for the others.
 LabelArea LabelAreaOf(int widthCells, int heightCells, uint8_t flags);
+
+// How much of its label a key shows on the LCD: the label's items, and those
+// on the lines its label area takes (a Macro-device key loses a cell to its
+// mark column). A label that cannot be laid out shows nothing.
+struct LabelFit {
+    int items = 0;
+    int shown = 0;
+    bool Whole() const { return shown >= items; }
+};
+LabelFit FitLabelOnKey(const TTiFlashFm& flash, const KeyInfo& key);
 
 // The label drawn into an area of its own size: filled with the background,
 // the lines centred, glyphs 3 pixels lower in a line taller than they are.

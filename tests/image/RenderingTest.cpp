@@ -385,6 +385,47 @@ TEST(LabelArea, ByShape) {
     EXPECT_EQ(big.height, 108);
 }
 
+// What a key of the image shows of its label, as Button Properties warns of
+// it: an icon (24 wide) and a glyph need 31 pixels on one line.
+TEST_F(LabelImage, KeyShowsWhatItsLabelAreaHolds) {
+    KeyInfo key = DefaultKey();
+    key.column = 0;
+    key.row = 0;
+    key.width = 2;
+    key.height = 2;
+    const auto fit = [&](std::vector<uint8_t> label, uint8_t flags) {
+        key.label.fill(0);
+        std::copy(label.begin(), label.end(), key.label.begin());
+        key.flags = flags;
+        return FitLabelOnKey(flash, key);
+    };
+    // 2 x 2 oval: 26 x 16, one line; the glyph wraps onto a line that is cut.
+    LabelFit f = fit({240, 1, 'A', 0}, 0);
+    EXPECT_EQ(f.items, 2);
+    EXPECT_EQ(f.shown, 1);
+    EXPECT_FALSE(f.Whole());
+    // Two glyphs fit the same key; so does an empty label.
+    EXPECT_TRUE(fit(Codes("AB"), 0).Whole());
+    EXPECT_TRUE(fit({0}, 0).Whole());
+    // A line break on an oval key leaves the second line off; a 2 x 3
+    // rectangle (28 x 38) shows both lines.
+    EXPECT_FALSE(fit({'A', 13, 'B', 0}, 0).Whole());
+    key.height = 3;
+    EXPECT_TRUE(fit({'A', 13, 'B', 0}, kFlagRectangle).Whole());
+    // 3 cells wide holds the icon and the glyph on one line, except on the
+    // Macro device, whose keys lose a cell to their mark column.
+    key.height = 2;
+    key.width = 3;
+    EXPECT_TRUE(fit({240, 1, 'A', 0}, 0).Whole());
+    key.ownerDevice = kMacroSlot;
+    EXPECT_FALSE(fit({240, 1, 'A', 0}, 0).Whole());
+    // A label that cannot be laid out at all (icon index 144) shows nothing.
+    key.ownerDevice = 1;
+    f = fit({240, 145, 0}, 0);
+    EXPECT_EQ(f.shown, 0);
+    EXPECT_FALSE(f.Whole());
+}
+
 TEST(KeyRectangle, CellsAreClampedIntoTheGrid) {
     struct Row { int column, row, width, height; EditorRect rect; };
     for (Row r : {

@@ -4,7 +4,10 @@
 // key as it was.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QChart>
+#include <QChartView>
 #include <QDateEdit>
+#include <QGraphicsSimpleTextItem>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -243,6 +246,41 @@ private slots:
         QCOMPARE(f.btn->Key().info.label[30], uint8_t(0));
     }
 
+    // The preview shows the whole label; the key shows what its label area
+    // holds, and the status bar says when that is only part of it.
+    void aLabelLargerThanTheKeyIsToldOnTheStatusBar() {
+        Fixture f;
+        LayoutKey key = KeyOfType(kKeyIrCode);
+        key.info.flags = kFlagHasCode;  // an oval key: one line of label
+        key.info.width = 2;
+        key.info.height = 2;
+        key.info.SetLabel(std::string("AB"));
+        QVERIFY(f.Open(key));
+        QVERIFY(f.btn->StatusText().isEmpty());
+        QTableWidget* palette = f.btn->Palette();
+        palette->setFocus();
+        f.btn->m_EnterBtnClick();
+        QTest::keyClick(palette, Qt::Key_C);
+        const QString part = f.btn->StatusText();
+        QVERIFY2(part.contains(QStringLiteral("only part")), qPrintable(part));
+        // A rectangle of the same cells has room for the second line.
+        f.btn->ShapeRect()->click();
+        QVERIFY(f.btn->StatusText().isEmpty());
+        f.btn->findChild<QRadioButton*>(QStringLiteral("m_shapeR2"))->click();
+        QCOMPARE(f.btn->StatusText(), part);
+        // Taking the second line away again makes the label fit.
+        QTest::keyClick(palette, Qt::Key_Backspace);
+        QCOMPARE(f.btn->StatusText(), part);
+        QTest::keyClick(palette, Qt::Key_Backspace);
+        QVERIFY(f.btn->StatusText().isEmpty());
+        QCOMPARE(f.btn->Label().Encoded(), (std::vector<uint8_t>{'A', 'B'}));
+        // Opening a key whose label does not fit says so at once.
+        key.info.SetLabel(std::string("ABCDEFGH"));
+        f.btn->m_CancelBtnClick();
+        QVERIFY(f.Open(key));
+        QCOMPARE(f.btn->StatusText(), part);
+    }
+
     void previewShowsGlyphsAndTheCursor() {
         Fixture f;
         LayoutKey key = KeyOfType(kKeyIrCode);
@@ -343,6 +381,69 @@ private slots:
         QCOMPARE(f.btn->Key().info.keyType, uint8_t(kKeyDevice));
         QCOMPARE(f.btn->Key().info.link, uint8_t(21));
         QCOMPARE(f.btn->Key().info.codeNumber, int16_t(1920));
+    }
+
+    // Every waveform point is labelled "pair:duration" in its pair's colour;
+    // labels that would overlap wait until the chart is wide enough.
+    void waveformPointsAreLabelledInTheirPairColour() {
+        Fixture f;
+        LayoutKey key = KeyOfType(kKeyIrCode);
+        const LearnedCode send = f.FactoryCode(0);
+        IrCodeInfo stored;
+        QVERIFY(LearnedToStored(send, stored));
+        key.info.codeBlocks.fill(0xFF);
+        QVERIFY(PackIrCode(stored, std::span<uint8_t>(key.info.codeBlocks.data(), size_t(stored.size) * 8)));
+        key.info.codeBlockCount = stored.size;
+        QVERIFY(f.Open(key));
+        const std::vector<WavePoint> points = WaveformPoints(MarksAndSpaces(stored));
+        QVERIFY(points.size() > 20);
+        QChart* chart = f.btn->CodeChart()->chart();
+        const auto labels = [chart] {
+            std::vector<QGraphicsSimpleTextItem*> out;
+            for (QGraphicsItem* item : chart->childItems())
+                if (auto* t = qgraphicsitem_cast<QGraphicsSimpleTextItem*>(item); t && t->data(0).isValid())
+                    out.push_back(t);
+            std::sort(out.begin(), out.end(),
+                      [](auto* a, auto* b) { return a->data(0).toPointF().x() < b->data(0).toPointF().x(); });
+            return out;
+        };
+        auto shown = labels();
+        QCOMPARE(shown.size(), points.size());
+        Pcg32Random expected{7};
+        for (size_t i = 0; i < points.size(); ++i) {
+            QCOMPARE(shown[i]->text(), QString::fromStdString(points[i].label));
+            if (i % 2 == 0) {
+                const QColor pair(int(expected.Next() % 255), int(expected.Next() % 255), int(expected.Next() % 255));
+                QCOMPARE(shown[i]->brush().color(), pair);
+            } else {
+                QCOMPARE(shown[i]->brush().color(), shown[i - 1]->brush().color());
+            }
+        }
+        // A narrow chart shows some labels, none over another on its level.
+        f.btn->Pages()->setCurrentWidget(f.btn->Page(QStringLiteral("Code")));
+        f.btn->CodeChart()->setFixedWidth(250);
+        f.btn->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.btn.get()));
+        QTest::qWait(50);
+        const auto visibleCount = [&] {
+            return std::count_if(shown.begin(), shown.end(), [](auto* t) { return t->isVisible(); });
+        };
+        const auto narrow = visibleCount();
+        QVERIFY2(narrow > 0 && narrow < long(points.size()), qPrintable(QString::number(narrow)));
+        for (int level : {0, 1}) {
+            double last = -1e9;
+            for (auto* t : shown)
+                if (t->isVisible() && int(t->data(0).toPointF().y()) == level) {
+                    QVERIFY(t->pos().x() - last >= t->boundingRect().height());
+                    last = t->pos().x();
+                }
+        }
+        // Wide enough, every point has its label.
+        f.btn->CodeChart()->setFixedWidth(1200);
+        QTRY_COMPARE(visibleCount(), long(points.size()));
+        // Another code takes the old labels away.
+        f.btn->m_CancelBtnClick();
+        QVERIFY(labels().empty());
     }
 
     // ------------------------------------------------------ learning, shots

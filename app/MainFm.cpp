@@ -334,8 +334,36 @@ TSoftLCDFm* TMainFm::OpenDeviceEditor(int slot, EditorMode mode) {
     w->setAttribute(Qt::WA_DeleteOnClose);
     editor->LoadDevice();
     w->show();
+    KeepInView(w);
     mdi_->setActiveSubWindow(w);
     return editor;
+}
+
+void TMainFm::KeepInView(QMdiSubWindow* w) {
+    // A step window is wider than the area of a main window of its first
+    // size: the main window grows to hold it, as far as the screen allows.
+    QSize area = mdi_->viewport()->size();
+    const QSize need = w->size();
+    const int dx = std::max(0, need.width() - area.width());
+    const int dy = std::max(0, need.height() - area.height());
+    if ((dx > 0 || dy > 0) && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) && screen()) {
+        const QRect avail = screen()->availableGeometry();
+        const QRect outer = frameGeometry();
+        const int extraW = outer.width() - width(), extraH = outer.height() - height();
+        const QSize grown(std::min(width() + dx, avail.width() - extraW), std::min(height() + dy, avail.height() - extraH));
+        QPoint at = outer.topLeft();
+        at.setX(std::max(avail.left(), std::min(at.x(), avail.right() + 1 - grown.width() - extraW)));
+        at.setY(std::max(avail.top(), std::min(at.y(), avail.bottom() + 1 - grown.height() - extraH)));
+        area += grown - size();
+        move(at);
+        resize(grown);
+    }
+    // The area places a new window in cascade; one that would be cut off at
+    // the right or the bottom moves back in as far as the area allows.
+    QRect frame = w->geometry();
+    frame.moveLeft(std::max(0, std::min(frame.left(), area.width() - frame.width())));
+    frame.moveTop(std::max(0, std::min(frame.top(), area.height() - frame.height())));
+    if (frame.topLeft() != w->pos()) w->move(frame.topLeft());
 }
 
 void TMainFm::CloseAllEditors() {

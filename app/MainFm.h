@@ -139,6 +139,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Moves a new editor window into the area, growing the main window for one
+    // that is larger than the area.
+    void KeepInView(QMdiSubWindow* w);
     void BuildMenus();
     void ToolWindowClosed();
     void BuildTreePanel();

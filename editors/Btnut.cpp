@@ -72,6 +72,14 @@ T* Named(T* widget, const QString& objectName, const QString& accessible) {
     return widget;
 }
 
+// A value label: its text, and for a screen reader its caption with the value
+// ("Code type: Normal"); the caption is kept in the label's "caption" property.
+void ShowValue(QLabel* label, const QString& value) {
+    label->setText(value);
+    const QString caption = label->property("caption").toString();
+    label->setAccessibleName(value.isEmpty() ? caption : caption + QStringLiteral(": ") + value);
+}
+
 QPushButton* Button(QWidget* parent, const QString& objectName, const QString& text) {
     auto* b = new QPushButton(text, parent);
     return Named(b, objectName, text.trimmed());
@@ -304,6 +312,7 @@ QWidget* TBtnFm::BuildCodePage() {
     m_codeTypeTxt = Named(new QLabel(page), QStringLiteral("m_codeTypeTxt"), QStringLiteral("Code type"));
     m_codeCarryTxt = Named(new QLabel(page), QStringLiteral("m_codeCarryTxt"), QStringLiteral("Carrier"));
     m_protocolTxt = Named(new QLabel(page), QStringLiteral("m_protocolTxt"), QStringLiteral("Protocol"));
+    for (QLabel* value : {m_codeTypeTxt, m_codeCarryTxt, m_protocolTxt}) value->setProperty("caption", value->accessibleName());
     info->addWidget(new QLabel(QStringLiteral("Code type:"), page), 0, 0);
     info->addWidget(m_codeTypeTxt, 0, 1);
     info->addWidget(new QLabel(QStringLiteral("Carrier (kHz):"), page), 0, 2);
@@ -979,9 +988,9 @@ bool TBtnFm::KeyCode(IrCodeInfo& code) const {
 }
 
 void TBtnFm::ClearCodeView() {
-    m_codeTypeTxt->clear();
-    m_codeCarryTxt->clear();
-    m_protocolTxt->clear();
+    ShowValue(m_codeTypeTxt, {});
+    ShowValue(m_codeCarryTxt, {});
+    ShowValue(m_protocolTxt, {});
     for (QChartView* v : {m_Cht, m_cCht}) {
         if (!v) continue;
         ClearWaveLabels(v->chart());
@@ -991,12 +1000,12 @@ void TBtnFm::ClearCodeView() {
 }
 
 void TBtnFm::ShowCode(const IrCodeInfo& code, QChartView* view) {
-    m_codeTypeTxt->setText(QString::fromStdString(orvalink::CodeTypeText(code.codeType)));
+    ShowValue(m_codeTypeTxt, QString::fromStdString(orvalink::CodeTypeText(code.codeType)));
     uint8_t carrier = 0;
-    m_codeCarryTxt->setText(CarrierByteFromPeriod(code.carrier, carrier)
+    ShowValue(m_codeCarryTxt, CarrierByteFromPeriod(code.carrier, carrier)
                                 ? QString::fromStdString(orvalink::CarrierText(carrier))
                                 : QString());
-    m_protocolTxt->setText(ProtocolTextOf(code));
+    ShowValue(m_protocolTxt, ProtocolTextOf(code));
 
     QChart* chart = view->chart();
     ClearWaveLabels(chart);

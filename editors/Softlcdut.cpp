@@ -1236,6 +1236,9 @@ bool TSoftLCDFm::SetStepCursor(const MacroStepCursor& cursor) {
 void TSoftLCDFm::ShowStepCounters() {
     m_StepLbe->setText(QStringLiteral("Step: %1").arg(cursor_.step));
     m_TotalLbe->setText(QStringLiteral("Total: %1").arg(cursor_.total));
+    // A screen reader reads the counters as they are shown.
+    m_StepLbe->setAccessibleName(m_StepLbe->text());
+    m_TotalLbe->setAccessibleName(m_TotalLbe->text());
     const QSignalBlocker block(m_DelayCBox);
     m_DelayCBox->setCurrentText(cursor_.delay == 0 ? QStringLiteral("0.5") : QString::number(cursor_.delay));
     m_UpBtn->setEnabled(cursor_.operation != kStepEdit);

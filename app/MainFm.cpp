@@ -350,7 +350,9 @@ void TMainFm::KeepInView(QMdiSubWindow* w) {
         const QRect avail = screen()->availableGeometry();
         const QRect outer = frameGeometry();
         const int extraW = outer.width() - width(), extraH = outer.height() - height();
-        const QSize grown(std::min(width() + dx, avail.width() - extraW), std::min(height() + dy, avail.height() - extraH));
+        // Never smaller than it is.
+        const QSize grown(std::max(width(), std::min(width() + dx, avail.width() - extraW)),
+                          std::max(height(), std::min(height() + dy, avail.height() - extraH)));
         QPoint at = outer.topLeft();
         at.setX(std::max(avail.left(), std::min(at.x(), avail.right() + 1 - grown.width() - extraW)));
         at.setY(std::max(avail.top(), std::min(at.y(), avail.bottom() + 1 - grown.height() - extraH)));

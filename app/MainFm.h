@@ -64,6 +64,8 @@ public:
     void RebuildTree();
     int NodeCount() const { return int(nodeRecords_.size()); }
     QTreeWidget* Tree() const { return m_MainTView; }
+    QMdiArea* EditorArea() const { return mdi_; }
+    QMdiSubWindow* SubWindowOf(const TSoftLCDFm* editor) const;
 
     bool DeviceRecordFor(int slot, KeyInfo& record) const;
     std::string DeviceNameFor(int slot) const;
@@ -146,7 +148,6 @@ private:
     void ToolWindowClosed();
     void BuildTreePanel();
     void AddDeviceNode(QTreeWidgetItem* parent, const KeyInfo& key, const QString& text, int depth);
-    QMdiSubWindow* SubWindowOf(const TSoftLCDFm* editor) const;
     TSoftLCDFm* ActiveEditor() const;
     void CancelEditorOf(int slot);
     // Closing with unsaved changes: Save As, and when that is cancelled ask

@@ -572,6 +572,9 @@ void TBtnFm::FillPalette() {
 // Opening, OK and Cancel
 
 bool TBtnFm::EditKey(LayoutKey& key, const KeyEditContext& context) {
+    // One key at a time: a command that reaches here while the editor is
+    // still open (from inside a link wait) opens nothing.
+    if (loop_) return false;
     if (!OpenKey(key, context)) {
         services_.ui.Inform("The key's label is too long to be edited.", MsgIcon::Error);
         return false;
@@ -713,7 +716,7 @@ void TBtnFm::m_CancelBtnClick() { Finish(false); }
 
 void TBtnFm::Finish(bool accepted) {
     if (learning_) EndLearning();
-    if (shot_ && shot_->Pressed()) shot_->Release();
+    if (shot_) shot_->Release();  // also a press still waiting for the remote
     accepted_ = accepted;
     finished_ = true;
     ClearEditors();
@@ -1115,6 +1118,7 @@ void TBtnFm::StartLearning(bool cycle) {
     if (!services_.link) return Say(QStringLiteral("No link to the remote."));
     learningCycle_ = cycle;
     learning_ = true;
+    ++learnSession_;
     SetLearningControls(true);
     Say(QStringLiteral("Learning: point the other remote at the QM-5100 and press its key."));
     if (!services_.link->IrLearnStart()) {
@@ -1129,7 +1133,12 @@ void TBtnFm::LearnRound() {
     if (!learning_ || roundRunning_) return;
     roundRunning_ = true;
     LearnedCode code{};
-    const bool got = services_.link->IrLearnReceive(code);
+    // The remote may keep us waiting up to 4 s; when the user ends learning
+    // meanwhile (Leave, OK, Cancel), the wait ends with that event, so no
+    // click of theirs runs inside a wait that is still going on.
+    const int session = learnSession_;
+    const bool got =
+        services_.link->IrLearnReceive(code, [this, session] { return !learning_ || learnSession_ != session; });
     roundRunning_ = false;
     if (got && learning_) {
         if (learningCycle_) {

@@ -251,6 +251,7 @@ private:
     bool learning_ = false;
     bool learningCycle_ = false;
     bool roundRunning_ = false;
+    int learnSession_ = 0;  // counts the times learning started
     QTimer* learnTm_ = nullptr;
     QTimer* leaveTm_ = nullptr;
 

@@ -148,9 +148,9 @@ bool BlockProtocol::IrLearnStart() {
     return channel_.RecvReply(reply) && reply == kAccept;
 }
 
-bool BlockProtocol::IrLearnReceive(std::array<uint8_t, kIrCodeBytes>& code) {
+bool BlockProtocol::IrLearnReceive(std::array<uint8_t, kIrCodeBytes>& code, const std::function<bool()>& stop) {
     uint8_t start = 0;
-    if (!channel_.RecvReply(start, kIrLearnStartTimeoutMs) || start != kAccept) return false;
+    if (!channel_.RecvReplyUnless(start, kIrLearnStartTimeoutMs, stop) || start != kAccept) return false;
     ReceiveAssembler& receiver = channel_.Receiver();
     receiver.Expect(ReceiveMode::IrCode514);
     if (!channel_.SendByte(kAccept)) return false;

@@ -85,8 +85,9 @@ public:
     // ---- IR learn and send
     bool IrLearnStart();
     // One round of learning: the remote's 'B', then the 514-byte code frame.
-    // True with the code when its checksum matches.
-    bool IrLearnReceive(std::array<uint8_t, kIrCodeBytes>& code);
+    // True with the code when its checksum matches. The wait for the 'B' (up
+    // to 4 s) is given up as soon as stop() holds: learning was ended.
+    bool IrLearnReceive(std::array<uint8_t, kIrCodeBytes>& code, const std::function<bool()>& stop = {});
     void IrStop();
     bool IrSendStart();
     bool IrSendCode(std::span<const uint8_t> code512);

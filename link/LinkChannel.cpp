@@ -60,10 +60,14 @@ bool LinkChannel::SendBytes(std::span<const uint8_t> data) {
     return true;
 }
 
-bool LinkChannel::RecvReply(uint8_t& out, uint32_t timeoutMs) {
+bool LinkChannel::RecvReply(uint8_t& out, uint32_t timeoutMs) { return RecvReplyUnless(out, timeoutMs, {}); }
+
+bool LinkChannel::RecvReplyUnless(uint8_t& out, uint32_t timeoutMs, const std::function<bool()>& stop) {
     receiver_.SetMode(ReceiveMode::AnyByte);
     receiver_.ResetAssembly();
-    if (!WaitFrame(timeoutMs)) return false;
+    const bool came =
+        pump_.PumpUntil([&] { return receiver_.FrameReady() || (stop && stop()); }, timeoutMs) && receiver_.FrameReady();
+    if (!came) return false;
     receiver_.ClearFrameReady();
     out = receiver_.Frame()[0];
     return true;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -73,6 +74,8 @@ public:
     // ---- Receiving
     // One reply byte within timeoutMs (mode AnyByte); no message.
     bool RecvReply(uint8_t& out, uint32_t timeoutMs = kReplyTimeoutMs);
+    // The same, given up at once when stop() holds (checked after every event).
+    bool RecvReplyUnless(uint8_t& out, uint32_t timeoutMs, const std::function<bool()>& stop);
     // One byte within 1500 ms; on time-out linkStatus 9, "RecvByte Time Out!" and 0xFF.
     uint8_t RecvByte();
     // Two bytes, first high, within 600 ms; on time-out linkStatus 9,

@@ -10,7 +10,9 @@ class BlockIrLink final : public IrLink {
 public:
     explicit BlockIrLink(BlockProtocol& blocks) : blocks_(blocks) {}
     bool IrLearnStart() override { return blocks_.IrLearnStart(); }
-    bool IrLearnReceive(LearnedCode& code) override { return blocks_.IrLearnReceive(code); }
+    bool IrLearnReceive(LearnedCode& code, const std::function<bool()>& stop) override {
+        return blocks_.IrLearnReceive(code, stop);
+    }
     void IrStop() override { blocks_.IrStop(); }
     bool IrSendStart() override { return blocks_.IrSendStart(); }
     bool IrSendCode(std::span<const uint8_t> code512) override { return blocks_.IrSendCode(code512); }

@@ -5,16 +5,27 @@
 namespace orvalink {
 
 bool IrShot::Press(const LearnedCode& send) {
+    if (pressing_) return false;
     pressed_ = false;
-    if (!link_.IrSendStart()) return false;
-    link_.IrSendCode(send);
+    releaseDue_ = false;
+    pressing_ = true;
+    const bool started = link_.IrSendStart();
+    if (started) link_.IrSendCode(send);
+    pressing_ = false;
+    if (!started) return false;
     pressed_ = true;
+    if (releaseDue_) Release();
     return true;
 }
 
 bool IrShot::Release() {
+    if (pressing_) {
+        releaseDue_ = true;
+        return true;
+    }
     if (!pressed_) return false;
     pressed_ = false;
+    releaseDue_ = false;
     link_.IrSendRelease();
     return true;
 }

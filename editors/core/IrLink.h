@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,8 +19,9 @@ class IrLink {
 public:
     virtual ~IrLink() = default;
     virtual bool IrLearnStart() = 0;
-    // One round: the remote's 'B', then the 512-byte code and its Sum16.
-    virtual bool IrLearnReceive(LearnedCode& code) = 0;
+    // One round: the remote's 'B', then the 512-byte code and its Sum16. The
+    // wait for the 'B' ends early, without a code, once stop() holds.
+    virtual bool IrLearnReceive(LearnedCode& code, const std::function<bool()>& stop) = 0;
     virtual void IrStop() = 0;
     virtual bool IrSendStart() = 0;
     // The 512 bytes and their Sum16 as one write, one reply byte, then 'B'.
@@ -29,19 +31,23 @@ public:
 };
 
 // Shooting a code: the release sends only after a press whose start the
-// remote accepted.
+// remote accepted. A press waits for the remote's replies, and the button may
+// be let go meanwhile (a quick click): that release is kept and sent as soon
+// as the press is through, so the remote never goes on sending.
 class IrShot {
 public:
     explicit IrShot(IrLink& link) : link_(link) {}
     // False when the remote did not take the send command.
     bool Press(const LearnedCode& send);
-    // False when there was no press to release.
+    // False when there was no press to release (nor one under way).
     bool Release();
     bool Pressed() const { return pressed_; }
 
 private:
     IrLink& link_;
     bool pressed_ = false;
+    bool pressing_ = false;
+    bool releaseDue_ = false;
 };
 
 // "RC-5", "RC-6", "Pulse" or "Normal" for the code type.

@@ -369,11 +369,13 @@ class CountingLink final : public IrLink {
 public:
     bool startOk = true;
     int starts = 0, codes = 0, releases = 0;
+    std::function<void()> whileStarting;  // what the user does while the press waits
     bool IrLearnStart() override { return true; }
-    bool IrLearnReceive(LearnedCode&) override { return false; }
+    bool IrLearnReceive(LearnedCode&, const std::function<bool()>&) override { return false; }
     void IrStop() override {}
     bool IrSendStart() override {
         ++starts;
+        if (whileStarting) whileStarting();
         return startOk;
     }
     bool IrSendCode(std::span<const uint8_t> code) override {
@@ -398,6 +400,33 @@ TEST(IrShotTest, ReleaseOnlyAfterAnAcceptedPress) {
     EXPECT_FALSE(shot.Release());
     EXPECT_EQ(link.codes, 1);
     EXPECT_EQ(link.releases, 1);
+}
+
+// A quick click: the button is let go while the press still waits for the
+// remote. The release follows the press; the remote does not go on sending.
+TEST(IrShotTest, AReleaseDuringThePressFollowsIt) {
+    CountingLink link;
+    IrShot shot(link);
+    link.whileStarting = [&] {
+        EXPECT_TRUE(shot.Release());
+        EXPECT_FALSE(shot.Press(LearnedCode{})) << "a second press inside the first";
+    };
+    EXPECT_TRUE(shot.Press(LearnedCode{}));
+    EXPECT_EQ(link.starts, 1);
+    EXPECT_EQ(link.codes, 1);
+    EXPECT_EQ(link.releases, 1);
+    EXPECT_FALSE(shot.Pressed());
+    // A press the remote refuses leaves nothing to release, even when the
+    // button was let go while it waited.
+    link.startOk = false;
+    EXPECT_FALSE(shot.Press(LearnedCode{}));
+    EXPECT_EQ(link.releases, 1);
+    link.whileStarting = nullptr;
+    link.startOk = true;
+    EXPECT_TRUE(shot.Press(LearnedCode{}));
+    EXPECT_TRUE(shot.Pressed()) << "an old release must not end a new press";
+    EXPECT_TRUE(shot.Release());
+    EXPECT_EQ(link.releases, 2);
 }
 
 TEST(CodeViewTest, TypeCarrierAndWaveform) {

@@ -60,6 +60,20 @@ TEST_F(IrExchangeTest, LearnRoundWithoutAStartByteGivesNothing) {
     EXPECT_FALSE(link.Blocks().IrLearnReceive(got));
 }
 
+// Ending learning while a round waits for the remote's 'B' ends the wait at
+// once; the link is fit for the next round.
+TEST_F(IrExchangeTest, LearnRoundGivesUpWhenTold) {
+    remote.Timing().learnMicros = 1'000'000;  // the other remote is pointed at it after a second
+    ASSERT_TRUE(link.Blocks().IrLearnStart());
+    std::array<uint8_t, 512> got{};
+    const uint32_t before = pump.TickCount();
+    EXPECT_FALSE(link.Blocks().IrLearnReceive(got, [] { return true; }));
+    EXPECT_LT(pump.TickCount() - before, 1000u) << "the round waited for the remote although told to stop";
+    bool learned = false;
+    for (int round = 0; round < 5 && !learned; ++round) learned = link.Blocks().IrLearnReceive(got, [] { return false; });
+    EXPECT_TRUE(learned);
+}
+
 TEST_F(IrExchangeTest, SendPressAndRelease) {
     int n = 0;
     ASSERT_TRUE(link.FindVisualComPort(n));

@@ -21,14 +21,17 @@ class KeyCodes(UserPathCase):
         words += [0x0015, 0x05F7]
         return " ".join("%04X" % w for w in words)
 
-    def remote(self):
+    def remote(self, commands=(0x08,)):
         folder = tempfile.mkdtemp(prefix="orvalink-remote-")
         self.ir_log = os.path.join(folder, "ir.log")
-        # The other remote's key: an NEC code, not one the TV template holds.
-        learn = os.path.join(folder, "other-remote.sbin")
-        made = subprocess.run([CLI, "codes", "--from-pronto", "-", learn], input=self.nec_pronto(0x04, 0x08),
-                              capture_output=True, text=True)
-        self.assertEqual(made.returncode, 0, made.stderr)
+        # The other remote's keys: NEC codes, not ones the TV template holds,
+        # handed in turn, one each time the remote learns.
+        learn = os.path.join(folder, "other-remote")
+        os.makedirs(learn)
+        for i, command in enumerate(commands):
+            made = subprocess.run([CLI, "codes", "--from-pronto", "-", os.path.join(learn, "%02d.sbin" % i)],
+                                  input=self.nec_pronto(0x04, command), capture_output=True, text=True)
+            self.assertEqual(made.returncode, 0, made.stderr)
         sim = RemoteSim(os.path.join(folder, "flash.bin"), "--ir-log", self.ir_log, "--learn", learn)
         self.addCleanup(sim.stop)
         return sim
@@ -39,7 +42,7 @@ class KeyCodes(UserPathCase):
         with open(self.ir_log) as f:
             return [line.split() for line in f.read().splitlines() if line]
 
-    def open_key_6(self, p, lcd):
+    def open_key_6(self, p, lcd, page="Code"):
         keys = wait_for("the first page's keys",
                         lambda: (lambda k: k if any(n.startswith("Key 6") for n in k) else None)(self.key_pictures(p, lcd)))
         x, y, w, h = next(e for n, e in keys.items() if n.split()[:2] == ["Key", "6"])
@@ -48,8 +51,10 @@ class KeyCodes(UserPathCase):
         time.sleep(0.3)
         p.key("Down", "Return")  # Properties
         editor = p.window("Button Properties")
-        p.click(p.wait("Code", ["page tab"], editor))
-        p.wait("Learn IR code mode", ["push button"], editor)
+        if page:
+            p.click(p.wait(page, ["page tab"], editor))
+        if page == "Code":
+            p.wait("Learn IR code mode", ["push button"], editor)
         return editor
 
     def key_pictures(self, p, lcd):
@@ -73,15 +78,21 @@ class KeyCodes(UserPathCase):
         self.assertIn("fired", events)
         return lines[0][1]
 
-    def test_a_learned_code_is_shot_and_kept(self):
-        sim = self.remote()
+    def open_tv(self, commands=(0x08,)):
+        sim = self.remote(commands)
         p = self.start_program(extra_env={"ORVALINK_LINK_PORT": sim.pty + "=COM3"})
         dialog = self.start_dialog(p)
         p.click(p.find("Yes", ["push button"], dialog))
         wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
         main = self.main_window(p)
         p.click(p.wait("TV", ["table cell", "tree item"], main))
-        lcd = p.wait("Soft keys", None, main)
+        return p, p.wait("Soft keys", None, main)
+
+    def learned_count(self):
+        return [l[0] for l in self.log_lines()].count("learned")
+
+    def test_a_learned_code_is_shot_and_kept(self):
+        p, lcd = self.open_tv()
 
         editor = self.open_key_6(p, lcd)
         factory = self.shoot(p, editor)
@@ -111,5 +122,32 @@ class KeyCodes(UserPathCase):
         # Opened again, the key shoots the learned code.
         editor = self.open_key_6(p, lcd)
         self.assertEqual(self.shoot(p, editor), learned)
+        p.click(p.find("Cancel", ["push button"], editor))
+        wait_for("the key editor to close", lambda: p.find("Button Properties") is None)
+
+    def test_a_cycle_key_of_two_learned_codes(self):
+        p, lcd = self.open_tv(commands=(0x10, 0x11))
+        editor = self.open_key_6(p, lcd, "Attribute")
+        p.click(p.wait("Cycle", ["radio button"], editor))
+        self.answer_message(p, "Do you want to delete this IR code ?", "Yes")
+        p.click(p.wait("Cycle", ["page tab"], editor))
+        grid = p.wait("Cycle steps", None, editor)
+        # Each time in learning mode the remote learns one key of the other
+        # remote; each becomes a step.
+        for step in (1, 2):
+            p.click(p.wait("Enter learning IR code mode", ["push button"], editor))
+            wait_for("code %d learned" % step, lambda: self.learned_count() == step)
+            wait_for("step %d in the list" % step, lambda: grid.queryTable().nRows == step)
+            leave = p.find("Leave learning mode", ["push button"], editor)
+            p.click(leave)
+            wait_for("learning to end", lambda: sensitive(p.find("Enter learning IR code mode", ["push button"], editor)),
+                     timeout=10)
+        p.shot("key-editor-cycle")
+        p.click(p.find("OK", ["push button"], editor))
+        wait_for("the key editor to close", lambda: p.find("Button Properties") is None)
+
+        editor = self.open_key_6(p, lcd, "Cycle")
+        grid = p.wait("Cycle steps", None, editor)
+        wait_for("the two steps again", lambda: grid.queryTable().nRows == 2)
         p.click(p.find("Cancel", ["push button"], editor))
         wait_for("the key editor to close", lambda: p.find("Button Properties") is None)

@@ -6,6 +6,9 @@
 #include <QMenu>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScreen>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -334,6 +337,36 @@ private slots:
         QVERIFY(!s.main->TreeMenu()->isVisible());
         s.main->CloseAllEditors();
         QVERIFY(s.main->Editors().empty());
+    }
+
+    // A step window is wider than the editor area of a main window of its
+    // first size: it opens whole, the main window growing on the screen.
+    void aStepWindowOpensWholeInTheEditorArea() {
+        Shell s;
+        QVERIFY(WriteKey(s.flash, 0, 6, DeviceKey("TV", 1)));
+        s.main->RebuildTree();
+        s.main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(s.main.get()));
+        const QRect screen = s.main->screen()->availableGeometry();
+        // Smaller than any screen: the step window does not fit its area.
+        s.main->move(screen.topLeft());
+        s.main->resize(500, 400);
+        QTRY_COMPARE(s.main->size(), QSize(500, 400));
+        s.main->m_MainTViewMouseDown(s.Node(QStringLiteral("TV")), Qt::LeftButton, {});
+        TSoftLCDFm* step = s.main->OpenDeviceEditor(1, ModeStepEdit);
+        QVERIFY(step);
+        QMdiSubWindow* w = s.main->SubWindowOf(step);
+        QVERIFY(w);
+        QTRY_VERIFY(s.main->width() > 500);
+        QVERIFY(w->x() >= 0 && w->y() >= 0);
+        const QRect area = s.main->EditorArea()->viewport()->rect();
+        if (w->width() <= area.width()) {
+            QVERIFY2(w->geometry().right() <= area.right(), "the step window is cut off at the right");
+        } else {
+            QCOMPARE(w->x(), 0);  // what does not fit starts at the left
+        }
+        QVERIFY(screen.contains(s.main->geometry()));
+        s.main->CloseAllEditors();
     }
 
     // ---------------------------------------------------------- documents

@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QtTest>
 
 #include <deque>
@@ -50,7 +51,16 @@ struct ScriptedLink : IrLink {
         ++learnStartsSeen;
         return learnStarts;
     }
-    bool IrLearnReceive(LearnedCode& code) override {
+    // With waitMs, a round with nothing to learn waits for the remote as the
+    // real link does, events running, until told to stop.
+    int waitMs = 0;
+    bool waiting = false, gaveUp = false;
+    bool IrLearnReceive(LearnedCode& code, const std::function<bool()>& stop) override {
+        if (toLearn.empty() && waitMs > 0) {
+            waiting = true;
+            gaveUp = QTest::qWaitFor(stop, waitMs);
+            waiting = false;
+        }
         if (toLearn.empty()) return false;
         code = toLearn.front();
         toLearn.pop_front();
@@ -447,6 +457,47 @@ private slots:
     }
 
     // ------------------------------------------------------ learning, shots
+    // Cancel while a learning round waits for the remote: the wait ends with
+    // it, so no later click runs inside it.
+    void endingLearningEndsTheRoundsWait() {
+        Fixture f;
+        f.link.waitMs = 20000;
+        QVERIFY(f.Open(KeyOfType(kKeyIrCode)));
+        bool waitedWhenCancelled = false;
+        QTimer::singleShot(300, f.btn.get(), [&] {
+            waitedWhenCancelled = f.link.waiting;
+            f.btn->m_CancelBtnClick();
+        });
+        f.btn->m_LearnBtnClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.btn->Learning(), 10000);
+        QVERIFY(waitedWhenCancelled);
+        QVERIFY(!f.link.waiting);
+        QVERIFY2(f.link.gaveUp, "the round went on waiting after Cancel");
+        QCOMPARE(f.link.stops, 1);
+    }
+
+    // A second key cannot be opened while the editor has one open.
+    void oneKeyAtATime() {
+        Fixture f;
+        KeyEditContext c;
+        c.editorMode = kEditSoftKey;
+        c.device = kTv;
+        LayoutKey first = KeyOfType(kKeyIrCode);
+        LayoutKey second = KeyOfType(kKeyLabel);
+        second.info.keyNumber = 31;
+        bool secondOpened = true;
+        QTimer::singleShot(0, f.btn.get(), [&] {
+            secondOpened = f.btn->EditKey(second, c);
+            f.btn->m_OkBtnClick();
+        });
+        QVERIFY(f.btn->EditKey(first, c));
+        QVERIFY(!secondOpened);
+        QCOMPARE(first.info.keyNumber, uint8_t(30));
+        QCOMPARE(first.info.keyType, uint8_t(kKeyIrCode));
+        QCOMPARE(second.info.keyType, uint8_t(kKeyLabel));
+    }
+
+
     void learningTwoCodesStoresTheSecond() {
         Fixture f;
         const LearnedCode first = f.FactoryCode(0);

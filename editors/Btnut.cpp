@@ -23,6 +23,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -734,6 +735,20 @@ void TBtnFm::closeEvent(QCloseEvent* event) {
 void TBtnFm::ShowKeyEditor() {
     if (finished_) return;
     SetMainEnabled(false);
+    // The first time over the middle of the main window, on the screen;
+    // after that where the user left it.
+    if (!placed_ && parentWidget()) {
+        adjustSize();
+        QRect frame(QPoint(), size());
+        frame.moveCenter(parentWidget()->window()->frameGeometry().center());
+        if (const QScreen* screen = parentWidget()->screen()) {
+            const QRect avail = screen->availableGeometry();
+            frame.moveLeft(std::max(avail.left(), std::min(frame.left(), avail.right() - frame.width())));
+            frame.moveTop(std::max(avail.top(), std::min(frame.top(), avail.bottom() - frame.height())));
+        }
+        move(frame.topLeft());
+        placed_ = true;
+    }
     show();
     raise();
     activateWindow();

@@ -237,6 +237,7 @@ private:
     TypeRadio radio_ = kNoRadio;
     bool loading_ = false;
     bool mainDisabled_ = false;
+    bool placed_ = false;  // shown once, placed over the main window
     bool keyTouched_ = false;
     bool finished_ = true;
     bool accepted_ = false;

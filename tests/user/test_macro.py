@@ -3,7 +3,7 @@ Button Properties, New on its Macro page, keys clicked in the step window,
 Save, then OK; opened again, the key holds the steps."""
 import time
 
-from userpath import UserPathCase, extents, sensitive, showing, wait_for, xdotool
+from userpath import UserPathCase, checked, extents, sensitive, showing, wait_for, xdotool
 
 
 class MacroSteps(UserPathCase):
@@ -81,5 +81,66 @@ class MacroSteps(UserPathCase):
         editor = self.open_properties(p, lcd, "Key 6")
         p.click(p.wait("Macro", ["page tab"], editor))
         wait_for("the three steps again", lambda: self.step_rows(p, editor) == 3)
+        p.click(p.find("Cancel", ["push button"], editor))
+        wait_for("the key editor to close", lambda: p.find("Button Properties") is None)
+
+    def test_a_key_pasted_into_the_macro_device_gets_steps_and_a_timer(self):
+        p = self.start_program()
+        dialog = self.start_dialog(p)
+        p.click(p.find("Yes", ["push button"], dialog))
+        wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
+        main = self.main_window(p)
+        # The template's Macro device has no keys: one is copied from the TV
+        # and pasted there.
+        p.click(p.wait("TV", ["table cell", "tree item"], main))
+        tv_lcd = p.wait("Soft keys", None, main)
+        x, y, w, h = wait_for("key 6", lambda: self.key_pictures(p, tv_lcd).get("Key 6"))
+        xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        xdotool("click", 1)
+        time.sleep(0.3)
+        p.key("ctrl+c")
+        p.click(p.wait("Macro ", ["table cell", "tree item"], main))
+        macro_lcd = wait_for("the Macro device's LCD", lambda: next(
+            (l for l in p.find_all("Soft keys", None, main) if self.window_of(l).name == "Macro"), None))
+        p.click(macro_lcd)
+        p.key("ctrl+v")
+        editor = self.open_properties(p, macro_lcd, "Key 6")
+        # A Macro-device key: the label, macro and timer pages.
+        p.click(p.wait("Macro", ["page tab"], editor))
+        p.click(p.wait("New", ["push button"], editor))
+
+        # Its steps come from any device: the step window opens on Home, and
+        # the TV is picked from its list.
+        wait_for("the key editor to step aside", lambda: p.find("Button Properties") is None)
+        window = wait_for("the step window", lambda: next(
+            (self.window_of(l) for l in p.find_all("Step: 0", ["label"], main)), None))
+        p.click(p.wait("TV", ["table cell", "tree item", "list item"], p.find("Devices", None, window)))
+        step_lcd = p.find("Soft keys", None, window)
+        keys = wait_for("the TV's keys in the step window",
+                        lambda: (lambda k: k if any(n.startswith("Key 8") for n in k) else None)(
+                            self.key_pictures(p, step_lcd)))
+        x, y, w, h = next(e for n, e in keys.items() if n.split()[:2] == ["Key", "8"])
+        xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        xdotool("click", 1)
+        p.wait("Step: 1", ["label"], window)
+        p.click(p.find("Save", ["push button"], window))
+
+        editor = p.window("Button Properties")
+        wait_for("one step", lambda: self.step_rows(p, editor) == 1)
+        p.click(p.wait("Timer", ["page tab"], editor))
+        p.click(p.wait("Week", ["radio button"], editor))
+        p.click(p.wait("Monday", ["check box"], editor))
+        p.shot("macro-timer")
+        p.click(p.find("OK", ["push button"], editor))
+        self.answer_message(p, "Save change to this MACRO key ?", "Yes")
+        wait_for("the key editor to close", lambda: p.find("Button Properties") is None)
+
+        editor = self.open_properties(p, macro_lcd, "Key 6")
+        p.click(p.wait("Timer", ["page tab"], editor))
+        self.assertTrue(checked(p.wait("Week", ["radio button"], editor)))
+        self.assertTrue(checked(p.wait("Monday", ["check box"], editor)))
+        self.assertFalse(checked(p.wait("Tuesday", ["check box"], editor)))
+        p.click(p.wait("Macro", ["page tab"], editor))
+        wait_for("the step again", lambda: self.step_rows(p, editor) == 1)
         p.click(p.find("Cancel", ["push button"], editor))
         wait_for("the key editor to close", lambda: p.find("Button Properties") is None)

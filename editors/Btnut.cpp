@@ -919,6 +919,7 @@ void TBtnFm::AddElement(const LabelElement& element) {
 void TBtnFm::SayLabelFit() {
     static const QString kPartText =
         QStringLiteral("The label is larger than the key: the remote shows only part of it.");
+    if (mode_ == kEditHardKey) return;  // a hard key shows no label on the LCD
     KeyInfo shown = key_.info;
     const std::vector<uint8_t> bytes = label_.Encoded();
     shown.label.fill(0);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QApplication>
 #include <QMessageBox>
 
 namespace orvalink {
@@ -51,9 +52,17 @@ MsgAnswer AnswerOf(int button, MsgButtons buttons) {
 
 }  // namespace
 
+QWidget* QtUiServices::Owner() const {
+    // A box belongs to the window the user works in (the key editor, the
+    // communication window), so that the window manager keeps that window
+    // above the main window while the box is up, and the box over it.
+    QWidget* active = QApplication::activeWindow();
+    return active && active->isVisible() ? active : parent_;
+}
+
 MsgAnswer QtUiServices::ShowMessage(const MessageRequest& request) {
     QMessageBox box(IconOf(request.icon), request.caption.empty() ? title_ : QString::fromStdString(request.caption),
-                    QString::fromStdString(request.text), ButtonsOf(request.buttons), parent_);
+                    QString::fromStdString(request.text), ButtonsOf(request.buttons), Owner());
     return AnswerOf(box.exec(), request.buttons);
 }
 
@@ -74,7 +83,7 @@ QStringList QtUiServices::NameFilters(const std::string& filter) {
 
 std::optional<std::string> QtUiServices::ChooseFile(const FileDialogRequest& request) {
     const bool save = request.mode == FileDialogRequest::Mode::Save;
-    QFileDialog dialog(parent_, title_);
+    QFileDialog dialog(Owner(), title_);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile
                             : (request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile));

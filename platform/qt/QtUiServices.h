@@ -13,8 +13,8 @@ namespace orvalink {
 
 class QtUiServices final : public UiServices {
 public:
-    // Boxes and dialogs are shown over `parent` (may be null), titled `title`
-    // unless the request names a caption.
+    // Boxes and dialogs are shown over the active window, else over `parent`
+    // (may be null), titled `title` unless the request names a caption.
     QtUiServices(QWidget* parent, QString title) : parent_(parent), title_(std::move(title)) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
 
@@ -25,6 +25,7 @@ public:
     static QStringList NameFilters(const std::string& filter);
 
 private:
+    QWidget* Owner() const;
     QWidget* parent_;
     QString title_;
 };

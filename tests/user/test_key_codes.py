@@ -6,7 +6,9 @@ import subprocess
 import tempfile
 import time
 
-from userpath import CLI, RemoteSim, UserPathCase, extents, sensitive, showing, wait_for, xdotool
+import pyatspi
+
+from userpath import CLI, RemoteSim, UserPathCase, extents, sensitive, showing, states, wait_for, xdotool
 
 
 class KeyCodes(UserPathCase):
@@ -130,6 +132,7 @@ class KeyCodes(UserPathCase):
         editor = self.open_key_6(p, lcd, "Attribute")
         p.click(p.wait("Cycle", ["radio button"], editor))
         self.answer_message(p, "Do you want to delete this IR code ?", "Yes")
+        wait_for("the key editor active again", lambda: states(editor).contains(pyatspi.STATE_ACTIVE))
         p.click(p.wait("Cycle", ["page tab"], editor))
         grid = p.wait("Cycle steps", None, editor)
         # Each time in learning mode the remote learns one key of the other

@@ -3,7 +3,9 @@ Button Properties, New on its Macro page, keys clicked in the step window,
 Save, then OK; opened again, the key holds the steps."""
 import time
 
-from userpath import UserPathCase, checked, extents, sensitive, showing, wait_for, xdotool
+import pyatspi
+
+from userpath import UserPathCase, checked, extents, sensitive, showing, states, wait_for, xdotool
 
 
 class MacroSteps(UserPathCase):
@@ -48,6 +50,9 @@ class MacroSteps(UserPathCase):
         p.click(p.wait("Attribute", ["page tab"], editor))
         p.click(p.wait("Macro", ["radio button"], editor))
         self.answer_message(p, "Do you want to delete this IR code ?", "Yes")
+        # The question belongs to Button Properties: answered, the key editor
+        # is the active window again, not the main window behind it.
+        wait_for("the key editor active again", lambda: states(editor).contains(pyatspi.STATE_ACTIVE))
         p.click(p.wait("Macro", ["page tab"], editor))
         p.click(p.wait("New", ["push button"], editor))
 

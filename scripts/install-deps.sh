@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libzip-dev zlib1g-dev libcurl4-openssl-dev
   libgtest-dev googletest
-  zip unzip
+  zip unzip ccache
   clang libclang-rt-14-dev
   binutils-mingw-w64-x86-64
 

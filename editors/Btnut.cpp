@@ -263,6 +263,18 @@ std::vector<QGraphicsSimpleTextItem*> WaveLabels(QChart* chart) {
     return out;
 }
 
+// A pair's colour as label text on the chart's white: where it is brighter
+// than a mid tone (a pale yellow or pink), its red, green and blue are scaled
+// down together, which keeps its hue, until it reads.
+constexpr double kWaveLabelMaxLuma = 120;
+double Luma(const QColor& c) { return 0.299 * c.red() + 0.587 * c.green() + 0.114 * c.blue(); }
+QColor WaveLabelColour(const QColor& pair) {
+    const double luma = Luma(pair);
+    if (luma <= kWaveLabelMaxLuma) return pair;
+    const double k = kWaveLabelMaxLuma / luma;
+    return QColor(int(pair.red() * k), int(pair.green() * k), int(pair.blue() * k));
+}
+
 void ClearWaveLabels(QChart* chart) {
     for (QGraphicsSimpleTextItem* text : WaveLabels(chart)) delete text;
 }
@@ -1058,7 +1070,8 @@ void TBtnFm::ShowCode(const IrCodeInfo& code, QChartView* view) {
         }
         upper->setPointConfiguration(i, QXYSeries::PointConfiguration::Color, colour);
     }
-    // Every point is labelled with its pair and its duration, in the pair's colour.
+    // Every point is labelled with its pair and its duration, in the pair's colour
+    // (darkened where it would be too pale to read).
     QFont font = chart->font();
     font.setPixelSize(kWaveLabelPixels);
     for (const WavePoint& p : points) {
@@ -1066,7 +1079,7 @@ void TBtnFm::ShowCode(const IrCodeInfo& code, QChartView* view) {
         text->setData(kWavePointData, QPointF(p.time, p.level));
         text->setFont(font);
         const size_t pair = size_t(p.pair - 1);
-        text->setBrush(pair < pairColours.size() ? pairColours[pair] : QColor(Qt::black));
+        text->setBrush(pair < pairColours.size() ? WaveLabelColour(pairColours[pair]) : QColor(Qt::black));
         text->setRotation(-90);
         text->setZValue(10);
     }

@@ -1245,9 +1245,13 @@ void TBtnFm::m_LoadIRBtnClick() {
     request.mustExist = true;
     const auto path = services_.ui.ChooseFile(request);
     if (!path) return;
+    // One byte more than a learned code can hold is enough to tell a file
+    // that is too long, however large it is.
     std::ifstream in(*path, std::ios::binary);
-    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const bool inBounds = in.eof() || in.good();
+    std::vector<uint8_t> bytes(kLearnedCodeBytes + 1);
+    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    bytes.resize(size_t(in.gcount()));
+    const bool inBounds = in.is_open() && !in.bad();
     if (!inBounds || bytes.size() < 8 || bytes.size() > kLearnedCodeBytes || bytes[0] == 0 ||
         bytes[0] > kMaxSbinBlocks || bytes[7] > kMaxSbinTimings || size_t(bytes[0]) * 8 > bytes.size()) {
         services_.ui.Inform("Load IR code error !", MsgIcon::Error);

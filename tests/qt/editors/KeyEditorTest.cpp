@@ -618,10 +618,17 @@ private slots:
         timings[7] = 17;
         const fs::path many = fs::path(dir.path().toStdString()) / "many.sbin";
         WriteFile(many, timings);
+        // A sound code with more after it than a learned code holds, and a
+        // file gone between the dialog and the reading.
+        std::vector<uint8_t> longer(code.begin(), code.end());
+        longer.resize(64 * 1024, 0x55);
+        const fs::path tail = fs::path(dir.path().toStdString()) / "long.sbin";
+        WriteFile(tail, longer);
+        const fs::path gone = fs::path(dir.path().toStdString()) / "gone.sbin";
 
         const LayoutKey key = KeyOfType(kKeyIrCode);
         QVERIFY(f.Open(key));
-        for (const fs::path& p : {big, many}) {
+        for (const fs::path& p : {big, many, tail, gone}) {
             f.ui.ChooseNext(p.string());
             f.btn->m_LoadIRBtnClick();
             QCOMPARE(f.ui.Messages().back().icon, MsgIcon::Error);

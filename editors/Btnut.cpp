@@ -34,9 +34,9 @@
 #include <QValueAxis>
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 
+#include "formats/FileIo.h"
 #include "image/BlockStore.h"
 #include "image/DeviceBundle.h"
 #include "image/IrDecoder.h"
@@ -1245,13 +1245,10 @@ void TBtnFm::m_LoadIRBtnClick() {
     request.mustExist = true;
     const auto path = services_.ui.ChooseFile(request);
     if (!path) return;
-    // One byte more than a learned code can hold is enough to tell a file
-    // that is too long, however large it is.
-    std::ifstream in(*path, std::ios::binary);
-    std::vector<uint8_t> bytes(kLearnedCodeBytes + 1);
-    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
-    bytes.resize(size_t(in.gcount()));
-    const bool inBounds = in.is_open() && !in.bad();
+    // A file longer than a learned code, or no regular file at all (a FIFO
+    // would keep the window waiting), is refused unread.
+    std::vector<uint8_t> bytes;
+    const bool inBounds = ReadFileBytes(*path, bytes, kLearnedCodeBytes);
     if (!inBounds || bytes.size() < 8 || bytes.size() > kLearnedCodeBytes || bytes[0] == 0 ||
         bytes[0] > kMaxSbinBlocks || bytes[7] > kMaxSbinTimings || size_t(bytes[0]) * 8 > bytes.size()) {
         services_.ui.Inform("Load IR code error !", MsgIcon::Error);

@@ -18,6 +18,9 @@
 #include <QtTest>
 
 #include <deque>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 #include <filesystem>
 #include <fstream>
 
@@ -625,10 +628,17 @@ private slots:
         const fs::path tail = fs::path(dir.path().toStdString()) / "long.sbin";
         WriteFile(tail, longer);
         const fs::path gone = fs::path(dir.path().toStdString()) / "gone.sbin";
+        std::vector<fs::path> refused{big, many, tail, gone};
+#ifdef Q_OS_UNIX
+        // A named pipe with no writer: reading it would wait for ever.
+        const fs::path pipe = fs::path(dir.path().toStdString()) / "pipe.sbin";
+        QCOMPARE(::mkfifo(pipe.c_str(), 0600), 0);
+        refused.push_back(pipe);
+#endif
 
         const LayoutKey key = KeyOfType(kKeyIrCode);
         QVERIFY(f.Open(key));
-        for (const fs::path& p : {big, many, tail, gone}) {
+        for (const fs::path& p : refused) {
             f.ui.ChooseNext(p.string());
             f.btn->m_LoadIRBtnClick();
             QCOMPARE(f.ui.Messages().back().icon, MsgIcon::Error);

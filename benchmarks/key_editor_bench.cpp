@@ -11,32 +11,21 @@
 #include <QImage>
 #include <QTabWidget>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "editors/Btnut.h"
 #include "editors/core/DeviceLayout.h"
-#include "formats/Flashut.h"
 #include "image/BlockStore.h"
-#include "image/DeviceTree.h"
 #include "image/KeyRecords.h"
-#include "image/Tiflashut.h"
 #include "platform/Random.h"
-#include "platform/UiServices.h"
 
 using namespace orvalink;
-using Timer = std::chrono::steady_clock;
+using namespace orvalink::bench;
 
 namespace {
-
-struct QuietUi : UiServices {
-    MsgAnswer ShowMessage(const MessageRequest&) override { return MsgAnswer::Ok; }
-    std::optional<std::string> ChooseFile(const FileDialogRequest&) override { return std::nullopt; }
-};
 
 struct Host : KeyClipboard, DeviceNumberSource {
     void SetKeyClipboard(const KeyInfo&) override {}
@@ -44,47 +33,19 @@ struct Host : KeyClipboard, DeviceNumberSource {
     std::vector<int> FreeDeviceNumbers() const override { return {}; }
 };
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-double Millis(Timer::time_point from) {
-    return std::chrono::duration<double, std::milli>(Timer::now() - from).count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const std::string document = argc > 1 ? argv[1] : std::string(ORVALINK_PROGRAM_DIR) + "/bk/default_.vmcf";
-    const int runs = argc > 2 ? std::atoi(argv[2]) : 20;
-    if (runs < 5) {
-        std::fprintf(stderr, "RUNS must be a number of at least 5\n");
-        return 2;
-    }
+    std::string document;
+    int runs = 0;
+    if (!BenchArguments(argc, argv, std::string(ORVALINK_PROGRAM_DIR) + "/bk/default_.vmcf", document, runs)) return 2;
     TTiFlashFm flash;
-    std::vector<uint8_t> payload;
-    VFileHeader header;
-    std::string why;
-    if (!LoadVFile(document, payload, header, &why) || payload.size() > flash.Image().size()) {
-        std::fprintf(stderr, "cannot read %s %s\n", document.c_str(), why.c_str());
-        return 1;
-    }
-    std::copy(payload.begin(), payload.end(), flash.Image().begin());
-
+    if (!LoadDocument(document, flash)) return 1;
     const std::vector<DeviceTreeNode> tree = BuildDeviceTree(flash);
-    if (tree.empty()) {
-        std::fprintf(stderr, "the document holds no device\n");
-        return 1;
-    }
-    const DeviceTreeNode* device = &tree.front();
-    for (const DeviceTreeNode& node : tree)
-        if (node.text == "TV") {
-            device = &node;
-            break;
-        }
+    const DeviceTreeNode* device = BenchDevice(tree);
+    if (!device) return 1;
     const int slot = device->key.link;
 
     Host host;

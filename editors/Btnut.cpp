@@ -34,7 +34,6 @@
 #include <QValueAxis>
 
 #include <algorithm>
-#include <iterator>
 
 #include "formats/FileIo.h"
 #include "image/BlockStore.h"
@@ -1249,7 +1248,7 @@ void TBtnFm::m_LoadIRBtnClick() {
     // would keep the window waiting), is refused unread.
     std::vector<uint8_t> bytes;
     const bool inBounds = ReadFileBytes(*path, bytes, kLearnedCodeBytes);
-    if (!inBounds || bytes.size() < 8 || bytes.size() > kLearnedCodeBytes || bytes[0] == 0 ||
+    if (!inBounds || bytes.size() < 8 || bytes[0] == 0 ||
         bytes[0] > kMaxSbinBlocks || bytes[7] > kMaxSbinTimings || size_t(bytes[0]) * 8 > bytes.size()) {
         services_.ui.Inform("Load IR code error !", MsgIcon::Error);
         Say(QStringLiteral("The file is not a learned IR code within its bounds; the key keeps its code."));

@@ -292,6 +292,10 @@ private slots:
         f.btn->m_CancelBtnClick();
         QVERIFY(f.Open(key));
         QCOMPARE(f.btn->StatusText(), part);
+        // A hard key has no label on the LCD, so nothing is said for it.
+        f.btn->m_CancelBtnClick();
+        QVERIFY(f.Open(key, kEditHardKey));
+        QVERIFY2(f.btn->StatusText().isEmpty(), qPrintable(f.btn->StatusText()));
     }
 
     void previewShowsGlyphsAndTheCursor() {

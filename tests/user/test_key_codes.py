@@ -1,6 +1,7 @@
 """A key's IR code as a person handles it in Button Properties: learned from
 another remote through the QM-5100 (the virtual remote hands it an NEC
-code made from Pronto Hex), shot to try it, kept after OK."""
+code made from Pronto Hex) or loaded from a learned code file through the
+open dialog, shot to try it, kept after OK."""
 import os
 import subprocess
 import tempfile
@@ -152,5 +153,37 @@ class KeyCodes(UserPathCase):
         editor = self.open_key_6(p, lcd, "Cycle")
         grid = p.wait("Cycle steps", None, editor)
         wait_for("the two steps again", lambda: grid.queryTable().nRows == 2)
+        p.click(p.find("Cancel", ["push button"], editor))
+        wait_for("the key editor to close", lambda: p.find("Button Properties") is None)
+
+    def test_a_code_loaded_from_a_file(self):
+        # Another program's NEC code, kept as a learned code file.
+        sbin = os.path.join(tempfile.mkdtemp(prefix="orvalink-codes-"), "amp-volume.sbin")
+        made = subprocess.run([CLI, "codes", "--from-pronto", "-", sbin],
+                              input=self.nec_pronto(0x12, 0x34), capture_output=True, text=True)
+        self.assertEqual(made.returncode, 0, made.stderr)
+        p, lcd = self.open_tv()
+        editor = self.open_key_6(p, lcd)
+
+        p.click(p.find("Load", ["push button"], editor))
+        files = wait_for("the open dialog", lambda: next(
+            (w for w in p.windows() if w.name not in ("Orvalink ", "TV", "Button Properties")), None))
+        p.wait("File name:", ["label"], files)
+        p.key("ctrl+a")
+        p.type(sbin)
+        p.key("Return")
+        # The dialog belonged to Button Properties: it is the window to work
+        # in again, showing the loaded code and what it is.
+        wait_for("the key editor active again", lambda: states(editor).contains(pyatspi.STATE_ACTIVE))
+        p.wait("Protocol: NEC %d / %d" % (0x12, 0x34), ["label"], editor)
+        # Shoot sends the file's code to the remote.
+        with open(sbin, "rb") as f:
+            self.assertEqual(self.shoot(p, editor), f.read().hex())
+        p.click(p.find("OK", ["push button"], editor))
+        wait_for("the key editor to close", lambda: p.find("Button Properties") is None)
+
+        # Opened again, the key holds the loaded code.
+        editor = self.open_key_6(p, lcd)
+        p.wait("Protocol: NEC %d / %d" % (0x12, 0x34), ["label"], editor)
         p.click(p.find("Cancel", ["push button"], editor))
         wait_for("the key editor to close", lambda: p.find("Button Properties") is None)

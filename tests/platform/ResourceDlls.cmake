@@ -13,16 +13,16 @@ orvalink_add_resource_dll(sample-pe32 ${ORVALINK_SAMPLE_RC}
                           OUTPUT_DIR ${CMAKE_CURRENT_BINARY_DIR}/resource-dll PE32)
 
 set(dll_targets orvalink_sample-pe32plus_dll orvalink_sample-pe32_dll)
-target_compile_definitions(orvalink_core_tests PRIVATE
+orvalink_test_paths(orvalink_core_tests
   ORVALINK_BUILT_SAMPLE_DLL64="$<TARGET_PROPERTY:orvalink_sample-pe32plus_dll,ORVALINK_DLL_FILE>"
   ORVALINK_BUILT_SAMPLE_DLL32="$<TARGET_PROPERTY:orvalink_sample-pe32_dll,ORVALINK_DLL_FILE>")
 if(TARGET orvalink_model_dll AND TARGET orvalink_dev_model_dll)
-  target_compile_definitions(orvalink_core_tests PRIVATE
-    ORVALINK_ASSETS_DIR="${PROJECT_SOURCE_DIR}/assets"
-    ORVALINK_DEV_MODEL_DATA_DIR="${ORVALINK_DEV_MODEL_DATA_DIR}"
-    ORVALINK_MODEL_PICTURE_DIR="${ORVALINK_MODEL_PICTURE_DIR}"
-    ORVALINK_MODEL_DLL="$<TARGET_PROPERTY:orvalink_model_dll,ORVALINK_DLL_FILE>"
-    ORVALINK_DEV_MODEL_DLL="$<TARGET_PROPERTY:orvalink_dev_model_dll,ORVALINK_DLL_FILE>")
+  orvalink_test_paths(orvalink_core_tests
+  ORVALINK_ASSETS_DIR="${PROJECT_SOURCE_DIR}/assets"
+  ORVALINK_DEV_MODEL_DATA_DIR="${ORVALINK_DEV_MODEL_DATA_DIR}"
+  ORVALINK_MODEL_PICTURE_DIR="${ORVALINK_MODEL_PICTURE_DIR}"
+  ORVALINK_MODEL_DLL="$<TARGET_PROPERTY:orvalink_model_dll,ORVALINK_DLL_FILE>"
+  ORVALINK_DEV_MODEL_DLL="$<TARGET_PROPERTY:orvalink_dev_model_dll,ORVALINK_DLL_FILE>")
   list(APPEND dll_targets orvalink_model_dll orvalink_dev_model_dll)
 endif()
 add_dependencies(orvalink_core_tests ${dll_targets})

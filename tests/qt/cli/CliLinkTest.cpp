@@ -135,7 +135,7 @@ private slots:
     }
 
     void downloadFindsTheProgramFoldersFactoryDocument() {
-        const QString staged = QStringLiteral(ORVALINK_PROGRAM_DIR "/bk/default_.vmcf");
+        const QString staged = QString::fromUtf8(ORVALINK_PROGRAM_DIR) + QStringLiteral("/bk/default_.vmcf");
         std::vector<uint8_t> factory;
         VFileHeader factoryHeader;
         // The build always stages the factory document beside the program.

@@ -852,7 +852,7 @@ private slots:
         QTemporaryDir dir;
         const QString sheetPath = dir.filePath(QStringLiteral("tv.png"));
         QProcess cli;
-        cli.start(QStringLiteral(ORVALINK_CLI_PROGRAM),
+        cli.start(QString::fromUtf8(ORVALINK_CLI_PROGRAM),
                   {QStringLiteral("render"), QString::fromStdString(kFactoryDocument.string()), QStringLiteral("1"), sheetPath});
         QVERIFY(cli.waitForFinished(60000));
         QCOMPARE(cli.exitCode(), 0);

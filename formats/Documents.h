@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <span>
 #include <string>
 
@@ -49,6 +51,13 @@ struct DocumentOutcome {
     MsgIcon icon = MsgIcon::None;
     std::string why;   // the file layer's reason ("" when it has none)
     std::string path;  // the file read or written
+    static DocumentOutcome Of(DocumentResult kind, std::string message = {}, MsgIcon icon = MsgIcon::None) {
+        DocumentOutcome outcome;
+        outcome.kind = kind;
+        outcome.message = std::move(message);
+        outcome.icon = icon;
+        return outcome;
+    }
     bool Ok() const { return kind == DocumentResult::Ok; }
 };
 

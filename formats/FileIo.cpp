@@ -120,8 +120,11 @@ bool TakeOverRights(int fd, const StatBuffer* old, std::string* why) {
     return true;
 #else
     if (!old) return true;
-    // Only the superuser may give a file away; others keep it their own.
-    if (::fchown(fd, old->st_uid, old->st_gid) != 0) (void)::fchown(fd, uid_t(-1), old->st_gid);
+    // Only the superuser may give a file away; others keep it their own, in
+    // the old file's group where they belong to it, else in their own.
+    if (::fchown(fd, old->st_uid, old->st_gid) != 0 && ::fchown(fd, uid_t(-1), old->st_gid) != 0) {
+        // the file stays the writer's own
+    }
     if (::fchmod(fd, old->st_mode & 07777) != 0) {
         Say(why, ErrnoText(errno));
         return false;

@@ -110,7 +110,7 @@ DocumentOutcome VFileCommands::OpenVFile(const std::string& path, std::vector<ui
         if (ask) {
             if (file.empty()) file = ProgramFolderText();
             std::string chosen;
-            if (!PickOpenFile(file, std::string(), kind, chosen)) return {DocumentResult::Cancelled};
+            if (!PickOpenFile(file, std::string(), kind, chosen)) return DocumentOutcome::Of(DocumentResult::Cancelled);
             file = std::move(chosen);
         }
         outcome.path = file;
@@ -146,25 +146,25 @@ DocumentOutcome VFileCommands::SaveImageVFile(const std::string& path, uint16_t 
         if (!ask && !path.empty() && std::filesystem::exists(PathFromUtf8(path), ec)) {
             target = path;
         } else if (!PickSaveFile(ProgramFolderText(), ProposedDocumentName(), FileKind::vmcf, target)) {
-            return {DocumentResult::Cancelled};
+            return DocumentOutcome::Of(DocumentResult::Cancelled);
         }
         return WriteImageDocument(flash_, header, Utf8FromPath(WithExtension(target, ".vmcf")), clock_, random_);
     } catch (const std::exception&) {
-        return {DocumentResult::WriteFailed};
+        return DocumentOutcome::Of(DocumentResult::WriteFailed);
     }
 }
 
 DocumentOutcome VFileCommands::SaveModuleVFile(const std::string& path, std::span<const uint8_t> data,
                                                uint16_t kindCode, uint16_t modelCode) {
     try {
-        if (KindExtension(kindCode).empty()) return {DocumentResult::Refused};
+        if (KindExtension(kindCode).empty()) return DocumentOutcome::Of(DocumentResult::Refused);
         VFileHeader header;
         if (!FillVFileHeader(kindCode, modelCode, 0, header))
-            return {DocumentResult::NoModel, "Please Select Model first !", MsgIcon::Information};
+            return DocumentOutcome::Of(DocumentResult::NoModel, "Please Select Model first !", MsgIcon::Information);
         SetSingleName(header, FieldText(header.modelName) + "_");
 
         std::string chosen;
-        if (!PickSaveFile(ProgramFolderText(), path, FileKind::vmod, chosen)) return {DocumentResult::Cancelled};
+        if (!PickSaveFile(ProgramFolderText(), path, FileKind::vmod, chosen)) return DocumentOutcome::Of(DocumentResult::Cancelled);
         const std::string extension = "." + FieldText(header.extensionText).substr(0, 4);
         const std::string file = Utf8FromPath(WithExtension(chosen, extension));
         DocumentOutcome outcome{DocumentResult::Ok, {}, MsgIcon::None, {}, file};
@@ -175,7 +175,7 @@ DocumentOutcome VFileCommands::SaveModuleVFile(const std::string& path, std::spa
         }
         return outcome;
     } catch (const std::exception&) {
-        return {DocumentResult::WriteFailed};
+        return DocumentOutcome::Of(DocumentResult::WriteFailed);
     }
 }
 

@@ -34,10 +34,10 @@ bool Transfers::ImageHolds(uint16_t blocks) const {
 void Transfers::NotReady() { notReady_ = true; }
 
 TransferOutcome Transfers::OutcomeOf(bool ok) const {
-    if (ok) return {TransferResult::Ok};
+    if (ok) return TransferOutcome::Of(TransferResult::Ok);
     if (notReady_) return {TransferResult::NotReady, "Ti Flash not ready !", MsgIcon::Error};
-    if (link_.UserAbort()) return {TransferResult::Broken};
-    return {TransferResult::Failed};
+    if (link_.UserAbort()) return TransferOutcome::Of(TransferResult::Broken);
+    return TransferOutcome::Of(TransferResult::Failed);
 }
 
 void Transfers::WaitForDialog(TransferProgress& progress) {
@@ -288,7 +288,7 @@ bool Transfers::RunWriteFlash5100(int kind) {
 
 TransferOutcome Transfers::BackupDownload5100() {
     flash_.SelectModel(kSelector5100);
-    TransferOutcome outcome{TransferResult::NoPort};
+    TransferOutcome outcome = TransferOutcome::Of(TransferResult::NoPort);
     if (link_.EnsureLinkPort()) {
         link_.View().ProgressRange(kBackup5100GaugeMaximum);
         outcome = ReadFlash5100();
@@ -300,15 +300,15 @@ TransferOutcome Transfers::BackupDownload5100() {
 }
 
 TransferOutcome Transfers::BackupDownloadPackets(std::vector<uint8_t>& transfer) {
-    TransferOutcome outcome{TransferResult::Failed};
+    TransferOutcome outcome = TransferOutcome::Of(TransferResult::Failed);
     link_.View().ProgressRange(kBackupPacketsGaugeMaximum);
     if (link_.EnsureLinkPort() && link_.OpenLinkPortAt(38400)) {
         std::vector<uint8_t> staging(size_t(kPacketCount) * kPacketBytes, 0xFF);
         if (link_.Packets().ReadPackets(0, kPacketCount - 1, staging)) {
             transfer = std::move(staging);
-            outcome = {TransferResult::Ok};
+            outcome = TransferOutcome::Of(TransferResult::Ok);
         } else if (link_.UserAbort()) {
-            outcome = {TransferResult::Broken};
+            outcome = TransferOutcome::Of(TransferResult::Broken);
         }
     }
     link_.SetProgress(0);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <span>
 #include <vector>
 
@@ -47,6 +48,13 @@ struct TransferOutcome {
     TransferResult kind = TransferResult::Failed;
     std::string message;  // the transfer's own text ("" when it has none)
     MsgIcon icon = MsgIcon::None;
+    static TransferOutcome Of(TransferResult kind, std::string message = {}, MsgIcon icon = MsgIcon::None) {
+        TransferOutcome outcome;
+        outcome.kind = kind;
+        outcome.message = std::move(message);
+        outcome.icon = icon;
+        return outcome;
+    }
     bool Ok() const { return kind == TransferResult::Ok; }
     explicit operator bool() const { return Ok(); }
 };

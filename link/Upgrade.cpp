@@ -158,10 +158,10 @@ Upgrader::Upgrader(LinkEngine& link, TTiFlashFm& flash, UpgradeBuffers& buffers)
     : link_(link), flash_(flash), buffers_(buffers), transfers_(link, flash) {}
 
 TransferOutcome Upgrader::OutcomeOf(bool ok) const {
-    if (ok) return {TransferResult::Ok};
+    if (ok) return TransferOutcome::Of(TransferResult::Ok);
     if (notReady_) return {TransferResult::NotReady, "Ti Flash not ready !", MsgIcon::Error};
-    if (link_.UserAbort()) return {TransferResult::Broken};
-    return {TransferResult::Failed};
+    if (link_.UserAbort()) return TransferOutcome::Of(TransferResult::Broken);
+    return TransferOutcome::Of(TransferResult::Failed);
 }
 
 bool Upgrader::ImageHolds(uint16_t blocks) const {
@@ -798,7 +798,7 @@ std::vector<LinkReport> UpgradeButtonReports(UpgradeButton button, const Transfe
 
 TransferOutcome RunUpgradeButton(Upgrader& upgrader, UpgradeButton button) {
     LinkEngine& link = upgrader.Link();
-    if (!link.EnsureLinkPort()) return {TransferResult::NoPort};
+    if (!link.EnsureLinkPort()) return TransferOutcome::Of(TransferResult::NoPort);
     const int kind = upgrader.Buffers().kind;
     link.View().ProgressRange(GaugeMaximum(button, kind));
     TransferOutcome outcome;
@@ -888,7 +888,7 @@ BackupResult BackupRemote(Upgrader& upgrader, uint16_t modelCode) {
         const bool slim = modelCode == kModelSlimline;
         flash.SelectModel(slim ? kSelector5100 : kSelector2300);
         if (!link.EnsureLinkPort()) {
-            result.outcome = {TransferResult::NoPort};
+            result.outcome = TransferOutcome::Of(TransferResult::NoPort);
             finish();
             return result;
         }

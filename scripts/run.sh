@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Orvalink and starts it inside the program
-# folder the build stages (build/program). Without a display the program runs
+# Installs what is missing, builds the Orvalink programs (no test program)
+# and starts Orvalink inside the program folder the build stages
+# (build/program). Without a display the program runs
 # under Xvfb: it loads the factory document through the start dialog, takes a
 # picture of its main window (build/orvalink-main-window.png) and ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh build
+# Only what running needs: the programs and their program folder, no test.
+ORVALINK_TARGETS=orvalink_program scripts/build.sh build
 cd build/program
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec ./orvalink "$@"

@@ -5,12 +5,16 @@
 # through the user-path driver, reads the installed factory document with
 # orvalink-cli, and removes the package again.
 #
-#   scripts/package-check.sh [OUT]     (OUT defaults to build-package/)
+#   scripts/package-check.sh [--from BUILD] [OUT]   (OUT defaults to build-package/)
 #
+# With --from BUILD the package is made from that build folder, already built
+# and tested (scripts/package.sh --from), instead of compiling it again.
 # It installs and removes the package on this machine: run it where that is
 # wanted (CI, a scratch machine), as root or with sudo at hand.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+from=()
+if [ "${1:-}" = "--from" ]; then from=(--from "$2"); shift 2; fi
 out="${1:-build-package}"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -19,7 +23,7 @@ step() { echo "-- $* ($((SECONDS - started)) s)"; }
 
 step "building the package (its log: $out/package-build.log)"
 mkdir -p "$out"
-if ! scripts/package.sh "$out" > "$out/package-build.log" 2>&1; then
+if ! scripts/package.sh "${from[@]}" "$out" > "$out/package-build.log" 2>&1; then
   tail -n 60 "$out/package-build.log"
   echo "the package build failed"
   exit 1

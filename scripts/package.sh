@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
 # Builds the Debian package of Orvalink with Debian's own tools:
 #
-#   scripts/package.sh [OUT]        (OUT defaults to build-package/)
+#   scripts/package.sh [--from BUILD] [OUT]   (OUT defaults to build-package/)
 #
 # The working tree's files (committed or not, without what .gitignore leaves
 # out) are copied to OUT/orvalink-VERSION/, debian/changelog is written there
 # with the version of the top CMakeLists.txt, and `dpkg-buildpackage -us -uc -b`
 # builds it. The package, orvalink_VERSION_ARCH.deb, and its .changes and
 # .buildinfo land in OUT. Compiles through ccache where the machine has it,
-# with ORVALINK_PACKAGE_JOBS jobs (2 unless set).
+# with ORVALINK_PACKAGE_JOBS jobs (2 unless set). With --from BUILD it
+# compiles nothing: it packages the build folder BUILD, already built (and
+# tested) from this tree with the package's hardening (scripts/build.sh does),
+# configuring it again for installing below /usr.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+from=""
+if [ "${1:-}" = "--from" ]; then
+  [ -n "${2:-}" ] && [ -f "$2/CMakeCache.txt" ] || { echo "package.sh: --from needs a configured build folder" >&2; exit 2; }
+  from=$(cd "$2" && pwd)
+  shift 2
+fi
 out="${1:-build-package}"
 
 for tool in dpkg-buildpackage dh go-md2man rsvg-convert; do
@@ -53,7 +62,9 @@ orvalink ($version) unstable; urgency=medium
 EOF
 
 export DEB_BUILD_OPTIONS="parallel=${ORVALINK_PACKAGE_JOBS:-2}${DEB_BUILD_OPTIONS:+ $DEB_BUILD_OPTIONS}"
-if command -v ccache >/dev/null 2>&1; then
+if [ -n "$from" ]; then
+  export ORVALINK_BUILT_TREE="$from"
+elif command -v ccache >/dev/null 2>&1; then
   # debhelper gives the build a HOME of its own: name the cache outright.
   CCACHE_DIR="${CCACHE_DIR:-$(ccache --get-config cache_dir)}"
   export ORVALINK_CCACHE=1 CCACHE_DIR CCACHE_BASEDIR="$src"

@@ -93,6 +93,7 @@ void TSelectModelFm::TimerFired() {
         SetGo(true);
         return;
     }
+    emit Showing();
     show();
     raise();
     activateWindow();

@@ -53,6 +53,8 @@ public:
 
 signals:
     void GoChanged();
+    // The picker is about to come up for the user to choose.
+    void Showing();
 
 private:
     void TimerFired();

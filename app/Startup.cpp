@@ -18,6 +18,10 @@ StartupChoice RunSplashAndPicker(const std::filesystem::path& programFolder, UiS
     TSelectModelFm picker(programFolder, ui, choice);
     QEventLoop loop;
     QObject::connect(&picker, &TSelectModelFm::GoChanged, &loop, &QEventLoop::quit);
+    // The splash goes before the picker comes: left up, it lies over the
+    // picker's list and OK (or, fully covered, is a window the user can never
+    // see nor reach).
+    QObject::connect(&picker, &TSelectModelFm::Showing, &splash, &QWidget::hide);
     QObject::connect(&splash, &TLogoFm::GoRequested, &loop, [&] {
         choice.go = true;
         loop.quit();

@@ -8,10 +8,6 @@
 
 namespace orvalink {
 
-namespace {
-constexpr const char* kNoAnswer = "\xE6\xB2\x92\xE6\x9C\x89\xE5\x9B\x9E\xE6\x87\x89!  Time Out!";  // 沒有回應!
-}
-
 bool PacketProtocol::PacketWakeUp(int rounds, uint32_t echoWaitMs, bool readSide) {
     channel_.Receiver().Expect(ReceiveMode::WakeEcho);
     for (int round = 0; round < rounds; ++round) {
@@ -82,7 +78,7 @@ bool PacketProtocol::PacketSend(uint16_t number, std::span<const uint8_t> packet
     channel_.Receiver().Expect(ReceiveMode::Checksum2);
     channel_.SendBytes(packet128);
     if (!channel_.WaitAndTake(1500)) {
-        channel_.Warn(kNoAnswer);
+        channel_.Warn(kPacketNoAnswerText);
         return false;
     }
     const auto sum = channel_.Receiver().Frame();
@@ -158,7 +154,7 @@ bool PacketProtocol::PacketReceive(std::span<uint8_t> buffer, uint16_t* number) 
     channel_.Receiver().Expect(ReceiveMode::Packet128);
     channel_.SendByte(kPacketAck);
     if (!channel_.WaitAndTake(500)) {
-        channel_.Warn(kNoAnswer);
+        channel_.Warn(kPacketNoAnswerText);
         return false;
     }
     const auto frame = channel_.Receiver().Frame();

@@ -16,6 +16,8 @@ namespace orvalink {
 inline constexpr uint8_t kPacketRead = 0x04;
 inline constexpr size_t kPacketBytes = 128;
 inline constexpr int kPacketCount = 2048;
+inline constexpr char kPacketNoAnswerText[] =
+    "\xE6\xB2\x92\xE6\x9C\x89\xE5\x9B\x9E\xE6\x87\x89!  Time Out!";  // 沒有回應!
 
 class PacketProtocol {
 public:

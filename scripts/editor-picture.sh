@@ -6,7 +6,6 @@
 # usage: scripts/editor-picture.sh [BUILD_DIR] [OUTPUT.png]
 #   BUILD_DIR  the CMake build folder (default: build)
 #   OUTPUT     where the picture goes (default: editor-picture.png)
-# Another orvalink running as the same user (single instance) stops the run.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-build}" && pwd)"

@@ -13,6 +13,8 @@ packages=(
 
   qt6-base-dev libqt6serialport6-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
   libudev-dev libjpeg-dev libfreetype-dev xfonts-base fonts-dejavu-core
+  # the system's Chinese texts (the loop-back results, the link's time-out)
+  fonts-wqy-microhei
   xvfb xauth
   # the user-path tests: a window manager, real input, the accessibility bus
   openbox xdotool x11-utils imagemagick dbus dbus-x11 at-spi2-core python3-pyatspi

@@ -22,6 +22,7 @@ CLI = os.environ.get("ORVALINK_CLI", "")
 SHOTS = os.environ.get("ORVALINK_USER_SHOTS", "")
 
 WAIT = 30.0  # seconds: how long a window may take to show what we wait for (on a busy machine)
+PAINT_WAIT = 5.0  # seconds: a window still blank after this looks broken to a person
 
 
 class Timeout(AssertionError):
@@ -46,6 +47,32 @@ def wait_for(what, check, timeout=WAIT, interval=0.1):
 
 def xdotool(*args):
     subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
+
+
+# ---------------------------------------------------------------- pictures
+
+def x_windows(pid):
+    """The X ids of the mapped top-level windows of process `pid`."""
+    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid)],
+                         capture_output=True, text=True, check=False)
+    return out.stdout.split()
+
+
+def x_window_name(wid):
+    out = subprocess.run(["xdotool", "getwindowname", wid], capture_output=True, text=True, check=False)
+    return out.stdout.strip()
+
+
+def window_pixels(wid):
+    """The window's picture as the X server hands it out for its own id, as
+    RGB bytes; None when the window has gone meanwhile."""
+    out = subprocess.run(["import", "-window", wid, "-depth", "8", "rgb:-"],
+                         capture_output=True, check=False)
+    return out.stdout if out.returncode == 0 and out.stdout else None
+
+
+def single_colour(pixels):
+    return pixels[:3] * (len(pixels) // 3) == pixels
 
 
 # ---------------------------------------------------------------- accessibility
@@ -158,7 +185,33 @@ class Program:
                         lambda: self.find(name, roles, within), timeout)
 
     def window(self, caption, timeout=WAIT):
-        return self.wait(caption, WINDOW_ROLES, timeout=timeout)
+        found = self.wait(caption, WINDOW_ROLES, timeout=timeout)
+        self.check_painted()
+        return found
+
+    def blank_windows(self):
+        """Names of the program's mapped windows whose picture is one colour:
+        never painted, or left up for good under another of its windows."""
+        blank = []
+        for wid in x_windows(self.process.pid):
+            pixels = window_pixels(wid)
+            if pixels is not None and single_colour(pixels):
+                blank.append("%s %r" % (wid, x_window_name(wid)))
+        return blank
+
+    def check_painted(self):
+        """Every window of the program on the screen, taken by its own id,
+        shows a picture: none stays a single colour."""
+        last = []
+
+        def painted():
+            last[:] = self.blank_windows()
+            return not last
+        try:
+            wait_for("the program's windows to be painted", painted, timeout=PAINT_WAIT, interval=0.3)
+        except Timeout:
+            self.shot("blank-window")
+            raise AssertionError("blank windows on the screen: %s" % ", ".join(last))
 
     def windows(self):
         app = self.app()
@@ -304,7 +357,9 @@ class UserPathCase(unittest.TestCase):
         return None
 
     def message_box(self, p, text):
-        return wait_for("the message %r" % text, lambda: self.showing_message(p, text))
+        box = wait_for("the message %r" % text, lambda: self.showing_message(p, text))
+        p.check_painted()
+        return box
 
     def answer_message(self, p, text, button="OK"):
         """Waits for a message box showing `text` and presses `button` in it."""

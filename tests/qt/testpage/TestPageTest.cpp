@@ -1,13 +1,18 @@
 // The serial test page and the loop-back page as a technician uses them,
 // against the virtual remote (or the virtual jig) on a pseudo-terminal.
 #include <QComboBox>
+#include <QGlyphRun>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRawFont>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextLayout>
 #include <QTimer>
 #include <QtTest>
 
@@ -17,6 +22,7 @@
 
 #include "image/Tiflashut.h"
 #include "link/qt/Comtestut.h"
+#include "link/PacketProtocol.h"
 #include "link/qt/TestPage.h"
 #include "platform/doubles/FixedClock.h"
 #include "platform/doubles/ScriptedUiServices.h"
@@ -221,6 +227,38 @@ private slots:
         QCOMPARE(rig.page->Loop().Ticks(), 3);
         QCOMPARE(rig.ui.MessageTexts().size(), size_t(1));
         QVERIFY(rig.page->ReceiveMo->toPlainText().isEmpty());
+    }
+
+    // The system's Chinese texts, laid out in the font of the program's
+    // message boxes: every character gets a real glyph from the font Qt
+    // picks for it, not the empty box of a character no installed font has.
+    void chineseTextsAreDrawnWithTheirCharacters_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("loop no loop") << QString::fromStdString(VerdictOf(LoopState::NoLoop).text);
+        QTest::newRow("loop passed") << QString::fromStdString(VerdictOf(LoopState::Passed).text);
+        QTest::newRow("loop data error") << QString::fromStdString(VerdictOf(LoopState::DataError).text);
+        QTest::newRow("no answer") << QString::fromUtf8(kPacketNoAnswerText);
+    }
+    void chineseTextsAreDrawnWithTheirCharacters() {
+        QFETCH(QString, text);
+        QMessageBox box(QMessageBox::Information, QStringLiteral("My Orvalink Program!"), text);
+        auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label);
+        QTextLayout layout(text, label->font());
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        for (const QChar c : text) {
+            if (c.isSpace() || c.unicode() < 0x80) continue;
+            bool drawn = false;
+            for (const QGlyphRun& run : layout.glyphRuns()) {
+                const QList<quint32> glyphs = run.rawFont().glyphIndexesForString(QString(c));
+                if (run.rawFont().supportsCharacter(c) && !glyphs.isEmpty() && glyphs.first() != 0)
+                    drawn = run.glyphIndexes().contains(glyphs.first());
+                if (drawn) break;
+            }
+            QVERIFY2(drawn, qPrintable(QStringLiteral("no installed font draws %1 of \"%2\"").arg(c, text)));
+        }
     }
 };
 

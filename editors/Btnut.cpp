@@ -170,7 +170,12 @@ void TBtnFm::BuildAttributeGroups(QWidget* panel) {
     connect(m_shapeR1, &QRadioButton::toggled, this, [this] {
         if (!loading_) labelPage_->SayLabelFit();
     });
+    BuildDeviceGroup(panel);
+    pal->addWidget(m_DevGBox);
+    pal->addStretch(1);
+}
 
+void TBtnFm::BuildDeviceGroup(QWidget* panel) {
     m_DevGBox = Named(new QGroupBox(QStringLiteral("Device"), panel), QStringLiteral("m_DevGBox"),
                       QStringLiteral("Device"));
     auto* devForm = new QGridLayout(m_DevGBox);
@@ -190,8 +195,6 @@ void TBtnFm::BuildAttributeGroups(QWidget* panel) {
     devForm->addWidget(m_preCodeEdt, 2, 1);
     devForm->addWidget(m_preCodeChk, 3, 1);
     m_DevGBox->setVisible(false);
-    pal->addWidget(m_DevGBox);
-    pal->addStretch(1);
 }
 
 // ---------------------------------------------------------------------------

@@ -163,6 +163,7 @@ private:
     void BuildPages();
     QWidget* BuildAttributePage();
     void BuildAttributeGroups(QWidget* panel);
+    void BuildDeviceGroup(QWidget* panel);
 
     void LoadAttributes();
     void LoadByType();

@@ -89,4 +89,14 @@ bool StoredToSend(const IrCodeInfo& stored, LearnedCode& send) {
     return true;
 }
 
+bool LearnedCodeOfFile(std::span<const uint8_t> bytes, LearnedCode& code) {
+    if (bytes.size() < kHeaderBytes || bytes.size() > kLearnedCodeBytes) return false;
+    const int blocks = bytes[0];
+    if (blocks == 0 || blocks > kMaxFileCodeBlocks || bytes[7] > kMaxFileCodeTimings) return false;
+    if (size_t(blocks) * 8 > bytes.size()) return false;
+    code.fill(0);
+    std::copy(bytes.begin(), bytes.end(), code.begin());
+    return true;
+}
+
 }  // namespace orvalink

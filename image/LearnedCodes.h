@@ -53,4 +53,15 @@ bool LearnedToStored(std::span<const uint8_t, kLearnedCodeBytes> learned, IrCode
 // 512 bytes.
 bool StoredToSend(const IrCodeInfo& stored, LearnedCode& send);
 
+// A learned code kept in a file of its own (an S binary, ".sbin"): the
+// learned form with no header, at most 40 blocks and 16 timing entries.
+inline constexpr int kMaxFileCodeBlocks = 40;
+inline constexpr int kMaxFileCodeTimings = 16;
+// The learned code of a file's bytes. Accepted when the bytes hold the
+// 8-byte head and no more than the 512 bytes of the form, the block count
+// (byte 0) is 1..40 and its blocks lie inside the bytes, and the timing
+// count (byte 7) is 16 or less; `code` then holds the bytes, zero after them.
+// False, `code` untouched, otherwise.
+bool LearnedCodeOfFile(std::span<const uint8_t> bytes, LearnedCode& code);
+
 }  // namespace orvalink

@@ -63,6 +63,29 @@ void EraseKeyCode(KeyInfo& key) {
     key.codeBlocks.fill(0xFF);
 }
 
+bool IsChildDevice(int number) { return number > kHomeSlot && number <= kLastDeviceSlot; }
+
+bool HasKeyCode(const KeyInfo& key) { return key.codeBlockCount != 0 && key.codeBlockCount != 0xFF; }
+
+bool KeyIrCode(const KeyInfo& key, IrCodeInfo& code) {
+    if (!HasKeyCode(key)) return false;
+    const size_t n = std::min(size_t(key.codeBlockCount) * kBlockSize, key.codeBlocks.size());
+    return UnpackIrCode(std::span<const uint8_t>(key.codeBlocks.data(), n), code);
+}
+
+bool StoreLearnedCode(const LearnedCode& learned, KeyInfo& key, IrCodeInfo& stored) {
+    IrCodeInfo converted;
+    std::array<uint8_t, kCodeBlockRoom * kBlockSize> blocks;
+    blocks.fill(0xFF);
+    if (!LearnedToStored(learned, converted) ||
+        !PackIrCode(converted, std::span<uint8_t>(blocks.data(), size_t(converted.size) * kBlockSize)))
+        return false;
+    key.codeBlocks = blocks;
+    key.codeBlockCount = converted.size;
+    stored = converted;
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 
 namespace {

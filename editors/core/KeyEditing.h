@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/KeyRecords.h"
+#include "image/LearnedCodes.h"
 
 namespace orvalink {
 
@@ -42,6 +43,22 @@ TypeChange TypeChangeRule(TypeRadio from, TypeRadio to);
 // Sets the code block count and every code block byte to 0xFF; a cycle
 // key's steps go with them.
 void EraseKeyCode(KeyInfo& key);
+
+// A number "Device No:" may name as the Device key's child: a device slot,
+// 1..64 (not Home, not Macro).
+bool IsChildDevice(int number);
+
+// ---- The key's code blocks.
+// A key holds code blocks (an IR code, macro data, a cycle list) unless its
+// code block count is 0 or 0xFF.
+bool HasKeyCode(const KeyInfo& key);
+// The IR code record in the key's code blocks (as many as its count, within
+// the room); false when the key holds none or the blocks are no record.
+bool KeyIrCode(const KeyInfo& key, IrCodeInfo& code);
+// A learned code as the key's code: converted to the stored record, packed
+// into the first code blocks (every other code block byte 0xFF) and counted.
+// False, and the key untouched, when the code does not convert or pack.
+bool StoreLearnedCode(const LearnedCode& learned, KeyInfo& key, IrCodeInfo& stored);
 
 // ---- Device types and pre-program code numbers.
 // The items of the device type box, in order.

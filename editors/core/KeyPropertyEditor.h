@@ -1,7 +1,8 @@
 // What the layout editor needs of the key property editor: opening a key for
 // editing, and taking, giving back and annotating the steps of a macro that
-// is being recorded. The key property editor implements both; until it
-// exists a plain stand-in dialog takes the first part.
+// is being recorded. Button Properties (TBtnFm, editors/Btnut.h) implements
+// both; a layout editor given none answers "Properties" on its status bar
+// with "The key property editor is not available."
 #pragma once
 
 #include <string>

@@ -1,5 +1,7 @@
 #include "editors/core/LabelEditing.h"
 
+#include <algorithm>
+
 namespace orvalink {
 
 LabelElement CharacterElement(uint8_t code) { return {LabelElementKind::Character, code, 0}; }
@@ -85,6 +87,16 @@ bool LabelEditor::Right() {
     if (cursor_ >= int(elements_.size())) return false;
     ++cursor_;
     return true;
+}
+
+bool LabelEditable(const KeyInfo& key) { return key.labelLength <= kMaxEditedLabelLength; }
+
+KeyInfo KeyShowingLabel(const KeyInfo& key, std::span<const uint8_t> encoded, bool rectangle) {
+    KeyInfo shown = key;
+    shown.label.fill(0);
+    std::copy_n(encoded.begin(), std::min(encoded.size(), shown.label.size() - 1), shown.label.begin());
+    shown.flags = rectangle ? uint8_t(shown.flags | kFlagRectangle) : uint8_t(shown.flags & ~kFlagRectangle);
+    return shown;
 }
 
 }  // namespace orvalink

@@ -11,10 +11,16 @@
 #include <span>
 #include <vector>
 
+#include "image/KeyRecords.h"
+
 namespace orvalink {
 
 inline constexpr int kMaxLabelBytes = 30;
 inline constexpr const char* kLabelOverRangeText = "<< Over range ! >> \n\n The maximal characters are 30 !";
+// The longest label length (terminator included) the editor opens a key
+// with; a key with a longer label is refused.
+inline constexpr int kMaxEditedLabelLength = 32;
+bool LabelEditable(const KeyInfo& key);
 
 enum class LabelElementKind : uint8_t { Character, Icon, Break };
 
@@ -71,5 +77,11 @@ private:
     std::vector<LabelElement> elements_;
     int cursor_ = 1;
 };
+
+// The key as it would stand on the LCD with the edited label and shape, for
+// telling whether the label fits it: its label bytes the encoded label (cut
+// to the label room, zero after it) and its Rect flag the shape chosen;
+// everything else as the key holds it.
+KeyInfo KeyShowingLabel(const KeyInfo& key, std::span<const uint8_t> encoded, bool rectangle);
 
 }  // namespace orvalink

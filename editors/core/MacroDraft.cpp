@@ -109,7 +109,7 @@ std::optional<std::vector<uint8_t>> BuildMacroData(const std::vector<MacroRow>& 
 }
 
 std::optional<MacroData> ParseMacroData(const KeyInfo& key) {
-    if (key.codeBlockCount == 0xFF || key.codeBlockCount == 0 || key.codeBlocks[1] != 15) return std::nullopt;
+    if (!HasKeyCode(key) || key.codeBlocks[1] != 15) return std::nullopt;
     MacroData m;
     const auto& b = key.codeBlocks;
     m.timer = {b[2], b[3], b[4], b[5], b[6]};

@@ -3,6 +3,8 @@
 // steps and shooting.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "editors/core/CycleDraft.h"
@@ -441,6 +443,128 @@ TEST(CodeViewTest, TypeCarrierAndWaveform) {
     EXPECT_EQ(pts[1].level, 0);
     EXPECT_EQ(pts[2].time, 300);
     EXPECT_EQ(pts[3].label, "2:1234");
+}
+
+// ---- The key's code blocks.
+
+// A learned Pulse code of two timing entries and 12 one-bit symbols: 3 blocks
+// once stored.
+LearnedCode SampleLearned() {
+    LearnedCode l{};
+    l[0] = 3;
+    l[1] = kCodePulse << 3;
+    l[4] = 190;
+    l[5] = 12;
+    l[6] = 0xFF;
+    l[7] = 2;
+    const uint8_t body[] = {0x10, 0x01, 0x20, 0x02, 0x30, 0x03, 0x40, 0x04, 0xA5, 0x0C};
+    std::copy(std::begin(body), std::end(body), l.begin() + 8);
+    return l;
+}
+
+// One "no code" rule for the IR code of a key and for its macro data.
+TEST(KeyCodeTest, BlockCountZeroOrFFIsNoCode) {
+    KeyInfo withCode;
+    withCode.codeBlocks.fill(0xFF);
+    IrCodeInfo stored;
+    ASSERT_TRUE(StoreLearnedCode(SampleLearned(), withCode, stored));
+    const auto macro = BuildMacroData({Row(1, 6)}, TimerBytes{});
+    ASSERT_TRUE(macro);
+    struct Case {
+        uint8_t count;
+        bool hasCode;
+    };
+    for (const Case c : {Case{0, false}, Case{0xFF, false}, Case{1, true}, Case{3, true}, Case{0xFE, true}}) {
+        SCOPED_TRACE(int(c.count));
+        KeyInfo k = withCode;
+        k.codeBlockCount = c.count;
+        EXPECT_EQ(HasKeyCode(k), c.hasCode);
+        IrCodeInfo code;
+        // A count beyond the record's own size still reads the record.
+        EXPECT_EQ(KeyIrCode(k, code), c.hasCode && c.count >= stored.size);
+        KeyInfo m;
+        StoreMacroData(*macro, m);
+        m.codeBlockCount = c.count;
+        EXPECT_EQ(ParseMacroData(m).has_value(), c.hasCode);
+    }
+}
+
+TEST(KeyCodeTest, ALearnedCodeIsPackedIntoTheKeysBlocks) {
+    KeyInfo key;
+    key.codeBlocks.fill(0x11);  // an older, longer code
+    key.codeBlockCount = 9;
+    IrCodeInfo stored;
+    ASSERT_TRUE(StoreLearnedCode(SampleLearned(), key, stored));
+    EXPECT_EQ(stored.size, 3);
+    EXPECT_EQ(key.codeBlockCount, 3);
+    EXPECT_TRUE(std::all_of(key.codeBlocks.begin() + 24, key.codeBlocks.end(), [](uint8_t b) { return b == 0xFF; }));
+    IrCodeInfo back;
+    ASSERT_TRUE(KeyIrCode(key, back));
+    LearnedCode send{};
+    ASSERT_TRUE(StoredToSend(back, send));
+    EXPECT_EQ(send, SampleLearned());
+
+    // A code that does not convert leaves the key as it was.
+    LearnedCode bad = SampleLearned();
+    bad[5] = 0;  // no first-frame symbols
+    const KeyInfo before = key;
+    stored.size = 77;
+    EXPECT_FALSE(StoreLearnedCode(bad, key, stored));
+    EXPECT_EQ(key.codeBlocks, before.codeBlocks);
+    EXPECT_EQ(key.codeBlockCount, before.codeBlockCount);
+    EXPECT_EQ(stored.size, 77);
+}
+
+TEST(KeyCodeTest, ChildDevicesAreTheDeviceSlots) {
+    for (int n : {-1, 0, 65, 66, 255}) EXPECT_FALSE(IsChildDevice(n)) << n;
+    for (int n : {1, 2, 63, 64}) EXPECT_TRUE(IsChildDevice(n)) << n;
+}
+
+// ---- The label as the key shows it.
+
+TEST(LabelEditorTest, LabelLengthsTheEditorOpens) {
+    struct Case {
+        uint16_t length;
+        bool editable;
+    };
+    for (const Case c : {Case{0, true}, Case{31, true}, Case{32, true}, Case{33, false}, Case{100, false}}) {
+        KeyInfo k;
+        k.labelLength = c.length;
+        EXPECT_EQ(LabelEditable(k), c.editable) << c.length;
+    }
+}
+
+TEST(LabelEditorTest, TheKeyShowingTheEditedLabelAndShape) {
+    KeyInfo key;
+    key.SetLabel(std::string("OLD LABEL"));
+    key.width = 3;
+    key.keyNumber = 12;
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> encoded;
+        uint8_t flags;
+        bool rect;
+        uint8_t flagsShown;
+    };
+    const std::vector<uint8_t> tooLong(120, 'x');
+    const Case cases[] = {
+        {"an oval key made a rectangle", {'A', 13, 'B'}, kFlagHasCode, true, kFlagHasCode | kFlagRectangle},
+        {"a rectangle made an oval", {'A', 0xF0, 5}, kFlagRectangle | kFlagWhite | kFlagAlignRight, false,
+         kFlagWhite | kFlagAlignRight},
+        {"an empty label", {}, kFlagRectangle, true, kFlagRectangle},
+        {"a label longer than the room", tooLong, 0, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        key.flags = c.flags;
+        const KeyInfo shown = KeyShowingLabel(key, c.encoded, c.rect);
+        EXPECT_EQ(shown.flags, c.flagsShown);
+        const size_t n = std::min(c.encoded.size(), size_t(kLabelBytes - 1));
+        EXPECT_TRUE(std::equal(c.encoded.begin(), c.encoded.begin() + long(n), shown.label.begin()));
+        EXPECT_TRUE(std::all_of(shown.label.begin() + long(n), shown.label.end(), [](uint8_t b) { return b == 0; }));
+        EXPECT_EQ(shown.width, key.width);
+        EXPECT_EQ(shown.keyNumber, key.keyNumber);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "image/LearnedCodes.h"
 
@@ -183,6 +184,49 @@ TEST(LearnedCodes, StoredToSendChecksTheRecord) {
     bad.repeatCount = 254;
     EXPECT_FALSE(StoredToSend(bad, send));
     EXPECT_TRUE(std::all_of(send.begin(), send.end(), [](uint8_t b) { return b == 0; }));
+}
+
+// "Load": a file's bytes are one learned code only within its bounds: the
+// 8-byte head, 1..40 blocks that lie inside the bytes, at most 16 timing
+// entries, at most 512 bytes.
+TEST(LearnedCodes, AFileHoldsOneLearnedCodeWithinItsBounds) {
+    struct Case {
+        const char* what;
+        size_t size;
+        uint8_t blocks, timings;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"a code of 3 blocks", 24, 3, 2, true},
+        {"more bytes after its blocks", 100, 3, 2, true},
+        {"40 blocks", 320, 40, 2, true},
+        {"16 timing entries", 24, 3, 16, true},
+        {"the whole 512 bytes", 512, 3, 2, true},
+        {"no blocks", 24, 0, 2, false},
+        {"41 blocks", 512, 41, 2, false},
+        {"17 timing entries", 24, 3, 17, false},
+        {"blocks past the bytes", 23, 3, 2, false},
+        {"shorter than the head", 7, 0, 0, false},
+        {"empty", 0, 0, 0, false},
+        {"longer than a learned code", 513, 3, 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> bytes(c.size, 0x5A);
+        if (c.size >= 8) {
+            bytes[0] = c.blocks;
+            bytes[7] = c.timings;
+        }
+        LearnedCode code;
+        code.fill(0xEE);
+        ASSERT_EQ(LearnedCodeOfFile(bytes, code), c.accepted);
+        if (!c.accepted) {
+            EXPECT_TRUE(std::all_of(code.begin(), code.end(), [](uint8_t b) { return b == 0xEE; }));
+            continue;
+        }
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), code.begin()));
+        EXPECT_TRUE(std::all_of(code.begin() + long(c.size), code.end(), [](uint8_t b) { return b == 0; }));
+    }
 }
 
 }  // namespace

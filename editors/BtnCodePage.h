@@ -1,0 +1,80 @@
+// The "Code" page of Button Properties: the key's IR code shown (type,
+// carrier, protocol and waveform), learned through the remote, shot to test
+// it, loaded from a file, and copied and pasted as Pronto Hex. A code
+// learned, loaded or pasted becomes the key's code at once.
+#pragma once
+
+#include <QWidget>
+
+#include "editors/BtnShared.h"
+
+class QLabel;
+class QPushButton;
+class QStatusBar;
+
+namespace orvalink {
+
+class BtnIrSession;
+class BtnWaveform;
+
+class TBtnCodePage : public QWidget {
+    Q_OBJECT
+public:
+    TBtnCodePage(BtnOpenKey& open, BtnIrSession& session, const BtnServices& services, QStatusBar& status,
+                 QWidget* parent);
+
+    // Shows the open key's code, when it holds one.
+    void ShowKeyCode();
+    // The code type, carrier and protocol of `code` (the cycle page shows
+    // its steps' codes there too).
+    void ShowCodeValues(const IrCodeInfo& code);
+    // No code: the values and the waveform empty.
+    void ClearCode();
+    // While learning the learning, loading and sending buttons are off; the
+    // leave button is on while this page (`own`) learns.
+    void SetLearningControls(bool learning, bool own);
+
+    // ---- User events.
+    void m_LearnBtnClick();
+    void m_LeaveBtnClick();
+    void m_ShootBtnDown();
+    void m_ShootBtnUp();
+    void m_LoadIRBtnClick();
+    void m_ProntoCopyBtnClick();
+    void m_ProntoPasteBtnClick();
+
+    // ---- The parts, for the tests.
+    QLabel* CodeTypeText() const { return m_codeTypeTxt; }
+    QLabel* CarrierText() const { return m_codeCarryTxt; }
+    QLabel* ProtocolText() const { return m_protocolTxt; }
+    BtnWaveform* Chart() const { return m_Cht; }
+    QPushButton* LearnButton() const { return m_LearnBtn; }
+    QPushButton* ShootButton() const { return m_ShootBtn; }
+
+private:
+    void Build();
+    void Say(const QString& text);
+    // A learned, loaded or pasted code as the key's code; `source` names it
+    // on the status bar.
+    bool StoreLearned(const LearnedCode& learned, const QString& source);
+    void ShowCode(const IrCodeInfo& code);
+
+    BtnOpenKey& open_;
+    BtnIrSession& session_;
+    UiServices& ui_;
+    Random& random_;
+    QStatusBar& status_;
+
+    QLabel* m_codeTypeTxt = nullptr;
+    QLabel* m_codeCarryTxt = nullptr;
+    QLabel* m_protocolTxt = nullptr;
+    QPushButton* m_LearnBtn = nullptr;
+    QPushButton* m_LeaveBtn = nullptr;
+    QPushButton* m_ShootBtn = nullptr;
+    QPushButton* m_LoadIRBtn = nullptr;
+    QPushButton* m_ProntoCopyBtn = nullptr;
+    QPushButton* m_ProntoPasteBtn = nullptr;
+    BtnWaveform* m_Cht = nullptr;
+};
+
+}  // namespace orvalink

@@ -110,4 +110,38 @@ DocumentOutcome SaveImageAsDocument(const TTiFlashFm& flash, uint16_t modelCode,
     return WriteImageDocument(flash, header, path, clock, random);
 }
 
+DocumentOutcome BackupDocumentHeader(uint16_t modelCode, std::span<const uint8_t> flash, VFileHeader& header,
+                                     std::span<const uint8_t>& payload) {
+    if (Is5100Family(modelCode)) {
+        if (flash.size() < kDocumentImageBytes)
+            return Outcome(DocumentResult::NotReady, "Ti 5k Flash not ready !", MsgIcon::Error, {});
+        if (!FillDocumentHeader(ImageVersionWord(flash, modelCode), header))
+            return Outcome(DocumentResult::NoModel, "Please Select Model first !", MsgIcon::Information, {});
+        payload = flash.first(kDocumentImageBytes);
+        return Outcome(DocumentResult::Ok, {}, MsgIcon::None, {});
+    }
+    // Where an older remote's flash keeps a version is not known.
+    const uint16_t version = IsOlderModel(modelCode) ? 0 : ImageVersionWord(flash, modelCode);
+    if (!FillVFileHeader(kKindVmcf, modelCode, version, header))
+        return Outcome(DocumentResult::NoModel, "Please Select Model first !", MsgIcon::Information, {});
+    SetSingleName(header, FieldText(header.modelName) + "_");
+    payload = flash;
+    return Outcome(DocumentResult::Ok, {}, MsgIcon::None, {});
+}
+
+DocumentOutcome SaveBackupDocument(uint16_t modelCode, std::span<const uint8_t> flash, const std::string& path,
+                                   const Clock& clock, Random& random) {
+    VFileHeader header;
+    std::span<const uint8_t> payload;
+    DocumentOutcome outcome = BackupDocumentHeader(modelCode, flash, header, payload);
+    outcome.path = path;
+    if (!outcome.Ok()) return outcome;
+    try {
+        if (SaveVFile(PathFromUtf8(path), payload, header, clock, random, &outcome.why)) return outcome;
+    } catch (const std::exception&) {
+    }
+    return Outcome(DocumentResult::WriteFailed, "Make V File Error ! \n\nPath: " + path, MsgIcon::Error, path,
+                   outcome.why);
+}
+
 }  // namespace orvalink

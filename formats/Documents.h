@@ -84,4 +84,18 @@ DocumentOutcome WriteImageDocument(const TTiFlashFm& flash, VFileHeader& header,
 DocumentOutcome SaveImageAsDocument(const TTiFlashFm& flash, uint16_t modelCode, const std::string& path,
                                     const Clock& clock, Random& random);
 
+// What a backup keeps of the whole flash read from a remote of `modelCode`
+// (`flash`: the memory image, or an older remote's 262144 bytes), the same
+// for the upgrade page and the command line. The 5100 family: a document of
+// the image (DocumentHeaderForImage, the first 1081334 bytes). The 2300
+// family and the older remotes: all bytes read, kind 100 under the remote's
+// own model code and its single entry name, so the upgrade page takes them
+// back for its flash upgrade; the version word is that of a 2300 image's
+// bytes 15 (major) and 14 (minor), 0 for an older remote's flash.
+DocumentOutcome BackupDocumentHeader(uint16_t modelCode, std::span<const uint8_t> flash, VFileHeader& header,
+                                     std::span<const uint8_t>& payload);
+// Both: the backup written at `path` exactly (never half written).
+DocumentOutcome SaveBackupDocument(uint16_t modelCode, std::span<const uint8_t> flash, const std::string& path,
+                                   const Clock& clock, Random& random);
+
 }  // namespace orvalink

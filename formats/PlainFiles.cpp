@@ -177,9 +177,10 @@ PlainFileOutcome WriteMod(const fs::path& path, const ModuleRecord& module) {
                       tooLarge ? kModuleTooLargeText : kModuleBadBlockText);
     std::vector<uint8_t> bytes;
     ModuleFileBytes(module, bytes);
-    // The backup is of the name given ("x.smod" when a security module is
-    // converted), the file written is the ".mod".
-    return WriteWithBackup(path, target, bytes, kCantWritePlainText);
+    // The backup is of the file about to be replaced, the ".mod": a security
+    // module converted from "x.smod" stays beside it, as ".smcf" and ".ssdc"
+    // conversions leave theirs.
+    return WriteWithBackup(target, target, bytes, kCantWritePlainText);
 }
 
 PlainFileOutcome ParseMod(std::span<const uint8_t> bytes, ModuleRecord& module) {

@@ -160,9 +160,9 @@ PlainFileOutcome WriteSdc(const std::filesystem::path& path, const OlderFlash& f
 bool ModuleAreaLength(const ModuleRecord& module, size_t& length, bool& tooLarge);
 // The file bytes of a module (192 + L); false as for ModuleAreaLength.
 bool ModuleFileBytes(const ModuleRecord& module, std::vector<uint8_t>& bytes);
-// Refuses a module that does not fit before touching any file; then applies
-// the backup rule to `path` as given and writes 192 + L bytes under `path`
-// with the extension ".mod".
+// Refuses a module that does not fit before touching any file; then the
+// extension becomes ".mod", the backup rule applies to that name, and
+// 192 + L bytes are written there (the file given, "x.smod", is untouched).
 PlainFileOutcome WriteMod(const std::filesystem::path& path, const ModuleRecord& module);
 // Accepts 9 to 10000 bytes whose module byte A is below 0x80 and whose used
 // records lie wholly inside the bytes given; `module` is untouched otherwise.

@@ -32,6 +32,8 @@ constexpr char kNoImageYetText[] = "Ti Memory not ready !";
 constexpr char kBadVersionText[] = "The version is not a number such as 1.05.\nNothing was made.";
 constexpr char kSBinTooLongText[] = "The file is too long for an S binary.\nNothing was loaded.";
 constexpr char kSBinTooBigForImageText[] = "The S binary is longer than the memory image.\nNothing was loaded.";
+constexpr char kSBinTooLongToMakeText[] =
+    "The data are too long for an S binary: its loader takes at most 65536 bytes.\nNothing was made.";
 
 // The "Description|*.ext" pair of a kind's filter text.
 std::string FirstFilter(FileKind kind) {
@@ -424,10 +426,15 @@ void ServiceFileCommands::MakeVcSBinClick(bool image, const std::string& vcNumbe
             return;
         }
     }
+    const uint16_t source = image ? kSBinFromImage : kSBinFromMcu;
+    // A file its loader would refuse is not made.
+    if (kSBinHeaderBytes + data.size() > SBinFileLimit(source)) {
+        ui_.Inform(kSBinTooLongToMakeText, MsgIcon::Error);
+        return;
+    }
     std::string chosen;
     if (!dialogs_.PickSaveFile(ProgramFolderText(), "noname.sbin", FileKind::sbin, chosen)) return;
-    const std::vector<uint8_t> file =
-        BuildSBinBytes(data, image ? kSBinFromImage : kSBinFromMcu, uint16_t(vc), clock_.Today());
+    const std::vector<uint8_t> file = BuildSBinBytes(data, source, uint16_t(vc), clock_.Today());
     const PlainFileOutcome out = WriteWholeFile(PathFromUtf8(chosen), file);
     if (!out.Ok()) {
         FileError(out);

@@ -236,6 +236,8 @@ SBinLoad ReadSBinFile(const fs::path& path, uint64_t maxBytes, SBinHeader& heade
 
 std::string SBinCorruptText(const std::string& path) { return "File corruption ! \n\n Path: " + path; }
 
+uint64_t SBinFileLimit(uint16_t source) { return source == kSBinFromImage ? kSBinImageLoadBytes : kSBinLoadBytes; }
+
 size_t XmcfDataBytes(uint16_t modelCode) {
     if (modelCode >= 1200) return 1033968;
     if (modelCode >= 1000) return 540672;

@@ -54,6 +54,7 @@
 
 #include "formats/PlainFiles.h"
 #include "formats/SecurityFiles.h"
+#include "image/Tiflashut.h"
 #include "platform/Clock.h"
 
 namespace orvalink {
@@ -128,6 +129,9 @@ PlainFileOutcome WriteXFile(const std::filesystem::path& path, std::span<const u
 // S binaries.
 inline constexpr size_t kSBinHeaderBytes = 14;
 inline constexpr size_t kSBinLoadBytes = 65536;  // what "Load VC SBin" reads at most
+// What the loader of the memory image's S binaries reads at most: the header
+// and the largest image variant (5120).
+inline constexpr size_t kSBinImageLoadBytes = kSBinHeaderBytes + 8192 * kPageSize;
 inline constexpr uint16_t kSBinFromMcu = 1000;
 inline constexpr uint16_t kSBinFromImage = 2000;
 
@@ -157,6 +161,10 @@ SBinLoad ReadSBinFile(const std::filesystem::path& path, uint64_t maxBytes, SBin
                       std::vector<uint8_t>& data, std::string* why = nullptr);
 // "File corruption ! \n\n Path: " + path.
 std::string SBinCorruptText(const std::string& path);
+// The longest S binary, header included, that the loader of its source
+// takes: one made from the memory image (source 2000) kSBinImageLoadBytes,
+// any other the MCU loader's 65536 bytes. Nothing longer is made or read.
+uint64_t SBinFileLimit(uint16_t source);
 
 // Sizes and names of the made files.
 // The flash data of "Make XMCF": 262144, 540672 or 1033968 bytes by family.

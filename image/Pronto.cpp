@@ -149,7 +149,7 @@ bool LearnedOfPronto(const ProntoCode& pronto, LearnedCode& learned, std::string
         error = "The code has no marks and spaces.";
         return false;
     }
-    if (code.once.size() >= 200 || code.repeat.size() >= 255) {
+    if (code.once.size() > kLearnedMaxOnceBursts || code.repeat.size() > kLearnedMaxRepeatBursts) {
         error = "The code has more bursts than a learned code can hold.";
         return false;
     }

@@ -7,6 +7,7 @@
 // RC-5, 6000 RC-6, 900A NEC, ...) are refused with a reason.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,16 @@
 namespace orvalink {
 
 inline constexpr double kProntoClockUs = 0.241246;
+
+// The most bursts a learned code holds: its first frame's count is a byte
+// below 200, its repeat frame's a byte below 255 (255 is "no repeat").
+inline constexpr size_t kLearnedMaxOnceBursts = 199;
+inline constexpr size_t kLearnedMaxRepeatBursts = 254;
+// The longest Pronto Hex text of a code a learned code can hold: the four
+// words and two per burst, each word with at most two blanks after it (one
+// word a line with CR LF line ends). A reader stops there and refuses the
+// text.
+inline constexpr size_t kProntoTextMaxBytes = (4 + 2 * (kLearnedMaxOnceBursts + kLearnedMaxRepeatBursts)) * 6;
 
 struct ProntoCode {
     unsigned carrierHz = 0;

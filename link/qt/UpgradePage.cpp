@@ -526,19 +526,16 @@ bool UpgradePage::RunBackup() {
     Show(ui_, result.reports);
     if (!result.outcome.Ok()) return false;
     DocumentOutcome saved;
-    if (IsOlderModel(code)) {
-        // An older remote's 256 KB are kept as its own model's flash file, so
-        // "Open VMCF Files" takes them back for "Upgrade Flash".
-        VFileHeader header;
+    if (!Is5100Family(code)) {
+        // A 2300-family TI flash or an older remote's 256 KB are kept whole
+        // as the remote's own model's flash file (as the command line keeps
+        // them), so "Open VMCF Files" takes them back for "Upgrade Flash".
         std::string chosen;
         const std::string proposed = "noname_" + DateStamp(clock_.Today());
-        bool ok = FillVFileHeader(kKindVmcf, code, 0, header) &&
-                  files_->PickSaveFile(files_->ProgramFolderText(), proposed, FileKind::vmcf, chosen);
-        if (ok) {
-            SetSingleName(header, CatalogueName(code) + "_");
-            ok = SaveVFile(PathFromUtf8(chosen), result.bytes, header, clock_, random_);
-        }
-        saved.kind = ok ? DocumentResult::Ok : DocumentResult::WriteFailed;
+        if (files_->PickSaveFile(files_->ProgramFolderText(), proposed, FileKind::vmcf, chosen))
+            saved = SaveBackupDocument(code, result.bytes, chosen, clock_, random_);
+        else
+            saved.kind = DocumentResult::Cancelled;
     } else {
         saved = files_->SaveImageVFile("", code, true);
     }

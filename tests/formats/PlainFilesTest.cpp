@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -91,6 +96,39 @@ TEST_F(PlainFiles, WriteOverAFolderFailsWithTheSystemText) {
     EXPECT_EQ(Get(x), "old");
     EXPECT_EQ(Get(dir_ / "x.mcf.dir" / "inside"), "kept");
     EXPECT_FALSE(fs::exists(dir_ / "x.mcf.BAK"));
+}
+
+// A write that fails after the old file was renamed to ".BAK" puts it back
+// under its own name: the target a folder, and a file-size limit that
+// stops the new file as a full disk would.
+TEST_F(PlainFiles, FailedWriteAfterTheBackupPutsTheOldFileBack) {
+    Put("x.smod", "security");
+    fs::create_directories(dir_ / "x.mod");
+    const auto out = WriteWithBackup(dir_ / "x.smod", dir_ / "x.mod", Bytes("new"), kCantWritePlainText);
+    EXPECT_EQ(out.kind, PlainFileResult::WriteFailed);
+    EXPECT_EQ(out.message, kCantWritePlainText);
+    EXPECT_TRUE(out.backup.empty());
+    EXPECT_EQ(Get(dir_ / "x.smod"), "security");
+    EXPECT_TRUE(fs::is_directory(dir_ / "x.mod"));
+    EXPECT_FALSE(fs::exists(dir_ / "x.BAK"));
+
+    // Every writer: the backup is made, the new file cannot grow.
+    const fs::path y = Put("y.mcf", "old");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16, 16};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(3);
+        const auto written = WritePlainFile(y, std::vector<uint8_t>(4096, 0x77));
+        ::_exit(written.kind == PlainFileResult::WriteFailed && written.backup.empty() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Get(y), "old");
+    EXPECT_FALSE(fs::exists(dir_ / "y.BAK"));
 }
 
 TEST_F(PlainFiles, WriteMcfGivenSecurityNameWritesAndBacksUpTheMcf) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/FileConversions.h"
 #include "formats/PlainFiles.h"
 #include "formats/SecurityFiles.h"
 #include "platform/Random.h"
@@ -146,8 +148,47 @@ TEST_F(SecurityFiles, PlainModuleToSmodAndBackIsByteIdentical) {
     fs::rename(dir_ / "m.mod", dir_ / "first.mod");
     ASSERT_TRUE(WriteMod(dir_ / "m.smod", back).Ok());
     EXPECT_EQ(Get(dir_ / "m.mod"), original);
-    // The conversion backs up the name it was given.
-    EXPECT_TRUE(fs::exists(dir_ / "m.BAK"));
+    // No ".mod" was there to keep; the security module stays as it was.
+    EXPECT_FALSE(fs::exists(dir_ / "m.BAK"));
+    EXPECT_TRUE(fs::exists(dir_ / "m.smod"));
+}
+
+// "UnSec" of every kind beside an older plain file of the same name: the
+// old plain file is kept as the backup and the security file stays.
+TEST_F(SecurityFiles, PlainFormBacksUpTheOldPlainFileAndKeepsTheSecurityFile) {
+    std::vector<uint8_t> module(192 + 8, 0);
+    for (size_t i = 0; i < 128; ++i) module[i] = 0xFF;
+    module[0] = 0, module[1] = 0;  // record 0 at block 0, 1 block
+    module[192] = 1;
+    module[199] = 0x5A;
+    const struct {
+        uint8_t kind;
+        const char* security;
+        const char* plain;
+        std::vector<uint8_t> data;
+        size_t written;
+    } cases[] = {
+        {kSecuritySmcf, "f.smcf", "f.mcf", Counting(1000), kOlderFlashBytes},
+        {kSecuritySmod, "m.smod", "m.mod", module, module.size()},
+        {kSecuritySsdc, "c.ssdc", "c.sdc", Counting(300), 300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.security);
+        const std::vector<uint8_t> securityBytes{0x53, 1, 2, 3}, oldPlain{0x0D, 0x0E};
+        Put(dir_ / c.security, securityBytes);
+        Put(dir_ / c.plain, oldPlain);
+        OlderFlash flash;
+        const auto out = WritePlainForm(dir_ / c.security, c.data, c.kind, flash);
+        ASSERT_TRUE(out.Ok()) << out.why;
+        EXPECT_EQ(out.path, dir_ / c.plain);
+        const fs::path backup = BackupPathOf(dir_ / c.plain);
+        EXPECT_EQ(out.backup, backup);
+        EXPECT_EQ(Get(backup), oldPlain);
+        EXPECT_EQ(Get(dir_ / c.security), securityBytes);
+        const std::vector<uint8_t> written = Get(dir_ / c.plain);
+        ASSERT_EQ(written.size(), c.written);
+        EXPECT_TRUE(std::equal(c.data.begin(), c.data.end(), written.begin()));
+    }
 }
 
 TEST_F(SecurityFiles, ChecksumCoversOffset8ToTheEndOnly) {

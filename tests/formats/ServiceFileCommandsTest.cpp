@@ -208,6 +208,18 @@ TEST_F(ServiceCommands, SBinaryPairsCheckWhatTheyNeedAndTheLength) {
     EXPECT_EQ(ui_.MessageTexts().back(), "Load SBin File Ok !");
     EXPECT_EQ(commands_.LoadedSBin().vcNumber, 42);
     EXPECT_EQ(SBinDateText(commands_.LoadedSBin().date), "2026 / 6 / 7");
+
+    // An MCU binary of 65536 bytes makes no S binary: its loader takes
+    // 65536 bytes with the header. No dialog is shown, nothing written.
+    Put("full.bin", std::vector<uint8_t>(65536, 0x5A));
+    ui_.ChooseNext((dir_ / "full.bin").string());
+    commands_.LoadBinClick();
+    const size_t dialogs = ui_.Dialogs().size();
+    ui_.ChooseNext((dir_ / "full.sbin").string());
+    commands_.MakeVcSBinClick(false, "42");
+    EXPECT_EQ(ui_.MessageTexts().back().rfind("The data are too long for an S binary", 0), 0u);
+    EXPECT_EQ(ui_.Dialogs().size(), dialogs);
+    EXPECT_FALSE(fs::exists(dir_ / "full.sbin"));
 }
 
 TEST_F(ServiceCommands, KdtToTxtWritesDeviceTextInTheProgramFolder) {

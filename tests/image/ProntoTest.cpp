@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "image/IrDecoder.h"
 #include "image/Pronto.h"
@@ -155,6 +156,39 @@ TEST(Pronto, RefusesCodesTheLearnedFormCannotHold) {
     IrCodeInfo stored;
     ASSERT_TRUE(LearnedToStored(learned, stored));
     EXPECT_EQ(ProntoOfCode(stored).once, (std::vector<IrPulse>{{560, 500}, {560, 0xFFFF}}));
+}
+
+// The learned form counts the first frame's bursts in a byte below 200 and
+// the repeat frame's below 255 (255 means "no repeat").
+TEST(Pronto, BurstCountsUpToWhatTheLearnedFormHolds) {
+    const struct {
+        size_t once, repeat;
+        bool fits;
+    } cases[] = {
+        {199, 0, true},   {200, 0, false}, {1, 254, true}, {1, 255, false},
+        {199, 254, true}, {0, 199, true},  {0, 200, false},  // a repeat frame alone is sent first as well
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.once) + " + " + std::to_string(c.repeat));
+        // Two bursts that alternate, so the table has more than one entry.
+        ProntoCode code{38000, {}, {}};
+        for (size_t i = 0; i < c.once; ++i) code.once.push_back(i % 2 ? IrPulse{560, 1690} : IrPulse{560, 560});
+        for (size_t i = 0; i < c.repeat; ++i) code.repeat.push_back(i % 2 ? IrPulse{560, 560} : IrPulse{9000, 2250});
+        LearnedCode learned;
+        learned.fill(0xEE);
+        std::string error;
+        ASSERT_EQ(LearnedOfPronto(code, learned, error), c.fits) << error;
+        if (!c.fits) {
+            EXPECT_NE(error.find("more bursts"), std::string::npos) << error;
+            EXPECT_EQ(learned[0], 0xEE);
+            continue;
+        }
+        IrCodeInfo stored;
+        ASSERT_TRUE(LearnedToStored(learned, stored));
+        const ProntoCode back = ProntoOfCode(stored);
+        EXPECT_EQ(back.once, c.once ? code.once : code.repeat);
+        EXPECT_EQ(back.repeat, code.repeat);
+    }
 }
 
 }  // namespace

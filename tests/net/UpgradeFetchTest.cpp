@@ -78,6 +78,11 @@ TEST(UpgradeListTest, VersionAndDateTimeFields) {
         {"1.", "2009/05/12", "10:30p", false, 0, 0, false, 0},    // no minor digits
         {"a.05", "2009/05/12", "10:30p", false, 0, 0, false, 0},  // no major digits
         {"105", "2009/05/12", "10:30p", false, 0, 0, false, 0},   // no point
+        // Each part is read whole, up to what 16 bits hold.
+        {"1.12345", "2009/05/12", "10:30p", true, 1, 12345, true, 9051222'30ull},
+        {"65535.0", "2009/05/12", "10:30p", true, 65535, 0, true, 9051222'30ull},
+        {"1.65536", "2009/05/12", "10:30p", false, 0, 0, false, 0},
+        {"123456.1", "2009/05/12", "10:30p", false, 0, 0, false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.version + " " + c.time);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -10,6 +11,7 @@
 
 #include "formats/Flashut.h"
 #include "image/CodeLibrary.h"
+#include "image/Pronto.h"
 #include "support/Process.h"
 
 namespace orvalink {
@@ -116,6 +118,62 @@ TEST_F(CliPronto, KeyOutAsProntoInAsLearnedAndOutAgain) {
     ASSERT_EQ(b.size(), a.size()) << learned.out;
     for (size_t i = 0; i < a.size(); ++i) EXPECT_NEAR(a[i], b[i], 27) << i;
     EXPECT_EQ(learned.out.substr(0, 17), plain.out.substr(0, 17));  // "Normal 38.10 kHz "
+}
+
+// Pronto Hex given on the command line, through standard input or in a
+// file. No more is read than the longest text of a code a learned code
+// holds: its 199 first and 254 repeat bursts, one word a line with CR LF.
+TEST_F(CliPronto, TextFromTheArgumentStandardInputOrAFileReadNoFurtherThanTheLongestCode) {
+    const ProntoCode longest{38000, std::vector<IrPulse>(199, {560, 560}), std::vector<IrPulse>(254, {560, 1690})};
+    std::string words, error;
+    ASSERT_TRUE(ProntoText(longest, words, error)) << error;
+    std::string lines;
+    for (char c : words) lines += c == ' ' ? std::string("\r\n") : std::string(1, c);
+    lines += "\r\n";
+    ASSERT_EQ(lines.size(), kProntoTextMaxBytes);
+    const std::string longestFile = Write("longest.txt", lines);
+    const std::string tooLongFile = Write("too-long.txt", lines + " ");
+
+    const std::string cli = ORVALINK_CLI_PROGRAM;
+    const std::string sbin = (dir_ / "out.sbin").string();
+    // Standard input from a file, through the shell.
+    auto fromInput = [&](const std::string& input) {
+        return std::vector<std::string>{"/bin/sh", "-c", "exec \"$@\" <\"$0\"", input, cli, "codes", "--from-pronto",
+                                        "-", sbin};
+    };
+    const struct {
+        const char* what;
+        std::vector<std::string> argv;
+        int exitCode;
+        const char* err;
+    } cases[] = {
+        {"text argument", {cli, "codes", "--from-pronto", "0000 006D 0001 0000 0156 00AB", sbin}, 0, ""},
+        {"text argument, lower case", {cli, "codes", "--from-pronto", "0000 006d 0000 0001\n0156 00ab", sbin}, 0, ""},
+        {"longest text argument", {cli, "codes", "--from-pronto", words, sbin}, 0, ""},
+        {"no such file", {cli, "codes", "--from-pronto", "missing.txt", sbin}, 1, "Cannot read missing.txt"},
+        {"broken text argument", {cli, "codes", "--from-pronto", "0000 006D 0001", sbin}, 1, "four words"},
+        {"longest file", {cli, "codes", "--from-pronto", longestFile, sbin}, 0, ""},
+        {"file too long", {cli, "codes", "--from-pronto", tooLongFile, sbin}, 1, "too large"},
+        {"longest input", fromInput(longestFile), 0, ""},
+        {"input too long", fromInput(tooLongFile), 1, "too large"},
+        {"endless input", fromInput("/dev/zero"), 1, "too large"},
+    };
+    testing::ProcessOptions options;
+    options.timeout = std::chrono::seconds(60);  // an endless read is ended there
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(sbin);
+        const auto run = testing::RunProcess(c.argv, dir_, options);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        EXPECT_EQ(fs::exists(sbin), c.exitCode == 0);
+    }
+    // The longest code went in whole.
+    ASSERT_EQ(Run({"codes", "--from-pronto", longestFile, sbin}).exitCode, 0);
+    auto back = Run({"codes", "--sbin", sbin, "--pronto"});
+    ASSERT_EQ(back.exitCode, 0) << back.err;
+    EXPECT_EQ(back.out, words + "\n");
 }
 
 TEST_F(CliPronto, RefusalsWriteNothing) {

@@ -69,11 +69,19 @@ TEST_F(CliServiceFiles, SecThenUnsecGivesTheModuleBack) {
     EXPECT_EQ(Line(sec.out, "data length"), "216");
     EXPECT_EQ(Line(sec.out, "file length"), std::to_string(fs::file_size(dir_ / "m.smod")));
 
-    fs::remove(dir_ / "m.mod");
+    // An older module of the same name is kept as the backup; the security
+    // module stays.
+    const std::vector<uint8_t> old{0x0D, 0x0E, 0x0F};
+    Put("m.mod", old);
+    const std::vector<uint8_t> smod = Get("m.smod");
     auto unsec = Run({"unsec", (dir_ / "m.smod").string()});
     ASSERT_EQ(unsec.exitCode, 0) << unsec.err;
     EXPECT_EQ(Line(unsec.out, "kind"), "1");
+    EXPECT_EQ(Line(unsec.out, "written"), (dir_ / "m.mod").string());
+    EXPECT_EQ(Line(unsec.out, "backup"), (dir_ / "m.BAK").string());
     EXPECT_EQ(Get("m.mod"), mod);
+    EXPECT_EQ(Get("m.BAK"), old);
+    EXPECT_EQ(Get("m.smod"), smod);
 }
 
 TEST_F(CliServiceFiles, XFileMakeAndReadRoundTrip) {
@@ -108,6 +116,49 @@ TEST_F(CliServiceFiles, SBinMakeAndRead) {
     ASSERT_EQ(read.exitCode, 0) << read.err;
     EXPECT_EQ(Line(read.out, "date"), Line(make.out, "date"));
     EXPECT_EQ(Get("out.bin"), data);
+}
+
+// The MCU loader's buffer holds 65536 bytes of S binary, header included;
+// the memory image's loader takes the largest image.
+TEST_F(CliServiceFiles, SBinariesNoLongerThanTheirLoaderTakes) {
+    const size_t mcuMost = 65536 - kSBinHeaderBytes;
+    const struct {
+        const char* source;
+        uint16_t sourceWord;
+        size_t dataBytes;
+        bool fits;
+    } cases[] = {
+        {"mcu", kSBinFromMcu, mcuMost, true},
+        {"mcu", kSBinFromMcu, mcuMost + 1, false},
+        {"image", kSBinFromImage, mcuMost + 1, true},
+        {"image", kSBinFromImage, 8192 * 264, true},
+        {"image", kSBinFromImage, 8192 * 264 + 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.source) + " " + std::to_string(c.dataBytes));
+        fs::remove(dir_ / "in.sbin");
+        fs::remove(dir_ / "out.bin");
+        std::vector<uint8_t> data(c.dataBytes);
+        for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7);
+        const std::string in = Put("in.bin", data);
+        auto make = Run({"sbin", "make", in, "--source", c.source});
+        EXPECT_EQ(make.exitCode, c.fits ? 0 : 1) << make.err;
+        EXPECT_EQ(fs::exists(dir_ / "in.sbin"), c.fits);
+        if (!c.fits) {
+            EXPECT_NE(make.err.find("at most"), std::string::npos) << make.err;
+        }
+
+        // A file whose length field agrees, made without the command.
+        Put("in.sbin", BuildSBinBytes(data, c.sourceWord, 1, LocalDate{2026, 6, 7}));
+        auto read = Run({"sbin", "read", (dir_ / "in.sbin").string(), (dir_ / "out.bin").string()});
+        EXPECT_EQ(read.exitCode, c.fits ? 0 : 1) << read.err;
+        if (c.fits) {
+            EXPECT_EQ(Get("out.bin"), data);
+        } else {
+            EXPECT_NE(read.err.find("too long"), std::string::npos) << read.err;
+        }
+        EXPECT_EQ(fs::exists(dir_ / "out.bin"), c.fits);
+    }
 }
 
 TEST_F(CliServiceFiles, RefusalsAndUsageErrors) {

@@ -1,12 +1,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iterator>
 #include <iostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "formats/FileIo.h"
+#include "formats/FileKinds.h"
 #include "image/CodeLibrary.h"
 #include "image/IrWaveform.h"
 #include "image/LearnedCodes.h"
@@ -51,8 +54,6 @@ bool DescribeCode(const IrCodeInfo& ir, bool pronto, std::string& text) {
     return true;
 }
 
-constexpr uint64_t kMaxProntoBytes = 1 << 20;
-
 // codes --sbin FILE [--pronto]: a learned code file as the codes of a set
 // are shown.
 int ShowLearnedFile(const std::string& path, bool pronto) {
@@ -82,24 +83,55 @@ int ShowLearnedFile(const std::string& path, bool pronto) {
     return 0;
 }
 
-// codes --from-pronto TEXT OUT.sbin: Pronto Hex text (a file, or "-" for
-// standard input) into a learned code file that the key editor can load.
+// A TEXT argument that names nothing on disk and is made of hex digits and
+// blanks, with a blank between words, is the Pronto Hex text itself.
+bool IsProntoTextArgument(const std::string& argument) {
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(PathFromUtf8(argument), ec))) return false;
+    return argument.find_first_of(" \t\r\n") != std::string::npos &&
+           argument.find_first_not_of("0123456789abcdefABCDEF \t\r\n") == std::string::npos;
+}
+
+std::string TooLongText() {
+    return "too large (more than " + std::to_string(kProntoTextMaxBytes) +
+           " bytes, longer than the Pronto Hex of any learned code)";
+}
+
+// codes --from-pronto TEXT OUT.sbin: Pronto Hex text (given as it is, in a
+// file, or "-" for standard input) into a learned code file that the key
+// editor can load. No more is read than the longest text of a learned code.
 int ImportPronto(const std::string& in, const std::string& out) {
     std::string text;
     if (in == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        text.resize(kProntoTextMaxBytes + 1);
+        std::cin.read(text.data(), std::streamsize(text.size()));
+        text.resize(size_t(std::cin.gcount()));
+        if (text.size() > kProntoTextMaxBytes) {
+            std::cerr << "Cannot read standard input: " << TooLongText() << "\n";
+            return 1;
+        }
+        if (std::cin.bad()) {
+            std::cerr << "Cannot read standard input\n";
+            return 1;
+        }
+    } else if (IsProntoTextArgument(in)) {
+        if (in.size() > kProntoTextMaxBytes) {
+            std::cerr << "Not Pronto Hex: the text is " << TooLongText() << "\n";
+            return 1;
+        }
+        text = in;
     } else {
+        if (IsSameFile(in, out)) {
+            std::cerr << "orvalink-cli: " << SameFileText(in, out) << "\n";
+            return 2;
+        }
         std::vector<uint8_t> bytes;
         std::string why;
-        if (!ReadFileBytes(in, bytes, kMaxProntoBytes, &why)) {
+        if (!ReadFileBytes(in, bytes, kProntoTextMaxBytes, &why)) {
             std::cerr << "Cannot read " << in << ": " << why << "\n";
             return 1;
         }
         text.assign(bytes.begin(), bytes.end());
-    }
-    if (in != "-" && IsSameFile(in, out)) {
-        std::cerr << "orvalink-cli: " << SameFileText(in, out) << "\n";
-        return 2;
     }
     ProntoCode code;
     std::string error;

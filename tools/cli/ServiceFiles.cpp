@@ -3,10 +3,12 @@
 // "sbin read"). Each prints the header it wrote or read as "key: value"
 // lines.
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "base/ByteIo.h"
@@ -30,7 +32,6 @@ namespace {
 constexpr int kOk = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
-constexpr uint64_t kMaxSBinBytes = 64ull << 20;
 
 int UsageError(const std::string& why) {
     std::cerr << "orvalink-cli: " << why << "\n";
@@ -257,8 +258,17 @@ int SMake(const std::vector<std::string>& args) {
             (vc = std::stoul(vcText)) > 0xFFFF)
             return UsageError("--vc takes a number from 0 to 65535");
     }
+    // No S binary is made that its loader would refuse.
+    const uint64_t most = SBinFileLimit(source) - kSBinHeaderBytes;
+    std::error_code ec;
+    const uint64_t size = std::filesystem::file_size(PathFromUtf8(files[0]), ec);
+    if (!ec && size > most) {
+        std::cerr << "orvalink-cli: " << files[0] << " is " << size << " bytes; an S binary of "
+                  << options["--source"] << " data holds at most " << most << "\n";
+        return kFailed;
+    }
     std::vector<uint8_t> data;
-    if (const int read = ReadInput(files[0], data, kMaxSBinBytes); read != kOk) return read;
+    if (const int read = ReadInput(files[0], data, most); read != kOk) return read;
     SystemClock clock;
     const std::vector<uint8_t> file = BuildSBinBytes(data, source, uint16_t(vc), clock.Today());
     const std::filesystem::path target = WithExtension(PathFromUtf8(files[0]), ".sbin");
@@ -279,7 +289,12 @@ int SRead(const std::vector<std::string>& args) {
     SBinHeader header;
     std::vector<uint8_t> data;
     std::string why;
-    switch (ReadSBinFile(PathFromUtf8(args[0]), kMaxSBinBytes, header, data, &why)) {
+    // The longest S binary of any source; the header says which loader's
+    // limit applies.
+    SBinLoad loaded = ReadSBinFile(PathFromUtf8(args[0]), kSBinImageLoadBytes, header, data, &why);
+    if (loaded == SBinLoad::Ok && kSBinHeaderBytes + data.size() > SBinFileLimit(header.source))
+        loaded = SBinLoad::TooLong;
+    switch (loaded) {
         case SBinLoad::Ok: break;
         case SBinLoad::TooLong:
             std::cerr << "orvalink-cli: " << args[0] << " is too long for an S binary\n";

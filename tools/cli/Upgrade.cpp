@@ -246,22 +246,12 @@ int RunBackup(const std::string& portPath, uint16_t model, const std::string& ou
     const BackupResult backup = BackupRemote(rig.upgrader, model);
     Show(rig.ui, backup.reports);
     if (!backup.outcome.Ok()) return kExitFailed;
+    // As the page keeps it: a document of a 5100-family image, the whole
+    // flash of the others under the remote's own model code.
     Pcg32Random random;
-    bool saved = false;
-    if (Is5100Family(model)) {
-        // As the page saves it: a document of the memory image.
-        const DocumentOutcome doc = SaveImageAsDocument(rig.flash, kModelQm5100, out, rig.clock, random);
-        saved = doc.Ok();
-        if (!saved && !doc.why.empty()) std::cerr << "orvalink-cli: " << out << ": " << doc.why << "\n";
-    } else {
-        // A 2300-family TI flash or an older remote's 256 KB: the bytes read,
-        // under the remote's own model code.
-        VFileHeader header;
-        saved = FillVFileHeader(kVmcfKind, model, 0, header);
-        if (saved) SetSingleName(header, FieldText(header.modelName) + "_");
-        saved = saved && SaveVFile(PathFromUtf8(out), backup.bytes, header, rig.clock, random, &why);
-        if (!saved && !why.empty()) std::cerr << "orvalink-cli: " << out << ": " << why << "\n";
-    }
+    const DocumentOutcome doc = SaveBackupDocument(model, backup.bytes, out, rig.clock, random);
+    const bool saved = doc.Ok();
+    if (!saved && !doc.why.empty()) std::cerr << "orvalink-cli: " << out << ": " << doc.why << "\n";
     rig.ui.Inform(saved ? "Backup VMCF file Ok !" : "Backup VMCF file Error !",
                   saved ? MsgIcon::Information : MsgIcon::Error);
     if (saved) std::cout << "document: " << out << "\n";

@@ -206,6 +206,9 @@ private slots:
         VFileHeader header;
         QVERIFY(LoadVFile(Path("saved.vmcf").toStdString(), payload, header));
         QCOMPARE(int(header.modelCode), 1000);
+        // The version of a 2300-family image: its bytes 15 (major) and 14 (minor).
+        QCOMPARE(int(header.versionWord), remote[15] << 8 | remote[14]);
+        QVERIFY(header.versionWord != 0);
         QCOMPARE(payload.size(), size_t(2048 * 264));
         QVERIFY(std::equal(payload.begin(), payload.end(), remote.begin()));
 

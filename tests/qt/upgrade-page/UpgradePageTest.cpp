@@ -55,7 +55,7 @@ public:
         calls.push_back({"backup", {}, modelCode, now});
         BackupResult r;
         r.outcome = TransferOutcome{backupOk ? TransferResult::Ok : TransferResult::Failed, {}, MsgIcon::None};
-        r.bytes.assign(kOlderFlashSize, 0x5A);
+        r.bytes = backupBytes;
         return r;
     }
     TransferOutcome WriteWholeFlash(std::span<const uint8_t> file) override {
@@ -78,6 +78,7 @@ public:
     UpgradeBuffers buffers;
     uint32_t now = 0;
     bool backupOk = true;
+    std::vector<uint8_t> backupBytes = std::vector<uint8_t>(kOlderFlashSize, 0x5A);
 };
 
 // The page never goes on line in these tests.
@@ -343,6 +344,23 @@ private slots:
         page_->UpmfBtnClick();
         QCOMPARE(runner_.calls.size(), size_t(2));
         QCOMPARE(runner_.calls[0].what, std::string("button"));
+    }
+
+    void backupOf2300FamilyKeepsItsFlashAndVersion() {
+        Choose("QM-2300B Europe");
+        runner_.backupBytes.assign(2048 * 264, 0x3C);
+        runner_.backupBytes[15] = 0x02;  // version 2.11
+        runner_.backupBytes[14] = 0x0B;
+        const std::string out = (Folder() / "b2300.vmcf").string();
+        ui_.ChooseNext(out);
+        page_->BackupBtnClick();
+        QCOMPARE(ui_.MessageTexts().back(), std::string("Backup VMCF file Ok !"));
+        std::vector<uint8_t> payload;
+        VFileHeader header;
+        QVERIFY(LoadVFile(out, payload, header));
+        QCOMPARE(header.modelCode, uint16_t(1010));
+        QCOMPARE(header.versionWord, uint16_t(0x020B));
+        QVERIFY(payload == runner_.backupBytes);
     }
 
     void backupFirstChoiceIsRemembered() {

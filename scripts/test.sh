@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Orvalink and runs every test: the normal
 # build's CTest suite (the user-path sessions side by side), then the same
-# suite built with clang under AddressSanitizer and UndefinedBehaviorSanitizer,
-# then the libFuzzer targets for a short while, two at a time, then the Debian
+# suites built with clang under AddressSanitizer and UndefinedBehaviorSanitizer
+# (the same build makes the libFuzzer targets), then the libFuzzer targets for
+# a short while, two at a time, then the Debian
 # package made from the tested build: checked, installed, started for a new
 # user and removed. Fails when any of them fails, and prints every step's wall
 # time at the end.
@@ -37,9 +38,11 @@ begin "tests"
 ctest --test-dir build --output-on-failure -j"$jobs" --timeout 600
 end_step
 
-begin "sanitizer build"
+begin "sanitizer build, with the libFuzzer targets"
+# One clang build serves the sanitizer run of the suites and the fuzz targets:
+# every library is instrumented for the fuzzer as well.
 scripts/build.sh build-asan -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DORVALINK_SANITIZE=ON \
-  -DORVALINK_HARDEN=OFF
+  -DORVALINK_FUZZ=ON -DORVALINK_HARDEN=OFF
 end_step
 begin "sanitizer tests"
 ORVALINK_FUZZ_RUNS=1000 ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 900
@@ -47,7 +50,7 @@ end_step
 
 begin "fuzz targets"
 # ORVALINK_FUZZ_SECONDS per target (30 unless set; release checks use 600).
-scripts/fuzz.sh
+ORVALINK_FUZZ_BUILD_DIR=build-asan scripts/fuzz.sh
 end_step
 
 begin "Debian package from the tested build: lintian, install, first start, removal"

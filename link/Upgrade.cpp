@@ -549,8 +549,10 @@ bool Upgrader::TiWake(std::string_view word) {
     return true;
 }
 
-// "SP" + first and "PZ" + count, each answered with the same number.
+// "SP" + first and "PZ" + count, each answered with the same number. A range
+// of no block is none: nothing is sent, and no write or read of it is done.
 bool Upgrader::TiRange(uint16_t first, uint16_t count) {
+    if (count == 0) return false;
     LinkChannel& ch = link_.Channel();
     link_.Expect(ReceiveMode::Word2);
     ch.SendBytes(TiFrame('S', 'P', first));
@@ -626,7 +628,7 @@ bool Upgrader::TiReceiveBlocks(uint16_t count, std::span<uint8_t> out) {
 }
 
 bool Upgrader::TiBlocksRead(uint16_t first, uint16_t count, std::span<uint8_t> data) {
-    if (data.size() < BlockOffset(count)) return false;
+    if (count == 0 || data.size() < BlockOffset(count)) return false;
     link_.SetLinkStatus(kLinkGood);
     if (!TiWake("GD")) return false;
     if (!TiRange(first, count)) return false;
@@ -634,7 +636,7 @@ bool Upgrader::TiBlocksRead(uint16_t first, uint16_t count, std::span<uint8_t> d
 }
 
 bool Upgrader::TiBlocksWrite(uint16_t first, uint16_t count, std::span<const uint8_t> data) {
-    if (data.size() < BlockOffset(count)) return false;
+    if (count == 0 || data.size() < BlockOffset(count)) return false;
     link_.SetLinkStatus(kLinkGood);
     if (!TiWake("TS")) return false;
     if (!TiRange(first, count)) return false;

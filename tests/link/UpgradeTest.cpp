@@ -392,6 +392,18 @@ TEST_F(UpgradeTest, SlimlinePartialWriteKeepsBlock103ButBytes32And33) {
     EXPECT_EQ(RemoteBlocks(0, 103), std::vector<uint8_t>(before.begin(), before.begin() + 103 * 264));
 }
 
+TEST_F(UpgradeTest, ATiRunOfNoBlockIsNone) {
+    FillRemote();
+    const auto before = RemoteBlocks(0, 4096);
+    std::vector<uint8_t> data(264, 0x42);
+    port.ClearWritten();
+    EXPECT_FALSE(upgrader.TiBlocksWrite(1018, 0, data));
+    EXPECT_FALSE(upgrader.TiBlocksRead(1018, 0, data));
+    pump.Advance(100);
+    EXPECT_TRUE(port.Written().empty());
+    EXPECT_EQ(RemoteBlocks(0, 4096), before);
+}
+
 TEST_F(UpgradeTest, TiWriteGivesUpAfterThreeWrongSums) {
     ASSERT_TRUE(flash.SelectModel(kSelector2300));
     FillImage(0x12);

@@ -23,6 +23,15 @@ inline constexpr int kHardKeyCount = 6;
 // The part of the image that the main download and upload move: pages 0..1012.
 inline constexpr size_t kTransferPages = 1013;
 inline constexpr size_t kTransferBytes = kTransferPages * kPageSize;  // 267432
+// The pre-programmed code region of the 4096-page layout: pages 1018 to 3381,
+// from the region before the code index through the code index, the region
+// after it and the code library to the end of the 48 pages that follow the
+// library. An upgrade of the pre-programmed code alone rewrites these pages
+// and keeps every other page as the remote has it (the configuration pages
+// 0..1012, pages 1013..1017 and everything from page 3382 on).
+inline constexpr uint16_t kCodeRegionFirstPage = 1018;
+inline constexpr uint16_t kCodeRegionLastPage = 3381;
+inline constexpr uint16_t kCodeRegionPages = kCodeRegionLastPage - kCodeRegionFirstPage + 1;  // 2364
 // A document stores this many bytes of a 5100-family image.
 inline constexpr size_t kDocumentImageBytes = 0x107FF6;  // 1081334
 

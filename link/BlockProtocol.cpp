@@ -90,10 +90,7 @@ bool BlockProtocol::SendBlock(std::span<const uint8_t> block264) {
         channel_.SendBytes(block264);
         channel_.SendBytes(sumBytes);
         uint8_t reply = 0;
-        if (channel_.RecvReply(reply) && reply == kAccept) {
-            channel_.SetProgress(channel_.Progress() + 1);
-            return true;
-        }
+        if (channel_.RecvReply(reply) && reply == kAccept) return true;
         if (channel_.ShouldStop()) return false;
     }
     channel_.SetLinkStatus(kLinkFailed);
@@ -128,6 +125,7 @@ bool BlockProtocol::WriteBlocks(uint16_t first, uint16_t count, std::span<const 
     if (!SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, first, count), false)) return false;
     for (int i = 0; i < count; ++i) {
         if (!SendBlock(data.subspan(size_t(i) * kBlockBytes, kBlockBytes))) return false;
+        channel_.SetProgress(first + i);
         if (progress) progress(first + i);
         if (channel_.ShouldStop()) return false;
     }

@@ -71,10 +71,12 @@ public:
 
     // One block of a read (mode Block266 must be set): 3 s, checksum, 'B' or 'C'.
     bool ReceiveBlock(std::span<uint8_t> out264);
-    // One block of a write: up to 3 attempts, 'B' expected.
+    // One block of a write: up to 3 attempts, 'B' expected. The caller moves
+    // the progress counter (it knows the block's place in its range).
     bool SendBlock(std::span<const uint8_t> block264);
 
-    // Called with the block number after every block moved.
+    // Called with the block number after every block moved; the progress
+    // counter is set to that number too.
     using BlockProgress = std::function<void(int block)>;
     // Reads count blocks from first into out (count * 264 bytes).
     bool ReadBlocks(uint16_t first, uint16_t count, std::span<uint8_t> out, const BlockProgress& progress = {});

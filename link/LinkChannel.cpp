@@ -132,7 +132,6 @@ uint32_t LinkChannel::RecvDWordLittle(bool* ok) {
 bool LinkChannel::WaitXon(uint8_t byte) {
     if (RecvByte() == kXon) {
         SendByte(byte);
-        SetProgress(progress_ + 1);
         return true;
     }
     linkStatus_ = kLinkFailed;

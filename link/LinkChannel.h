@@ -90,8 +90,8 @@ public:
     // The firmware upgrade's four-byte read: mode Dword4, 700 ms, first byte
     // least significant; no message (ok tells whether it came).
     uint32_t RecvDWordLittle(bool* ok = nullptr);
-    // RecvByte; XON sends `byte` and advances the gauge, anything else fails
-    // with "XON Time Out!" in the status bar.
+    // RecvByte; XON sends `byte`, anything else fails with "XON Time Out!" in
+    // the status bar. The writer moves the gauge by the bytes it sent.
     bool WaitXon(uint8_t byte);
 
     // ---- Progress

@@ -71,7 +71,7 @@ TransferOutcome OlderFlashTransfers::Send256(std::span<const uint8_t> data, std:
             view.PacketLog("Send Packet Error! \n");
             return End(TransferResult::Failed);
         }
-        link_.SetProgress(int(size_t(p) * kPacketBytes));
+        link_.SetProgress(int(size_t(p + 1) * kPacketBytes));
         if (p == kPacketCount - 1) view.PacketLog("Send 2048 Packet Ok! \n");
         if (link_.UserAbort()) return End(TransferResult::Broken, kTransferBrokeText, MsgIcon::Information);
         view.StatusMessage("Seg = " + std::to_string(p));

@@ -24,6 +24,10 @@ inline constexpr uint16_t kPreCodeFirstPacket = 548;
 inline constexpr uint16_t kPreCodeLastPacket = 1901;
 // What the code write puts at the start of packet 0 (with its terminating zero).
 inline constexpr char kPreCodeMark[] = "8100";
+// The gauges of the writes (and of the read) count the bytes sent (received),
+// so each ends at its maximum: every packet, or the code region's packets.
+inline constexpr int kSend256GaugeMaximum = int(kOlderFlashSize);  // 262144
+inline constexpr int kSendPreGaugeMaximum = (kPreCodeLastPacket - kPreCodeFirstPacket + 1) * int(kPacketBytes);  // 173312
 
 inline constexpr char kSend256OkText[] = "Upgrade Flash Memory Sucess !";
 inline constexpr char kSendPreOkText[] = "Pre-Program Code Upgrade Sucess!";

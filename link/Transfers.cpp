@@ -8,21 +8,18 @@ namespace {
 
 constexpr size_t BlockOffset(size_t block) { return block * kBlockBytes; }
 
-// The progress dialog's range for the main Download and Upload.
-constexpr int kTransferDialogMaximum = 1010;
-// The partial upgrade of a 1400-family flash rewrites blocks 639..2047, the
-// firmware's part; the whole upgrade every block.
-constexpr uint16_t kPartial1400First = 639;
-constexpr uint16_t kPartial1400Count = kFlash1400Blocks - kPartial1400First;  // 1409
+// The progress dialog's range for the main Download and Upload: the dialog
+// shows the block number, 0..1012.
+constexpr int kTransferDialogMaximum = kConfigBlocks - 1;
 static_assert(kPartial1400Count == 1409);
+static_assert(kPartial5100Count == 2364);
 // The partial upgrade of a 5100-family flash keeps bytes 32..33 of the
 // settings block and of this one from the image.
 constexpr uint16_t kPartial5100SecondBlock = 111;
 constexpr size_t kPartial5100KeptOffset = 32;
-// The gauge's range during the backups: the 5100 flash read, and the packet
-// read of the 256 KB models.
-constexpr int kBackup5100GaugeMaximum = 4093;
-constexpr int kBackupPacketsGaugeMaximum = 255000;
+// The gauge's range during the packet read of the 256 KB models' backup: the
+// bytes received.
+constexpr int kBackupPacketsGaugeMaximum = int(kPacketCount) * int(kPacketBytes);
 
 }  // namespace
 
@@ -71,15 +68,23 @@ bool Transfers::CopyPreserved(std::span<const uint8_t> block103) {
 // The 0xA3 frame for the range, its blocks from the image, and the closing
 // 0xA5 frame with the range's bytes.
 bool Transfers::WriteRange(uint16_t first, uint16_t count) {
+    // A range of no block (or past the image) is no write at all.
+    if (count == 0 || flash_.ImageSize() < BlockOffset(size_t(first) + count)) return false;
     if (!link_.Blocks().SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, first, count), true)) return false;
     auto image = flash_.Image();
     for (int b = first; b < first + count; ++b) {
         if (!link_.Blocks().SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) return false;
+        link_.SetProgress(b - first);
         if (link_.Channel().ShouldStop()) return false;
     }
     link_.WaitTicks(50);
     if (!link_.Blocks().SendFrameAndJudge(BlockFrame(kCmdEndUpload, first, count), true)) return false;
     return link_.LinkStatus() == kLinkGood;
+}
+
+TransferOutcome Transfers::WriteImageRange(uint16_t first, uint16_t count) {
+    notReady_ = false;
+    return OutcomeOf(WriteRange(first, count));
 }
 
 TransferOutcome Transfers::DownloadFromRemote(TransferProgress& progress) {
@@ -277,6 +282,8 @@ bool Transfers::RunWriteFlash5100(int kind) {
         work111[kept + 1] = image[BlockOffset(kPartial5100SecondBlock) + kept + 1];
         if (!link_.Blocks().WriteBlocks(kPartial5100SecondBlock, 1, work111)) return false;
         link_.WaitTicks(200);
+        first = kPartial5100First;
+        count = kPartial5100Count;
     } else if (kind == kKindWhole) {
         if (!link_.Blocks().WriteBlocks(kSettingsBlock, 1, work103)) return false;
         count = kFlash5100Blocks;
@@ -290,7 +297,7 @@ TransferOutcome Transfers::BackupDownload5100() {
     flash_.SelectModel(kSelector5100);
     TransferOutcome outcome = TransferOutcome::Of(TransferResult::NoPort);
     if (link_.EnsureLinkPort()) {
-        link_.View().ProgressRange(kBackup5100GaugeMaximum);
+        link_.View().ProgressRange(kFlash5100GaugeMaximum);
         outcome = ReadFlash5100();
     }
     link_.SetProgress(0);

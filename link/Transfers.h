@@ -32,6 +32,17 @@ inline constexpr size_t kPreservedBytes = 20;
 // Upload kinds: the whole range, or the partial upgrade.
 inline constexpr int kKindWhole = 20;
 inline constexpr int kKindPartial = 10;
+// The blocks the partial upgrade writes: blocks 639..2047 of a 1400-family
+// flash (the firmware's part), the pre-programmed code region of a
+// 5100-family flash.
+inline constexpr uint16_t kPartial1400First = 639;
+inline constexpr uint16_t kPartial1400Count = kFlash1400Blocks - kPartial1400First;  // 1409
+inline constexpr uint16_t kPartial5100First = kCodeRegionFirstPage;
+inline constexpr uint16_t kPartial5100Count = kCodeRegionPages;  // 2364
+// The gauge of every block transfer counts the blocks of its range from 0,
+// so its maximum is the range's block count less one.
+inline constexpr int kFlash5100GaugeMaximum = kFlash5100Blocks - 1;
+inline constexpr int kFlash1400GaugeMaximum = kFlash1400Blocks - 1;
 
 // What became of a transfer. The transfer itself shows no message: the
 // window or the command line shows the outcome's text, if any, and then the
@@ -92,6 +103,11 @@ public:
     // The upgrade page's writes, kind 20 (all) or 10 (partial).
     TransferOutcome WriteFlash1400(int kind);
     TransferOutcome WriteFlash5100(int kind);
+    // Blocks first..first+count-1 of the image after the 0xA3 frame, then the
+    // closing 0xA5 frame (the remote is awake); the progress counts the
+    // range's blocks from 0. A range of no block is refused before anything
+    // is sent: a write that wrote nothing never counts as done.
+    TransferOutcome WriteImageRange(uint16_t first, uint16_t count);
 
     // The backup's link side. 5100 family: the whole flash into the image
     // (its messages: Backup5100Reports). 256 KB models: packets 0..2047 into

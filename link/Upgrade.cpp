@@ -45,11 +45,18 @@ constexpr uint8_t kRomWriteAck = 0x06;
 constexpr uint32_t kTiBlockWaitMs = 1300;
 constexpr uint32_t kTiTimeoutValue = 0x77778888;
 constexpr uint16_t kTi2300PartialFirst = 639;
-constexpr uint16_t kTiSlimPartialFirst = 1018;
-constexpr uint16_t kTiSlimPartialLast = 3381;
+// The Slimline's partial write covers the pre-programmed code region.
+constexpr uint16_t kTiSlimPartialFirst = kCodeRegionFirstPage;
+constexpr uint16_t kTiSlimPartialCount = kCodeRegionPages;
 constexpr uint16_t kTiSlimKeptBlock = 103;
 constexpr size_t kTiSlimKeptOffset = 32;
 constexpr uint16_t kTiWholeTwoBlocksMarker = 1001;
+
+// Pages the loaders write.
+constexpr int kPages5100 = int(kMcuMostPages);  // 115
+constexpr int kPages1400 = 59;
+constexpr int kPagesNamed = 60;
+constexpr int kPagesText = 60;
 
 struct BinarySpec {
     int pages;
@@ -57,13 +64,13 @@ struct BinarySpec {
     size_t sumBytes;  // 0: no checksum in 0xAA
 };
 
-BinarySpec SpecOf(BinaryLoader member) {
+constexpr BinarySpec SpecOf(BinaryLoader member) {
     switch (member) {
-        case BinaryLoader::Generic: return {115, 0, 0};
-        case BinaryLoader::Qm5100: return {115, 1000, 58876};
-        case BinaryLoader::Qm1400: return {59, 1000, 30204};
-        case BinaryLoader::Slimline: return {115, 1000, 58876};
-        case BinaryLoader::Named: return {60, 1500, 30716};
+        case BinaryLoader::Generic: return {kPages5100, 0, 0};
+        case BinaryLoader::Qm5100: return {kPages5100, 1000, 58876};
+        case BinaryLoader::Qm1400: return {kPages1400, 1000, 30204};
+        case BinaryLoader::Slimline: return {kPages5100, 1000, 58876};
+        case BinaryLoader::Named: return {kPagesNamed, 1500, 30716};
     }
     return {0, 0, 0};
 }
@@ -152,7 +159,7 @@ bool IdentificationMatches(std::span<const uint8_t> answer, std::string_view exp
 
 int BinaryLoaderPages(BinaryLoader member) { return SpecOf(member).pages; }
 
-int TextLoaderPages(TextLoader member) { return member == TextLoader::Slimline ? 115 : 60; }
+int TextLoaderPages(TextLoader member) { return member == TextLoader::Slimline ? kPages5100 : kPagesText; }
 
 Upgrader::Upgrader(LinkEngine& link, TTiFlashFm& flash, UpgradeBuffers& buffers)
     : link_(link), flash_(flash), buffers_(buffers), transfers_(link, flash) {}
@@ -540,8 +547,10 @@ bool Upgrader::TiWake(std::string_view word) {
     return true;
 }
 
-// "SP" + first and "PZ" + count, each answered with the same number.
+// "SP" + first and "PZ" + count, each answered with the same number. A range
+// of no block is none: nothing is sent, and no write or read of it is done.
 bool Upgrader::TiRange(uint16_t first, uint16_t count) {
+    if (count == 0) return false;
     LinkChannel& ch = link_.Channel();
     link_.Expect(ReceiveMode::Word2);
     ch.SendBytes(TiFrame('S', 'P', first));
@@ -617,7 +626,7 @@ bool Upgrader::TiReceiveBlocks(uint16_t count, std::span<uint8_t> out) {
 }
 
 bool Upgrader::TiBlocksRead(uint16_t first, uint16_t count, std::span<uint8_t> data) {
-    if (data.size() < BlockOffset(count)) return false;
+    if (count == 0 || data.size() < BlockOffset(count)) return false;
     link_.SetLinkStatus(kLinkGood);
     if (!TiWake("GD")) return false;
     if (!TiRange(first, count)) return false;
@@ -625,7 +634,7 @@ bool Upgrader::TiBlocksRead(uint16_t first, uint16_t count, std::span<uint8_t> d
 }
 
 bool Upgrader::TiBlocksWrite(uint16_t first, uint16_t count, std::span<const uint8_t> data) {
-    if (data.size() < BlockOffset(count)) return false;
+    if (count == 0 || data.size() < BlockOffset(count)) return false;
     link_.SetLinkStatus(kLinkGood);
     if (!TiWake("TS")) return false;
     if (!TiRange(first, count)) return false;
@@ -653,7 +662,7 @@ bool Upgrader::RunTiFlashWrite(int kind, bool slimline) {
     if (kind == kKindPartial) {
         if (slimline) {
             first = kTiSlimPartialFirst;
-            count = uint16_t(kTiSlimPartialLast - kTiSlimPartialFirst + 1);
+            count = kTiSlimPartialCount;
             if (!TiBlocksRead(kTiSlimKeptBlock, 1, work)) return false;
         } else {
             first = kTi2300PartialFirst;
@@ -728,44 +737,58 @@ bool Upgrader::RunTiFlashRead(uint16_t blocks) {
 
 namespace {
 
+// The gauges' maxima: the last page, block or byte count each routine
+// reports (UpgradeButtonInfo).
+constexpr int kGauge5100Mcu = kPages5100 - 1;
+constexpr int kGauge1400Mcu = kPages1400 - 1;
+constexpr int kGaugeNamedMcu = kPagesNamed - 1;
+constexpr int kGaugeTextMcu = kPagesText - 1;
+constexpr int kGaugeTi2300 = kTiBlocks2300 - 1;
+constexpr int kGaugeTi2300Partial = kTiBlocks2300 - kTi2300PartialFirst - 1;
+constexpr int kGaugeTiSlim = kTiBlocksSlimline - 1;
+constexpr int kGaugeTiSlimPartial = kTiSlimPartialCount - 1;
+constexpr int kGauge5100Partial = kPartial5100Count - 1;
+constexpr int kGauge1400Partial = kPartial1400Count - 1;
+constexpr int kGaugeRomBoot = int(kRomBootImageBytes);
+
 constexpr UpgradeButtonInfo kButtons[] = {
-    {UpgradeButton::Write5100Mcu, "Write 5100 Mcu", 114, 114, "Write 5k MCU Flash Data Ok !",
+    {UpgradeButton::Write5100Mcu, "Write 5100 Mcu", kGauge5100Mcu, kGauge5100Mcu, "Write 5k MCU Flash Data Ok !",
      "Write 5k MCU Flash Data Error !", false},
-    {UpgradeButton::WriteN5kMcu, "Write N 5k Mcu", 114, 114, "Write 5k MCU Flash Data Ok !",
+    {UpgradeButton::WriteN5kMcu, "Write N 5k Mcu", kGauge5100Mcu, kGauge5100Mcu, "Write 5k MCU Flash Data Ok !",
      "Write 5k MCU Flash Data Error !", false},
-    {UpgradeButton::Write1400Mcu, "Write 1400 Mcu", 57, 57, "Write QM-1400 MCU Flash Data Ok !",
-     "Write QM-1400 MCU Flash Data Error !", false},
-    {UpgradeButton::WriteNSlMcu, "Write N SL Mcu", 114, 114, "Write Slimline new MCU Flash Data Ok !",
-     "Write Slimline new MCU Flash Data Error !", false},
-    {UpgradeButton::WritePrMcu, "Write PR Mcu", 57, 57, "Write PR-60 MCU flash data ok !",
+    {UpgradeButton::Write1400Mcu, "Write 1400 Mcu", kGauge1400Mcu, kGauge1400Mcu,
+     "Write QM-1400 MCU Flash Data Ok !", "Write QM-1400 MCU Flash Data Error !", false},
+    {UpgradeButton::WriteNSlMcu, "Write N SL Mcu", kGauge5100Mcu, kGauge5100Mcu,
+     "Write Slimline new MCU Flash Data Ok !", "Write Slimline new MCU Flash Data Error !", false},
+    {UpgradeButton::WritePrMcu, "Write PR Mcu", kGaugeNamedMcu, kGaugeNamedMcu, "Write PR-60 MCU flash data ok !",
      "Write PR-60 MCU flash data error !", false},
-    {UpgradeButton::WritePrmMcu, "Write PRM Mcu", 57, 57, "Write PRM MCU flash data ok !",
+    {UpgradeButton::WritePrmMcu, "Write PRM Mcu", kGaugeNamedMcu, kGaugeNamedMcu, "Write PRM MCU flash data ok !",
      "Write PRM MCU flash data error !", false},
-    {UpgradeButton::WriteVcMcu, "Write VC Mcu", 58, 58, "Write VC MCU Flash Data Ok !",
+    {UpgradeButton::WriteVcMcu, "Write VC Mcu", kGaugeTextMcu, kGaugeTextMcu, "Write VC MCU Flash Data Ok !",
      "Write VC MCU Flash Data Error !", false},
-    {UpgradeButton::Write4Mcu, "Write 4 Mcu", 58, 58, "Write 4k MCU Flash Data Ok !",
+    {UpgradeButton::Write4Mcu, "Write 4 Mcu", kGaugeTextMcu, kGaugeTextMcu, "Write 4k MCU Flash Data Ok !",
      "Write 4k MCU Flash Data Error !", false},
-    {UpgradeButton::Write2100Mcu, "Write 2100 Mcu", 58, 58, "Write 2300 MCU Flash Data Ok !",
+    {UpgradeButton::Write2100Mcu, "Write 2100 Mcu", kGaugeTextMcu, kGaugeTextMcu, "Write 2300 MCU Flash Data Ok !",
      "Write 2300 MCU Flash Data Error !", false},
-    {UpgradeButton::WriteSlMcu, "Write SL Mcu", 114, 114, "Write Slimline MCU Flash Data Ok !",
+    {UpgradeButton::WriteSlMcu, "Write SL Mcu", kGauge5100Mcu, kGauge5100Mcu, "Write Slimline MCU Flash Data Ok !",
      "Write Slimline MCU Flash Data Error !", false},
-    {UpgradeButton::WriteTi4Flash, "Write Ti4 Flash", 2045, 1397, "Write 2300 Flash Data Ok !",
-     "Write 2300 Flash Data Error !", false},
-    {UpgradeButton::ReadTi4Flash, "Read Ti4 Flash", 2045, 2045, "Download 2300 Flash Data Ok !",
+    {UpgradeButton::WriteTi4Flash, "Write Ti4 Flash", kGaugeTi2300, kGaugeTi2300Partial,
+     "Write 2300 Flash Data Ok !", "Write 2300 Flash Data Error !", false},
+    {UpgradeButton::ReadTi4Flash, "Read Ti4 Flash", kGaugeTi2300, kGaugeTi2300, "Download 2300 Flash Data Ok !",
      "Download 2300 Flash Data Error !", true},
-    {UpgradeButton::WriteSlFlash, "Write SL Flash", 4093, 2362, "Write Slimline 5100 Flash Data Ok !",
-     "Write Slimline 5100 Flash Data Error !", false},
-    {UpgradeButton::ReadSlFlash, "Read SL Flash", 4093, 4093, "Download Slimline Flash Data Ok !",
+    {UpgradeButton::WriteSlFlash, "Write SL Flash", kGaugeTiSlim, kGaugeTiSlimPartial,
+     "Write Slimline 5100 Flash Data Ok !", "Write Slimline 5100 Flash Data Error !", false},
+    {UpgradeButton::ReadSlFlash, "Read SL Flash", kGaugeTiSlim, kGaugeTiSlim, "Download Slimline Flash Data Ok !",
      "Download Slimline Flash Data Error !", true},
-    {UpgradeButton::WriteTi5Flash, "Write Ti5 Flash", 4093, 2361, "Write 5100 Flash Data Ok !",
-     "Write 5100 Flash Data Error !", false},
-    {UpgradeButton::ReadTi5Flash, "Read Ti5 Flash", 4093, 4093, "Download 5100 Flash Data Ok !",
-     "Download 5100 Flash Data Error !", true},
-    {UpgradeButton::Write1400Flash, "Write 1400 Flash", 2045, 1397, "Write 1400 Flash Data Ok !",
-     "Write 1400 Flash Data Error !", false},
-    {UpgradeButton::Read1400Flash, "Read 1400 Flash", 2045, 2045, "Download 1400 Flash Data Ok !",
-     "Download 1400 Flash Data Error !", true},
-    {UpgradeButton::RomBootWrite, "Write", 34000, 34000,
+    {UpgradeButton::WriteTi5Flash, "Write Ti5 Flash", kFlash5100GaugeMaximum, kGauge5100Partial,
+     "Write 5100 Flash Data Ok !", "Write 5100 Flash Data Error !", false},
+    {UpgradeButton::ReadTi5Flash, "Read Ti5 Flash", kFlash5100GaugeMaximum, kFlash5100GaugeMaximum,
+     "Download 5100 Flash Data Ok !", "Download 5100 Flash Data Error !", true},
+    {UpgradeButton::Write1400Flash, "Write 1400 Flash", kFlash1400GaugeMaximum, kGauge1400Partial,
+     "Write 1400 Flash Data Ok !", "Write 1400 Flash Data Error !", false},
+    {UpgradeButton::Read1400Flash, "Read 1400 Flash", kFlash1400GaugeMaximum, kFlash1400GaugeMaximum,
+     "Download 1400 Flash Data Ok !", "Download 1400 Flash Data Error !", true},
+    {UpgradeButton::RomBootWrite, "Write", kGaugeRomBoot, kGaugeRomBoot,
      "Write MCU Flash Data Ok! \n\nReminder ! \n  Change the switch back to \"NORM\" for normal operation.  \n"
      "  (In the battery compartment) ",
      "Write MCU Flash Data Error!", false},
@@ -892,7 +915,7 @@ BackupResult BackupRemote(Upgrader& upgrader, uint16_t modelCode) {
             finish();
             return result;
         }
-        link.View().ProgressRange(slim ? 4093 : 2045);
+        link.View().ProgressRange(GaugeMaximum(slim ? UpgradeButton::ReadSlFlash : UpgradeButton::ReadTi4Flash, kKindWhole));
         result.outcome = slim ? upgrader.TiFlashReadSlimline() : upgrader.TiFlashRead2300();
         if (!result.outcome.message.empty()) result.reports.push_back({result.outcome.message, result.outcome.icon});
         if (result.outcome.Ok()) {

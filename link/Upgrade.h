@@ -32,11 +32,18 @@ namespace orvalink {
 // ---- Sizes
 
 // The MCU program is written in pages of 512 bytes: 60 pages (30720 bytes)
-// or 115 pages (58880 bytes); the ROM boot mode writes 32768 bytes.
+// or at most 115 pages (58880 bytes); the ROM boot mode writes 32768 bytes.
 inline constexpr size_t kMcuPageBytes = 512;
-inline constexpr size_t kMcuBufferBytes = 58880;
+inline constexpr size_t kMcuMostPages = 115;
+inline constexpr size_t kMcuWrittenBytes = kMcuMostPages * kMcuPageBytes;  // 58880
+// The MCU buffer holds every program a file may carry: a ".vmcu" made by
+// "Make VMCU" (65536 bytes from model code 1200 on), a fetched ".vmcu" (up to
+// 66000 bytes) or a ".bin" loaded into the page's 66000-byte buffer. The boot
+// loaders write its first pages only, as many as they have.
+inline constexpr size_t kMcuBufferBytes = 66000;
 inline constexpr size_t kMcuClearedBytes = 34000;  // 0xFF when the window is created
 inline constexpr size_t kRomBootImageBytes = 32768;
+static_assert(kMcuWrittenBytes <= kMcuBufferBytes && kRomBootImageBytes <= kMcuBufferBytes);
 // The ROM boot mode's loader: up to 2048 bytes are held, 1280 are sent.
 inline constexpr size_t kLoaderBufferBytes = 2048;
 inline constexpr size_t kLoaderSentBytes = 1280;
@@ -63,8 +70,11 @@ struct UpgradeBuffers {
     // kKindWhole (20, everything) or kKindPartial (10, pre-programmed code only).
     int kind = kKindWhole;
 
-    // Puts a program at the start of the MCU buffer, the rest 0xFF. False
-    // (buffer unchanged) when it is empty or larger than the buffer.
+    // The one rule for a program from a file, for the window and the command
+    // line alike: puts it at the start of the MCU buffer, the rest 0xFF.
+    // Every size from 1 to kMcuBufferBytes is taken (a boot loader writes its
+    // pages of it, at most the first kMcuWrittenBytes); false (buffer
+    // unchanged) when it is empty or longer than the buffer.
     bool SetProgram(std::span<const uint8_t> program);
     // Replaces the loader from the contents of a ".2k" file. False (loader
     // unchanged) when it is empty or larger than kLoaderBufferBytes.
@@ -184,6 +194,9 @@ enum class UpgradeButton {
     RomBootWrite,    // "Write" of the "32k Boot Mode" panel
 };
 
+// The gauge of a routine counts what it moves from 0: the page, block or
+// packet index (the ROM boot mode and the 256 KB writes: the bytes sent), so
+// its last position is its maximum, and no position lies beyond it.
 struct UpgradeButtonInfo {
     UpgradeButton button;
     std::string_view caption;

@@ -454,14 +454,14 @@ bool UpgradePage::TakeFlashFile(const std::filesystem::path&, std::vector<uint8_
     return TakeFlash(std::move(payload), header);
 }
 
-void UpgradePage::TakeMcu(std::vector<uint8_t> payload, const VFileHeader& header) {
-    // The buffer holds the pages the boot loaders write; a longer program
-    // (a made file's padding) is cut to it.
-    if (payload.size() > kMcuBufferBytes) payload.resize(kMcuBufferBytes);
-    runner_.Buffers().SetProgram(payload);
+bool UpgradePage::TakeMcu(std::vector<uint8_t> payload, const VFileHeader& header) {
+    // The buffers' rule decides which programs are taken (the boot loaders
+    // write their pages of it).
+    if (!runner_.Buffers().SetProgram(payload)) return false;
     McuLbe->setText(QString::fromStdString(VersionText(header.versionWord)));
     McuNLbe->setText(QString::fromStdString(CatalogueName(header.modelCode)));
     mcuLoaded_ = true;
+    return true;
 }
 
 bool UpgradePage::TakeFlash(std::vector<uint8_t> payload, const VFileHeader& header) {
@@ -490,7 +490,10 @@ bool UpgradePage::OpenVFileInto(FileKind kind, const std::string& path) {
         return false;
     }
     if (kind == FileKind::vmcu) {
-        TakeMcu(std::move(payload), header);
+        if (!TakeMcu(std::move(payload), header)) {
+            ui_.Inform("Load VMCU file Error ! \n\nPath: " + path, MsgIcon::Error);
+            return false;
+        }
     } else if (!TakeFlash(std::move(payload), header)) {
         return false;  // no image to take it: nothing is said
     }
@@ -613,7 +616,7 @@ void UpgradePage::UflashBtnClick() {
     if (!flashLoaded_) {
         ui_.Inform("Please Open a XMCF File first !", MsgIcon::Warning);
     } else {
-        SetGaugeMaximum(all ? 255000 : 170000);
+        SetGaugeMaximum(all ? kSend256GaugeMaximum : kSendPreGaugeMaximum);
         const TransferOutcome outcome =
             all ? runner_.WriteWholeFlash(*olderFlash_) : runner_.WritePreProgramCode(*olderFlash_);
         if (!outcome.message.empty()) ui_.Inform(outcome.message, outcome.icon);

@@ -145,8 +145,9 @@ private:
     std::string SelectedName() const;
     // The backup; true only when the file was saved.
     bool RunBackup();
-    // The loaded files as the page keeps them.
-    void TakeMcu(std::vector<uint8_t> payload, const VFileHeader& header);
+    // The loaded files as the page keeps them; false (nothing kept) for a
+    // program the MCU buffer does not take.
+    bool TakeMcu(std::vector<uint8_t> payload, const VFileHeader& header);
     bool TakeFlash(std::vector<uint8_t> payload, const VFileHeader& header);
     // Where the loaders of X files and S binaries join the page; false for
     // a file it cannot load.

@@ -150,6 +150,11 @@ void BootRemote::TextWord(const std::string& word) {
     if (word == "RESTART") {
         SendText("FINISH");
     } else if (word == "ERASE") {
+        if (eraseFailures_ < faults_.failEraseTimes) {
+            ++eraseFailures_;
+            SendText("FAIL");
+            return;
+        }
         std::fill(firmware_.begin(), firmware_.end(), 0xFF);
         page_ = 0;
         SendText("FINISH");
@@ -163,6 +168,11 @@ void BootRemote::TextWord(const std::string& word) {
         state_ = State::TextPage;
         SendText("CONTINUE");
     } else if (word == "COMPLETE") {
+        if (completeFailures_ < faults_.failCompleteTimes) {
+            ++completeFailures_;
+            SendText("FAIL");
+            return;
+        }
         state_ = State::Idle;
         ++programs_;
         SendText("FINISH");

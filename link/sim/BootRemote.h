@@ -9,7 +9,8 @@
 //           first): 'B' stored, 'C' bad sum
 //     0xAA  the program's Sum16: 'B'
 //   Text boot loader (ASCII words, the wake word "PB" / 0xA0 "PB" ignored):
-//     "RESTART", "ERASE", "COMPLETE" -> "FINISH"; "WRITE" -> "CONTINUE", then
+//     "RESTART", "ERASE", "COMPLETE" -> "FINISH" (or "FAIL" as a fault);
+//     "WRITE" -> "CONTINUE", then
 //     512 bytes and their Sum16: "FINISH" (or, as the VC loader, the page's
 //     Sum16 low byte first), "FAIL" for a bad sum.
 //   ROM boot mode (9600 then 38400 bit/s): 0x00 echoed, 0x55 -> 0xAA, chip
@@ -42,6 +43,8 @@ struct BootFaults {
     int mutePage = -1;         // page whose announcement gets no answer ...
     int muteTimes = 0;         // ... this many times
     int errorTimes = 0;        // "ERROR" to the first K "WRITE"s
+    int failEraseTimes = 0;    // "FAIL" to the first K "ERASE"s (nothing erased)
+    int failCompleteTimes = 0; // "FAIL" to the first K "COMPLETE"s (the program not finished)
     bool vcAcknowledge = false;// the text loader answers pages with their Sum16
     uint16_t chipId = 0x0500;  // the ROM boot mode's chip check
     int wrongEchoAt = -1;      // loader byte echoed wrongly
@@ -141,6 +144,8 @@ private:
     int refused_ = 0;
     int muted_ = 0;
     int errors_ = 0;
+    int eraseFailures_ = 0;
+    int completeFailures_ = 0;
     // ROM boot mode.
     size_t loaderIndex_ = 0;
     uint32_t romAddress_ = 0;

@@ -123,6 +123,26 @@ TEST_F(OlderFlashTransfersTest, SendPreWritesTheMarkAndTheCodeRegionOnly) {
     EXPECT_EQ(view.status, "Seg = 1353");
 }
 
+TEST_F(OlderFlashTransfersTest, TheWritesGaugesCountBytesUpToTheirMaximum) {
+    struct Case {
+        const char* name;
+        int maximum;
+        bool code;  // the pre-programmed code write, else the whole flash
+    };
+    for (const Case c : {Case{"Send256", kSend256GaugeMaximum, false}, Case{"SendPre", kSendPreGaugeMaximum, true}}) {
+        SCOPED_TRACE(c.name);
+        pump.Advance(3000);
+        view.gauges.clear();
+        std::vector<uint8_t> transfer = OlderPattern(3);
+        ASSERT_TRUE((c.code ? older256.SendPre(transfer) : older256.Send256(OlderPattern(3), transfer)).Ok());
+        const auto& g = view.gauges;
+        ASSERT_GE(g.size(), 2u);
+        EXPECT_EQ(g.back(), 0);
+        EXPECT_EQ(g[g.size() - 2], c.maximum);
+        EXPECT_LE(*std::max_element(g.begin(), g.end()), c.maximum);
+    }
+}
+
 TEST_F(OlderFlashTransfersTest, SendPreKeepsTheBufferWhenPacketZeroDoesNotCome) {
     older.SetEnd(FarEnd::Nothing);
     auto transfer = OlderPattern(40);

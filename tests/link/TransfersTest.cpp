@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "link/Upgrade.h"
 #include "support/LinkFixture.h"
 
 namespace orvalink::testing {
@@ -20,7 +21,7 @@ TEST_F(TransfersTest, DownloadReplacesTheConfigurationPagesOnly) {
     auto img = flash.Image();
     EXPECT_TRUE(std::all_of(img.begin() + long(kTransferBytes), img.end(), [](uint8_t b) { return b == 0x11; }));
     EXPECT_EQ(progress.status, "Download from Remote.");
-    EXPECT_EQ(progress.maximum, 1010);
+    EXPECT_EQ(progress.maximum, 1012);
     EXPECT_TRUE(progress.succeeded);
     EXPECT_EQ(progress.releases, 1);
     EXPECT_EQ(remote.BlocksSent(), 1013);
@@ -217,17 +218,38 @@ TEST_F(TransfersTest, ReadAndWriteThe5100Flash) {
     EXPECT_TRUE(std::equal(remoteSettings.begin(), remoteSettings.end(), remote.Flash().begin() + 27304));
 }
 
-TEST_F(TransfersTest, PartialWriteOf5100TakesOnlyBytes32And33OfBlocks103And111) {
+TEST_F(TransfersTest, PartialWriteOf5100WritesTheCodeRegionAndKeepsTheRest) {
     FillRemote(2);
     std::vector<uint8_t> before(remote.Flash().begin(), remote.Flash().end());
-    FillImage(0xA0);
+    auto img = flash.Image();
+    for (size_t i = 0; i < img.size(); ++i) img[i] = uint8_t(i * 7 + 3 + i / 264);
     ASSERT_TRUE(link.EnsureLinkPort());
     ASSERT_TRUE(transfers.WriteFlash5100(kKindPartial));
+    // Pages 1018..3381 are the document's; of the rest only bytes 32-33 of
+    // blocks 103 and 111 come from it, everything else is the remote's.
+    const size_t regionStart = size_t(kCodeRegionFirstPage) * 264;
+    const size_t regionEnd = (size_t(kCodeRegionLastPage) + 1) * 264;
     auto f = remote.Flash();
     for (size_t i = 0; i < f.size(); ++i) {
-        const bool taken = i == 103 * 264 + 32 || i == 103 * 264 + 33 || i == 111 * 264 + 32 || i == 111 * 264 + 33;
-        ASSERT_EQ(f[i], taken ? 0xA0 : before[i]) << "byte " << i;
+        const bool taken = i == 103 * 264 + 32 || i == 103 * 264 + 33 || i == 111 * 264 + 32 || i == 111 * 264 + 33 ||
+                           (i >= regionStart && i < regionEnd);
+        ASSERT_EQ(f[i], taken ? img[i] : before[i]) << "byte " << i;
     }
+    EXPECT_EQ(remote.UploadsEnded(), 1);
+}
+
+TEST_F(TransfersTest, AWriteOfNoBlockIsRefusedBeforeAnythingIsSent) {
+    ASSERT_TRUE(link.EnsureLinkPort());
+    ASSERT_TRUE(link.Blocks().WakeForTransfer());
+    port.ClearWritten();
+    const TransferOutcome none = transfers.WriteImageRange(kPartial5100First, 0);
+    EXPECT_FALSE(none.Ok());
+    // Nor a range past the image's end.
+    EXPECT_FALSE(transfers.WriteImageRange(4095, 2).Ok());
+    pump.Advance(100);
+    EXPECT_TRUE(port.Written().empty());
+    EXPECT_EQ(remote.UploadsEnded(), 0);
+    EXPECT_EQ(UpgradeButtonReports(UpgradeButton::WriteTi5Flash, none).back().text, "Write 5100 Flash Data Error !");
 }
 
 TEST_F(TransfersTest, WriteFlash1400Kinds) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <vector>
 
@@ -24,6 +25,17 @@ protected:
     void CancelWhen(std::function<bool()> when) {
         cancelWhen_ = std::move(when);
         Watch();
+    }
+
+    // The positions the gauge was given end at its maximum, none beyond it;
+    // the runner's reset to 0 follows.
+    void ExpectGaugeEndsAt(int maximum) {
+        const auto& g = view.gauges;
+        ASSERT_GE(g.size(), 2u);
+        EXPECT_EQ(g.back(), 0);
+        EXPECT_EQ(g[g.size() - 2], maximum);
+        EXPECT_LE(*std::max_element(g.begin(), g.end()), maximum);
+        EXPECT_GE(*std::min_element(g.begin(), g.end()), 0);
     }
 
     bool FirmwareHolds(size_t bytes) const {
@@ -168,6 +180,30 @@ TEST_F(UpgradeTest, CancelStopsTheBinaryLoaderAtEachStage) {
     EXPECT_LT(pump.NowMicros(), start + 5'000'000);
 }
 
+TEST_F(UpgradeTest, EveryProgramSizeTheFilesAllowIsTakenAndItsPagesWritten) {
+    // Up to the 66000 bytes of the page's MCU buffer ("Make VMCU" makes 65536
+    // from model code 1200 on); the binary loader writes its 115 pages of it.
+    struct Case { size_t size; bool taken; };
+    for (const Case c : {Case{0, false}, Case{1, true}, Case{58880, true}, Case{65536, true}, Case{66000, true},
+                         Case{66001, false}}) {
+        SCOPED_TRACE(c.size);
+        std::vector<uint8_t> program(c.size);
+        for (size_t i = 0; i < program.size(); ++i) program[i] = uint8_t(i * 7 + c.size + i / 512);
+        const std::vector<uint8_t> held = buffers.mcu;
+        ASSERT_EQ(buffers.SetProgram(program), c.taken);
+        if (!c.taken) {
+            EXPECT_EQ(buffers.mcu, held);
+            continue;
+        }
+        const int before = remote.Boot().PagesWritten();
+        ASSERT_TRUE(upgrader.BootWriteBinary(BinaryLoader::Qm5100).Ok());
+        EXPECT_EQ(remote.Boot().PagesWritten() - before, 115);
+        std::vector<uint8_t> expected(115 * 512, 0xFF);
+        std::copy_n(program.begin(), std::min(program.size(), expected.size()), expected.begin());
+        EXPECT_EQ(remote.Boot().Firmware(), expected);
+    }
+}
+
 // ---- The text boot loader
 
 TEST_F(UpgradeTest, FourKLoaderSpeaksItsWords) {
@@ -209,6 +245,37 @@ TEST_F(UpgradeTest, CancelStopsTheTextLoaderBetweenPages) {
     EXPECT_EQ(remote.Boot().Programs(), 0);
     EXPECT_NE(remote.Boot().Words().back(), "COMPLETE");
 }
+
+// The loader is asked to ERASE up to 3 times and to COMPLETE up to 5 times.
+struct TextTries {
+    const char* word;
+    int failures;  // the remote's "FAIL"s before it does it
+    bool ok;
+};
+
+class TextLoaderTries : public UpgradeTest, public ::testing::WithParamInterface<TextTries> {};
+
+TEST_P(TextLoaderTries, TheLastTryStillCountsAndNoMore) {
+    const TextTries t = GetParam();
+    const std::string word = t.word;
+    (word == "ERASE" ? remote.Boot().Faults().failEraseTimes : remote.Boot().Faults().failCompleteTimes) = t.failures;
+    const auto outcome = upgrader.BootWriteText(TextLoader::FourK);
+    EXPECT_EQ(outcome.Ok(), t.ok);
+    const auto& words = remote.Boot().Words();
+    EXPECT_EQ(std::count(words.begin(), words.end(), word), t.ok ? t.failures + 1 : t.failures);
+    EXPECT_EQ(remote.Boot().Programs(), t.ok ? 1 : 0);
+    // A loader that never erased is sent no page.
+    if (word == "ERASE" && !t.ok) {
+        EXPECT_EQ(std::count(words.begin(), words.end(), "WRITE"), 0);
+    }
+    if (t.ok) {
+        EXPECT_TRUE(FirmwareHolds(60 * 512));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EraseThreeCompleteFive, TextLoaderTries,
+                         ::testing::Values(TextTries{"ERASE", 2, true}, TextTries{"ERASE", 3, false},
+                                           TextTries{"COMPLETE", 4, true}, TextTries{"COMPLETE", 5, false}));
 
 // ---- The ROM boot mode
 
@@ -325,6 +392,18 @@ TEST_F(UpgradeTest, SlimlinePartialWriteKeepsBlock103ButBytes32And33) {
     EXPECT_EQ(RemoteBlocks(0, 103), std::vector<uint8_t>(before.begin(), before.begin() + 103 * 264));
 }
 
+TEST_F(UpgradeTest, ATiRunOfNoBlockIsNone) {
+    FillRemote();
+    const auto before = RemoteBlocks(0, 4096);
+    std::vector<uint8_t> data(264, 0x42);
+    port.ClearWritten();
+    EXPECT_FALSE(upgrader.TiBlocksWrite(1018, 0, data));
+    EXPECT_FALSE(upgrader.TiBlocksRead(1018, 0, data));
+    pump.Advance(100);
+    EXPECT_TRUE(port.Written().empty());
+    EXPECT_EQ(RemoteBlocks(0, 4096), before);
+}
+
 TEST_F(UpgradeTest, TiWriteGivesUpAfterThreeWrongSums) {
     ASSERT_TRUE(flash.SelectModel(kSelector2300));
     FillImage(0x12);
@@ -353,9 +432,11 @@ TEST_F(UpgradeTest, CancelStopsTheTiReadAndWrite) {
 // ---- Buttons and backup
 
 TEST_F(UpgradeTest, ButtonsReportTheirTextsAndCloseThePort) {
-    EXPECT_EQ(GaugeMaximum(UpgradeButton::WriteSlFlash, kKindPartial), 2362);
-    EXPECT_EQ(GaugeMaximum(UpgradeButton::WriteSlFlash, kKindWhole), 4093);
-    EXPECT_EQ(GaugeMaximum(UpgradeButton::WriteTi4Flash, kKindPartial), 1397);
+    // The gauges count blocks from 0: the last block's index is the maximum.
+    EXPECT_EQ(GaugeMaximum(UpgradeButton::WriteSlFlash, kKindPartial), 3381 - 1018);
+    EXPECT_EQ(GaugeMaximum(UpgradeButton::WriteSlFlash, kKindWhole), 4095);
+    EXPECT_EQ(GaugeMaximum(UpgradeButton::WriteTi4Flash, kKindPartial), 2047 - 639);
+    EXPECT_EQ(GaugeMaximum(UpgradeButton::WriteTi5Flash, kKindPartial), 3381 - 1018);
     for (const auto& info : UpgradeButtons()) EXPECT_EQ(&ButtonInfo(info.button), &info);
 
     const auto broken = UpgradeButtonReports(UpgradeButton::ReadSlFlash, {TransferResult::Broken, {}, MsgIcon::None});
@@ -408,6 +489,63 @@ TEST_F(UpgradeTest, BackupReadsTheWholeFlashByFamily) {
     EXPECT_TRUE(bad.bytes.empty());
     EXPECT_EQ(bad.reports.back().text, "Download Slimline Flash Data Error !");
     EXPECT_FALSE(port.IsOpen());
+}
+
+// ---- Gauges: every position within the maximum, the last one at it
+
+struct GaugeCase {
+    UpgradeButton button;
+    int kind;
+};
+
+class UpgradeGauges : public UpgradeTest, public ::testing::WithParamInterface<GaugeCase> {};
+
+TEST_P(UpgradeGauges, EveryButtonAndKind) {
+    const auto [button, kind] = GetParam();
+    BootFaults& faults = remote.Boot().Faults();
+    switch (button) {
+        case UpgradeButton::Write1400Mcu: faults.identification = "QM-1400"; break;
+        case UpgradeButton::WriteNSlMcu: faults.identification = "SLIMLINE"; break;
+        case UpgradeButton::WritePrMcu: faults.identification = "PR-60"; break;
+        case UpgradeButton::WritePrmMcu: faults.identification = "PRM"; break;
+        case UpgradeButton::WriteVcMcu: faults.vcAcknowledge = true; break;
+        default: break;
+    }
+    FillRemote();
+    buffers.kind = kind;
+    view.gauges.clear();
+    ASSERT_TRUE(RunUpgradeButton(upgrader, button).Ok());
+    EXPECT_EQ(view.gaugeMaximum, GaugeMaximum(button, kind));
+    ExpectGaugeEndsAt(GaugeMaximum(button, kind));
+}
+
+std::vector<GaugeCase> EveryButtonAndKind() {
+    std::vector<GaugeCase> cases;
+    for (const auto& info : UpgradeButtons()) {
+        cases.push_back({info.button, kKindWhole});
+        if (info.gaugePartialMaximum != info.gaugeMaximum) cases.push_back({info.button, kKindPartial});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Upgrade, UpgradeGauges, ::testing::ValuesIn(EveryButtonAndKind()),
+                         [](const ::testing::TestParamInfo<GaugeCase>& p) {
+                             std::string name;
+                             for (char c : ButtonInfo(p.param.button).caption)
+                                 if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+                             return name + "_kind" + std::to_string(p.param.kind);
+                         });
+
+TEST_F(UpgradeTest, BackupGaugesOfEveryFamilyEndAtTheirMaximum) {
+    FillRemote();
+    for (uint16_t model : {kModelQm5100, kModelSlimline, uint16_t(1050), uint16_t(100)}) {
+        SCOPED_TRACE(model);
+        pump.Advance(3000);  // the remote back asleep
+        view.gauges.clear();
+        view.gaugeMaximum = -1;
+        ASSERT_TRUE(BackupRemote(upgrader, model).outcome.Ok());
+        ExpectGaugeEndsAt(view.gaugeMaximum);
+    }
 }
 
 }  // namespace

@@ -79,7 +79,10 @@ public:
         ++monitorClears;
     }
     void StatusMessage(const std::string& text) override { status = text; }
-    void ProgressChanged(int position) override { gauge = position; }
+    void ProgressChanged(int position) override {
+        gauge = position;
+        gauges.push_back(position);
+    }
     void ProgressRange(int maximum) override { gaugeMaximum = maximum; }
     void TestFrameReceived(std::span<const uint8_t> frame) override {
         testFrames.emplace_back(frame.begin(), frame.end());
@@ -88,6 +91,7 @@ public:
     std::string comMemo, monitor, status, trayHint, foundName;
     int discoveries = 0, portsLost = 0, monitorClears = 0, trayImage = -1, gauge = -1, gaugeMaximum = -1;
     std::vector<std::vector<uint8_t>> testFrames;
+    std::vector<int> gauges;  // every position, in order
 };
 
 // The progress dialog as a user drives it: cancels when the gauge reaches

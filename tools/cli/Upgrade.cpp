@@ -194,7 +194,8 @@ int RunUpgrade(const std::string& portPath, uint16_t model, const std::optional<
         std::vector<uint8_t> program;
         if (!LoadKind(*mcu, kVmcuKind, program)) return kExitFailed;
         if (!rig.buffers.SetProgram(program)) {
-            std::cerr << "orvalink-cli: " << *mcu << ": the program does not fit the MCU buffer\n";
+            std::cerr << "orvalink-cli: " << *mcu << ": a program of " << program.size()
+                      << " bytes does not fit the MCU buffer (1 to " << kMcuBufferBytes << " bytes)\n";
             return kExitFailed;
         }
     }

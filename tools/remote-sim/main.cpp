@@ -100,6 +100,8 @@ void Usage(std::FILE* to = stderr) {
                  "  --mute-page N        leave page N unanswered ...\n"
                  "  --mute-times K       ... K times\n"
                  "  --error-times K      answer the first K \"WRITE\"s with \"ERROR\"\n"
+                 "  --fail-erase K       answer the first K \"ERASE\"s with \"FAIL\"\n"
+                 "  --fail-complete K    answer the first K \"COMPLETE\"s with \"FAIL\"\n"
                  "  --vc-acknowledge     answer text-loader pages with their Sum16\n"
                  "  --chip-id N          the ROM boot mode's chip check answer (1280)\n"
                  "  --wrong-echo N       echo loader byte N wrongly\n"
@@ -147,6 +149,8 @@ bool Parse(int argc, char** argv, Options& o) {
         else if (a == "--mute-page") { if (!next(o.boot.mutePage)) return false; }
         else if (a == "--mute-times") { if (!next(o.boot.muteTimes)) return false; }
         else if (a == "--error-times") { if (!next(o.boot.errorTimes)) return false; }
+        else if (a == "--fail-erase") { if (!next(o.boot.failEraseTimes)) return false; }
+        else if (a == "--fail-complete") { if (!next(o.boot.failCompleteTimes)) return false; }
         else if (a == "--vc-acknowledge") o.boot.vcAcknowledge = true;
         else if (a == "--chip-id") {
             int v = 0;

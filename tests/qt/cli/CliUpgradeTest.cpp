@@ -7,6 +7,8 @@
 
 #include "support/RemoteSimProcess.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -60,6 +62,33 @@ struct Run {
     QString out;
     QString err;
 };
+
+// What is wrong with the gauges of a run ("" when nothing): every
+// "progress N/M" line has N within M, and each gauge's last line is M/M.
+QString GaugeFault(const QString& err) {
+    static const QRegularExpression line(QStringLiteral("^progress (\\d+)/(\\d+)$"));
+    int maximum = -1, last = -1;
+    auto close = [&]() -> QString {
+        if (maximum >= 0 && last != maximum)
+            return QStringLiteral("a gauge of %1 ended at %2").arg(maximum).arg(last);
+        maximum = last = -1;
+        return {};
+    };
+    for (const QString& l : err.split(QLatin1Char('\n'))) {
+        const auto m = line.match(l);
+        if (!m.hasMatch()) {
+            if (const QString f = close(); !f.isEmpty()) return f;
+            continue;
+        }
+        const int n = m.captured(1).toInt(), max = m.captured(2).toInt();
+        if (max != maximum)
+            if (const QString f = close(); !f.isEmpty()) return f;
+        if (n > max) return QStringLiteral("progress %1 past its maximum %2").arg(n).arg(max);
+        maximum = max;
+        last = n;
+    }
+    return close();
+}
 
 }  // namespace
 
@@ -120,6 +149,8 @@ private slots:
         const int flashOk = run.err.indexOf("Write 5100 Flash Data Ok !");
         QVERIFY2(programOk >= 0 && flashOk > programOk, qPrintable(run.err));
         QVERIFY(run.err.contains("progress 114/114"));
+        QVERIFY2(run.err.contains("progress 4095/4095"), qPrintable(run.err));
+        QVERIFY2(GaugeFault(run.err).isEmpty(), qPrintable(GaugeFault(run.err)));
         StopSim();
 
         QCOMPARE(ReadFile(FlashFile() + ".mcu"), program);
@@ -146,6 +177,7 @@ private slots:
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QVERIFY2(run.err.contains("Write 4k MCU Flash Data Ok !"), qPrintable(run.err));
         QVERIFY2(run.err.contains("Write 2300 Flash Data Ok !"), qPrintable(run.err));
+        QVERIFY2(GaugeFault(run.err).isEmpty(), qPrintable(GaugeFault(run.err)));
         StopSim();
         const auto firmware = ReadFile(FlashFile() + ".mcu");
         QVERIFY(firmware.size() >= program.size());
@@ -153,6 +185,79 @@ private slots:
         const auto after = ReadFile(FlashFile());
         QVERIFY(std::equal(document.begin(), document.end(), after.begin()));
         QVERIFY(std::equal(after.begin() + long(document.size()), after.end(), remote.begin() + long(document.size())));
+    }
+
+    void upgradeOfTheCodeWritesTheCodeRegionAndKeepsTheRest() {
+        const auto remote = Pattern(kFlashBytes, 3);
+        WriteFile(FlashFile(), remote);
+        const auto document = Pattern(kDocumentImageBytes, 77);
+        QVERIFY(WriteVFile(Path("new.vmcf"), kKindVmcf, document));
+        QVERIFY(StartSim({}));
+
+        const Run run = Cli({"upgrade", "--port", pty_, "--model", "QM-5100", "--flash", "new.vmcf", "--kind", "code"});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY2(run.err.contains("Write 5100 Flash Data Ok !"), qPrintable(run.err));
+        QVERIFY2(run.err.contains("progress 2363/2363"), qPrintable(run.err));
+        QVERIFY2(GaugeFault(run.err).isEmpty(), qPrintable(GaugeFault(run.err)));
+        StopSim();
+
+        // Pages 1018..3381 are the document's; of the rest, only bytes 32-33
+        // of blocks 103 and 111 are taken from it.
+        const auto after = ReadFile(FlashFile());
+        QCOMPARE(after.size(), kFlashBytes);
+        const size_t from = size_t(kCodeRegionFirstPage) * 264, to = (size_t(kCodeRegionLastPage) + 1) * 264;
+        for (size_t i = 0; i < after.size(); ++i) {
+            const bool taken = (i >= from && i < to) || i == 103 * 264 + 32 || i == 103 * 264 + 33 ||
+                               i == 111 * 264 + 32 || i == 111 * 264 + 33;
+            if (after[i] != (taken ? document[i] : remote[i])) QFAIL(qPrintable(QStringLiteral("byte %1").arg(i)));
+        }
+    }
+
+    void upgradeTakesTheLargestProgramFileAndWritesItsPages() {
+        // "Make VMCU" of a 5100-family model makes 65536 bytes; the boot
+        // loader writes its first 115 pages.
+        const auto program = Pattern(65536, 21);
+        QVERIFY(WriteVFile(Path("big.vmcu"), 101, program));
+        WriteFile(FlashFile(), Pattern(kFlashBytes, 4));
+        QVERIFY(StartSim({}));
+        const Run run = Cli({"upgrade", "--port", pty_, "--model", "2000", "--mcu", "big.vmcu"});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY2(run.err.contains("Write 5k MCU Flash Data Ok !"), qPrintable(run.err));
+        StopSim();
+        QCOMPARE(ReadFile(FlashFile() + ".mcu"), std::vector<uint8_t>(program.begin(), program.begin() + long(kProgramBytes)));
+    }
+
+    // The text loader's ERASE (3 tries) and COMPLETE (5 tries) failing on
+    // the virtual remote as its options ask.
+    void textLoaderFaultsOfTheVirtualRemote_data() {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("erase fails twice") << QStringList{"--fail-erase", "2"} << true;
+        QTest::newRow("erase fails three times") << QStringList{"--fail-erase", "3"} << false;
+        QTest::newRow("complete fails four times") << QStringList{"--fail-complete", "4"} << true;
+        QTest::newRow("complete fails five times") << QStringList{"--fail-complete", "5"} << false;
+    }
+    void textLoaderFaultsOfTheVirtualRemote() {
+        QFETCH(QStringList, faults);
+        QFETCH(bool, ok);
+        const auto program = Pattern(60 * 512, 13);
+        QVERIFY(WriteVFile(Path("new.vmcu"), 101, program));
+        QVERIFY(StartSim(faults));
+        const Run run = Cli({"upgrade", "--port", pty_, "--model", "QM-2300_A", "--mcu", "new.vmcu"});
+        QCOMPARE(run.exitCode, ok ? 0 : 1);
+        QVERIFY2(run.err.contains(ok ? "Write 4k MCU Flash Data Ok !" : "Write 4 MCU Flash Data Error !"),
+                 qPrintable(run.err));
+        StopSim();
+        // The remote keeps a program only once it is complete.
+        QCOMPARE(QFile::exists(FlashFile() + ".mcu"), ok);
+    }
+
+    void remoteSimTellsItsTextLoaderFaults() {
+        QProcess help;
+        help.start(ORVALINK_REMOTE_SIM, {"--help"});
+        QVERIFY(help.waitForFinished(10000));
+        const QString text = QString::fromUtf8(help.readAllStandardOutput());
+        QVERIFY2(text.contains("--fail-erase K") && text.contains("--fail-complete K"), qPrintable(text));
     }
 
     void upgradeOfAnotherModelErasesNothing() {

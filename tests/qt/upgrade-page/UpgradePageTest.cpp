@@ -268,6 +268,23 @@ private slots:
         QVERIFY(Shown("Transfer broken !"));
     }
 
+    void everyProgramFileSizeIsTakenWhole() {
+        // The largest program "Make VMCU" makes (model code 1200 on) and the
+        // smallest: the buffer keeps each whole, the rest 0xFF.
+        Choose("QM-5100");
+        for (const size_t size : {size_t(65536), size_t(1)}) {
+            std::vector<uint8_t> program(size);
+            for (size_t i = 0; i < size; ++i) program[i] = uint8_t(i * 3 + i / 512);
+            QVERIFY(page_->LoadUpgradeFile(MakeFile("p.vmcu", kKindVmcu, 2000, 0x0107, program)));
+            QVERIFY(page_->McuLoaded());
+            const auto& mcu = runner_.buffers.mcu;
+            QVERIFY(mcu.size() >= size);
+            QVERIFY(std::equal(program.begin(), program.end(), mcu.begin()));
+            QVERIFY(std::all_of(mcu.begin() + long(size), mcu.end(), [](uint8_t b) { return b == 0xFF; }));
+        }
+        QVERIFY(ui_.Messages().empty());
+    }
+
     void olderModelUpgradeDoesNothing() {
         Choose("QM-8100/8200");
         QVERIFY(page_->LoadUpgradeFile(MakeFile("p.vmcu", kKindVmcu, 100, 0x0101, std::vector<uint8_t>(100, 1))));
@@ -289,14 +306,14 @@ private slots:
         QCOMPARE(runner_.calls[0].what, std::string("precode"));
         QVERIFY(runner_.written == data);
         QCOMPARE(ui_.MessageTexts(), std::vector<std::string>{"Pre-Program Code Upgrade Sucess!"});
-        QCOMPARE(page_->CGue2->maximum(), 170000);
+        QCOMPARE(page_->CGue2->maximum(), kSendPreGaugeMaximum);
 
         ui_.Clear();
         page_->UpAllRBtn->setChecked(true);
         page_->UflashBtnClick();
         QCOMPARE(runner_.calls.back().what, std::string("whole"));
         QCOMPARE(ui_.MessageTexts().back(), std::string("Upgrade Flash Memory Sucess !"));
-        QCOMPARE(page_->CGue2->maximum(), 255000);
+        QCOMPARE(page_->CGue2->maximum(), kSend256GaugeMaximum);
     }
 
     void backupProposesTodaysNameAndReportsCancel() {

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <fstream>
 
+#include "base/TextEscape.h"
 #include "formats/FileIo.h"
 #include "formats/ModelCatalogue.h"
 #include "formats/VFiles.h"
@@ -159,14 +160,20 @@ bool HttpGetToStream(HttpClient& http, UiServices& ui, UpgradeFetchView& view, c
         ui.Inform("URL string Error !", MsgIcon::Information);
         return false;
     }
+    const HttpCancelled cancelled = [&view] { return view.Cancelled(); };
     // The connection check asks the server the file comes from.
-    if (!http.CheckConnection(url, limits.timeoutMs)) {
+    if (!http.CheckConnection(url, limits.timeoutMs, cancelled)) {
+        if (view.Cancelled()) {
+            view.CommandFailed("Get Failed", std::string(HttpFailureText(HttpFailure::Cancelled)));
+            return false;
+        }
         ui.Inform("Internet connection error ! \n Please check Internet is Ok!", MsgIcon::Information);
         return false;
     }
-    HttpResponse response = http.Get(url, limits, [&](uint64_t total) { view.BytesReceived(total); });
+    HttpResponse response = http.Get(url, limits, [&](uint64_t total) { view.BytesReceived(total); }, cancelled);
     if (!response.Ok()) {
-        view.CommandFailed("Get Failed");
+        view.CommandFailed("Get Failed", EscapeControls(response.why.empty() ? std::string(HttpFailureText(response.failure))
+                                                                             : response.why));
         return false;
     }
     if (response.body.size() < kUpgradeMinBody) {
@@ -174,6 +181,21 @@ bool HttpGetToStream(HttpClient& http, UiServices& ui, UpgradeFetchView& view, c
         return false;
     }
     body = std::move(response.body);
+    return true;
+}
+
+bool UpgradeFileLoads(std::span<const uint8_t> file, std::string_view fileName, std::vector<uint8_t>& payload,
+                      VFileHeader& header, std::string& why) {
+    why.clear();
+    if (!LoadVFileFromBytes(file, payload, header, &why)) {
+        if (why.empty()) why = "not a V file";
+        return false;
+    }
+    if (HasExtension(fileName, "vmcu") && payload.size() > kUpgradeMaxMcuPayload) {
+        why = "a program of " + std::to_string(payload.size()) + " bytes; the upgrade takes at most " +
+              std::to_string(kUpgradeMaxMcuPayload);
+        return false;
+    }
     return true;
 }
 
@@ -188,41 +210,80 @@ bool FetchUpgrade(HttpClient& http, UiServices& ui, UpgradeFetchView& view, cons
         ParseUpgradeList(std::string_view(reinterpret_cast<const char*>(listBody.data()), listBody.size()));
     view.FetchStatus("Get URL upgrade information ok!");
 
+    // The one entry of each extension that the upgrade takes: the last listed.
+    size_t lastMcu = entries.size(), lastFlash = entries.size();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const UpgradeEntry& entry = entries[i];
+        if (!SameNameIgnoringCase(entry.displayName, settings.displayName) || !IsPlainUpgradeFileName(entry.fileName))
+            continue;
+        if (HasExtension(entry.fileName, "vmcu")) lastMcu = i;
+        else if (HasExtension(entry.fileName, "vmcf")) lastFlash = i;
+    }
+
     const std::filesystem::path folder = settings.programFolder / "Upgrade";
     bool mcuLoaded = false;
-    for (const UpgradeEntry& entry : entries) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const UpgradeEntry& entry = entries[i];
         if (!SameNameIgnoringCase(entry.displayName, settings.displayName)) continue;
+        const std::string shown = EscapeControls(entry.fileName);
         if (!IsPlainUpgradeFileName(entry.fileName)) {
             // The name would reach outside the Upgrade folder.
-            view.FetchStatus("Skip File " + entry.fileName + " (not a plain file name)!");
+            view.FetchStatus("Skip File " + shown + " (not a plain file name)!");
             continue;
         }
+        const bool isMcu = HasExtension(entry.fileName, "vmcu");
+        if (!isMcu && !HasExtension(entry.fileName, "vmcf")) {
+            view.FetchStatus("Skip File " + shown + " (not a vmcu or vmcf file)!");
+            continue;
+        }
+        if (i != (isMcu ? lastMcu : lastFlash)) {
+            view.FetchStatus("Skip File " + shown + " (a later " + (isMcu ? "vmcu" : "vmcf") + " file is listed)!");
+            continue;
+        }
+        if (view.Cancelled()) return false;
         const std::filesystem::path local = folder / entry.fileName;
+        std::vector<uint8_t> payload;
+        VFileHeader header;
+        std::string why;
         std::error_code ec;
-        if (!std::filesystem::exists(local, ec)) {
-            std::vector<uint8_t> body;
-            std::string why;
-            bool saved = HttpGetToStream(http, ui, view, settings.base + "/" + entry.fileName, settings.limits, body);
-            if (saved) {
-                std::filesystem::create_directories(folder, ec);
-                // Written beside its name and renamed when whole, so a broken
-                // download never leaves a file a later fetch would reuse.
-                saved = ReplaceFileBytes(local, body, &why);
+        bool loaded = false;
+        if (std::filesystem::exists(local, ec)) {
+            std::vector<uint8_t> kept;
+            loaded = ReadFileBytes(local, kept, kUpgradeMaxBody, &why) &&
+                     UpgradeFileLoads(kept, entry.fileName, payload, header, why);
+            if (!loaded) {
+                // A kept file that does not load would be believed for ever:
+                // it goes, and the server's copy is fetched again.
+                std::filesystem::remove(local, ec);
+                view.FetchStatus("Remove File " + shown + " (" + EscapeControls(why) + ")!");
             }
-            if (!saved) {
-                view.FetchStatus("DownLoad File " + entry.fileName + " Error!");
+        }
+        if (!loaded) {
+            std::vector<uint8_t> body;
+            if (!HttpGetToStream(http, ui, view, settings.base + "/" + entry.fileName, settings.limits, body)) {
+                view.FetchStatus("DownLoad File " + shown + " Error!");
+                return false;
+            }
+            if (!UpgradeFileLoads(body, entry.fileName, payload, header, why)) {
+                // Checked before it is kept: the folder never holds a file
+                // the page cannot load.
+                view.FetchStatus("Skip File " + shown + " (" + EscapeControls(why) + "; not kept)!");
+                if (isMcu && !why.empty() && payload.size() > kUpgradeMaxMcuPayload) return false;
+                continue;
+            }
+            std::filesystem::create_directories(folder, ec);
+            // Written beside its name and renamed when whole, so a broken
+            // write never leaves a file a later fetch would reuse.
+            if (!ReplaceFileBytes(local, body, &why)) {
+                view.FetchStatus("DownLoad File " + shown + " Error! (" + EscapeControls(why) + ")");
                 return false;
             }
         }
-        std::vector<uint8_t> payload;
-        VFileHeader header;
-        if (!LoadVFile(local, payload, header)) continue;
-        if (HasExtension(entry.fileName, "vmcu")) {
-            if (payload.size() > kUpgradeMaxMcuPayload) return false;
+        if (isMcu) {
             view.TakeMcuFile(local, std::move(payload), header);
             mcuLoaded = true;
-        } else if (HasExtension(entry.fileName, "vmcf")) {
-            if (!view.TakeFlashFile(local, std::move(payload), header)) return false;
+        } else if (!view.TakeFlashFile(local, std::move(payload), header)) {
+            return false;
         }
     }
     return mcuLoaded;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,8 +70,9 @@ public:
     virtual void FetchStatus(const std::string& text) = 0;
     // The byte counter: the body received so far.
     virtual void BytesReceived(uint64_t total) = 0;
-    // A failed HTTP command: "Get Failed" (the window's caption).
-    virtual void CommandFailed(const std::string& text) = 0;
+    // A failed HTTP command: "Get Failed" (the window's caption), and why,
+    // in a few words of ours (text from the server in it is escaped).
+    virtual void CommandFailed(const std::string& text, const std::string& why) = 0;
     // A loaded vmcu file (payload not above kUpgradeMaxMcuPayload).
     virtual void TakeMcuFile(const std::filesystem::path& path, std::vector<uint8_t> payload,
                              const VFileHeader& header) = 0;
@@ -78,22 +80,38 @@ public:
     // which ends the fetch with failure.
     virtual bool TakeFlashFile(const std::filesystem::path& path, std::vector<uint8_t> payload,
                                const VFileHeader& header) = 0;
+    // The user's Cancel (the page's "CANCEL", Ctrl+C of the command line),
+    // asked whenever a request's wait wakes; true ends the fetch.
+    virtual bool Cancelled() { return false; }
 };
 
 struct UpgradeFetchSettings {
     std::string base;                      // the server's base location
     std::filesystem::path programFolder;   // files go to its "Upgrade" folder
     std::string displayName;               // the model chosen on the page
-    HttpLimits limits{10000, 2000, kUpgradeMaxBody};
+    HttpLimits limits{10000, 2000, kUpgradeMaxBody, 30000, 64u << 10};
 };
 
 // Gets `url` into `body`: the connection check against the same server, the
-// GET with its growing time-out, and the 300-byte rule, each failure with its
-// message box. False leaves `body` untouched.
+// GET with its growing time-out and its rate rule, and the 300-byte rule,
+// each failure with its message box (a failed GET: CommandFailed with the
+// reason). False leaves `body` untouched.
 bool HttpGetToStream(HttpClient& http, UiServices& ui, UpgradeFetchView& view, const std::string& url,
                      const HttpLimits& limits, std::vector<uint8_t>& body);
 
+// Whether a fetched or kept file is one the page takes, loaded as the page
+// loads it: a V file that loads, and for a "vmcu" a payload of at most
+// kUpgradeMaxMcuPayload bytes. `why` tells what is wrong with it.
+bool UpgradeFileLoads(std::span<const uint8_t> file, std::string_view fileName, std::vector<uint8_t>& payload,
+                      VFileHeader& header, std::string& why);
+
 // The whole fetch; true only when an MCU file loaded during the run.
+// The upgrade takes one program ("vmcu") and one flash file ("vmcf"): of the
+// model's entries, the last listed of each extension is fetched (the page
+// keeps the last file it loads), every other entry is skipped unread and
+// named in a status line. A fetched file is kept in the Upgrade folder only
+// when it loads; a kept file that no longer loads is removed and fetched
+// again. Names from the list are shown with their control bytes escaped.
 bool FetchUpgrade(HttpClient& http, UiServices& ui, UpgradeFetchView& view, const UpgradeFetchSettings& settings);
 
 }  // namespace orvalink

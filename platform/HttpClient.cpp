@@ -96,12 +96,18 @@ std::string_view HttpFailureText(HttpFailure failure) {
         case HttpFailure::BadUrl: return "not an http address";
         case HttpFailure::Connect: return "no connection";
         case HttpFailure::Timeout: return "timed out";
+        case HttpFailure::Cancelled: return "cancelled";
         case HttpFailure::TooLarge: return "body too large";
         case HttpFailure::Redirect: return "redirect refused";
         case HttpFailure::Status: return "server refused";
         case HttpFailure::Transfer: return "transfer broken";
     }
     return "failed";
+}
+
+std::string TrickleText(const HttpLimits& limits) {
+    return "timed out: fewer than " + std::to_string(limits.minWindowBytes) + " bytes in " +
+           std::to_string(limits.rateWindowMs) + " ms";
 }
 
 }  // namespace orvalink

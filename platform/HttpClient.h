@@ -6,9 +6,14 @@
 //
 // A GET gives up when its time-out runs out; the time-out starts at
 // `timeoutMs` and grows by `growMs` every time data arrives, so a slow but
-// progressing transfer lives on. A body longer than `maxBodyBytes` is
-// refused as soon as it shows itself. Redirects are followed only to http or
-// https on the same host, at most kMaxRedirects times.
+// progressing transfer lives on. A transfer that trickles (fewer than
+// `minWindowBytes` arrived in a window of `rateWindowMs`, counted from the
+// start) ends as a time-out too, so a server sending a byte now and then
+// cannot hold the caller for ever: with the largest body allowed, a GET lasts
+// at most about maxBodyBytes / minWindowBytes windows. A body longer than
+// `maxBodyBytes` is refused as soon as it shows itself. Redirects are
+// followed only to http or https on the same host, at most kMaxRedirects
+// times. The caller's Cancel ends a request at once.
 #pragma once
 
 #include <cstdint>
@@ -23,13 +28,21 @@ struct HttpLimits {
     uint32_t timeoutMs = 10000;
     uint32_t growMs = 2000;
     uint64_t maxBodyBytes = 8u << 20;
+    uint32_t rateWindowMs = 30000;
+    uint64_t minWindowBytes = 64u << 10;
 };
+
+// The user's Cancel: asked every time a wait wakes (data came, a user event,
+// the client's wake-up descriptor); true ends the request with
+// HttpFailure::Cancelled.
+using HttpCancelled = std::function<bool()>;
 
 enum class HttpFailure {
     None,
     BadUrl,      // not an http or https address
     Connect,     // no connection to the host
-    Timeout,     // the time-out ran out
+    Timeout,     // the time-out ran out, or the transfer trickled
+    Cancelled,   // the user cancelled
     TooLarge,    // the body is longer than the limit allows
     Redirect,    // a redirect elsewhere than http/https of the same host, or too many
     Status,      // the server answered, but not with 2xx
@@ -49,12 +62,13 @@ inline constexpr int kMaxRedirects = 5;
 class HttpClient {
 public:
     virtual ~HttpClient() = default;
-    // Whether the host of `url` takes a connection within `timeoutMs`.
-    virtual bool CheckConnection(const std::string& url, uint32_t timeoutMs) = 0;
+    // Whether the host of `url` takes a connection within `timeoutMs` (and
+    // before `cancelled`, when given, holds).
+    virtual bool CheckConnection(const std::string& url, uint32_t timeoutMs, const HttpCancelled& cancelled) = 0;
     // GETs `url`. `received`, when given, is told the body's length so far
     // every time data arrives.
     virtual HttpResponse Get(const std::string& url, const HttpLimits& limits,
-                             const std::function<void(uint64_t)>& received) = 0;
+                             const std::function<void(uint64_t)>& received, const HttpCancelled& cancelled) = 0;
 };
 
 // The parts of an http or https address that the rules above judge.
@@ -72,5 +86,7 @@ bool RedirectAllowed(std::string_view from, std::string_view location, std::stri
 
 // Short words for each failure, for a log or the command line.
 std::string_view HttpFailureText(HttpFailure failure);
+// The words of a transfer that trickled.
+std::string TrickleText(const HttpLimits& limits);
 
 }  // namespace orvalink

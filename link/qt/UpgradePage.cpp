@@ -16,6 +16,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
 #include "formats/Documents.h"
 #include "formats/FileIo.h"
@@ -431,7 +434,21 @@ void UpgradePage::GetDataBtnClick() {
         settings.base = UpgradeBaseLocation(programFolder_, std::getenv("ORVALINK_UPGRADE_URL"));
         settings.programFolder = programFolder_;
         settings.displayName = name;
-        const bool ok = FetchUpgrade(http_, ui_, *this, settings);
+        // While the files come, the page takes no other command; CANCEL
+        // ends the fetch (the user's events run while it waits).
+        const bool cancelWas = Up256kCancleBtn->isEnabled();
+        std::vector<std::pair<QWidget*, bool>> held;
+        for (QWidget* w : std::initializer_list<QWidget*>{DsGBox, G3Box, UpGBox, UpmfBtn, UmcuBtn, UflashBtn}) {
+            held.emplace_back(w, w->isEnabled());
+            w->setEnabled(false);
+        }
+        fetching_ = true;
+        fetchCancelled_ = false;
+        Up256kCancleBtn->setEnabled(true);
+        const bool ok = FetchUpgrade(http_, ui_, *this, settings) && !fetchCancelled_;
+        fetching_ = false;
+        Up256kCancleBtn->setEnabled(cancelWas);
+        for (auto [w, enabled] : held) w->setEnabled(enabled);
         ui_.Inform(ok ? "Download upgrade files OK !" : "Download upgrade files ERROR !", MsgIcon::Information);
         SetReadyState();
     }
@@ -444,8 +461,9 @@ void UpgradePage::GetDataBtnClick() {
 
 void UpgradePage::FetchStatus(const std::string& text) { InetStatusLbe->setText(QString::fromStdString(text)); }
 void UpgradePage::BytesReceived(uint64_t total) { DownloadLbe->setText(QString::number(total) + QStringLiteral(" bytes ")); }
-void UpgradePage::CommandFailed(const std::string& text) {
-    if (window()) window()->setWindowTitle(QString::fromStdString(text));
+void UpgradePage::CommandFailed(const std::string& text, const std::string& why) {
+    // The system's failure text, and why after it.
+    if (window()) window()->setWindowTitle(QString::fromStdString(why.empty() ? text : text + " (" + why + ")"));
 }
 void UpgradePage::TakeMcuFile(const std::filesystem::path&, std::vector<uint8_t> payload, const VFileHeader& header) {
     TakeMcu(std::move(payload), header);
@@ -627,6 +645,11 @@ void UpgradePage::UflashBtnClick() {
 }
 
 void UpgradePage::PreCancleBtnClick() {
+    if (fetching_) {
+        // Only the fetch is running: the link is not touched.
+        fetchCancelled_ = true;
+        return;
+    }
     runner_.Cancel();
     SetGauge(0);
 }

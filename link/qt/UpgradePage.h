@@ -157,7 +157,8 @@ private:
     // UpgradeFetchView
     void FetchStatus(const std::string& text) override;
     void BytesReceived(uint64_t total) override;
-    void CommandFailed(const std::string& text) override;
+    void CommandFailed(const std::string& text, const std::string& why) override;
+    bool Cancelled() override { return fetchCancelled_; }
     void TakeMcuFile(const std::filesystem::path& path, std::vector<uint8_t> payload,
                      const VFileHeader& header) override;
     bool TakeFlashFile(const std::filesystem::path& path, std::vector<uint8_t> payload,
@@ -176,6 +177,9 @@ private:
     uint16_t modelCode_ = 0;
     bool mcuLoaded_ = false;
     bool flashLoaded_ = false;
+    // "Get data" is running; CANCEL ends it.
+    bool fetching_ = false;
+    bool fetchCancelled_ = false;
     // The flash file of an older remote (262144 bytes).
     std::vector<uint8_t> ownOlderFlash_;
     std::vector<uint8_t>* olderFlash_ = &ownOlderFlash_;

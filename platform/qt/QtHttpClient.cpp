@@ -1,5 +1,6 @@
 #include "platform/qt/QtHttpClient.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -9,29 +10,48 @@
 
 namespace orvalink {
 
-bool QtHttpClient::CheckConnection(const std::string& url, uint32_t timeoutMs) {
+namespace {
+
+// Runs the event loop until `finished` holds or the user cancels; every
+// event (data, a timer, a button press) wakes it, between them it sleeps.
+// True when cancelled.
+template <typename Finished>
+bool RunUntil(Finished finished, const HttpCancelled& cancelled) {
+    while (!finished()) {
+        if (cancelled && cancelled()) return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool QtHttpClient::CheckConnection(const std::string& url, uint32_t timeoutMs, const HttpCancelled& cancelled) {
     HttpAddress address;
     if (!ParseHttpAddress(url, address)) return false;
     QString host = QString::fromStdString(address.host);
     if (host.startsWith('[') && host.endsWith(']')) host = host.mid(1, host.size() - 2);
     QTcpSocket socket;
-    QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
-    QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+    bool ended = false;
+    QObject::connect(&timer, &QTimer::timeout, &socket, [&] { ended = true; });
+    QObject::connect(&socket, &QTcpSocket::connected, &socket, [&] { ended = true; });
+    QObject::connect(&socket, &QTcpSocket::errorOccurred, &socket, [&] { ended = true; });
     socket.connectToHost(host, address.port);
     timer.start(int(timeoutMs));
-    if (socket.state() != QAbstractSocket::ConnectedState && socket.state() != QAbstractSocket::UnconnectedState)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    bool connected = socket.state() == QAbstractSocket::ConnectedState;
+    bool connected = false;
+    if (socket.state() != QAbstractSocket::ConnectedState && socket.state() != QAbstractSocket::UnconnectedState) {
+        if (!RunUntil([&] { return ended; }, cancelled)) connected = socket.state() == QAbstractSocket::ConnectedState;
+    } else {
+        connected = socket.state() == QAbstractSocket::ConnectedState;
+    }
     socket.abort();
     return connected;
 }
 
 HttpResponse QtHttpClient::Get(const std::string& url, const HttpLimits& limits,
-                               const std::function<void(uint64_t)>& received) {
+                               const std::function<void(uint64_t)>& received, const HttpCancelled& cancelled) {
     HttpResponse response;
     HttpAddress address;
     if (!ParseHttpAddress(url, address)) {
@@ -40,24 +60,36 @@ HttpResponse QtHttpClient::Get(const std::string& url, const HttpLimits& limits,
         return response;
     }
     std::string current = url;
-    // One timer for the whole GET, redirects included.
+    // One timer for the whole GET, redirects included; so is the rate rule,
+    // which counts every byte of it.
     QTimer timer;
     timer.setSingleShot(true);
     timer.start(int(limits.timeoutMs));
+    QTimer window;
+    uint64_t total = 0, totalAtWindowStart = 0;
+    bool trickled = false;
+    if (limits.rateWindowMs > 0) window.start(int(limits.rateWindowMs));
     for (int hop = 0;; ++hop) {
         QNetworkRequest request(QUrl(QString::fromStdString(current)));
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
         QNetworkReply* reply = manager_.get(request);
         std::vector<uint8_t> body;
-        bool timedOut = false, tooLarge = false;
-        QEventLoop loop;
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        bool timedOut = false, tooLarge = false, finished = false;
+        // The context of this hop's connections: they end with it.
+        QObject scope;
+        QObject::connect(reply, &QNetworkReply::finished, &scope, [&] { finished = true; });
+        QObject::connect(&timer, &QTimer::timeout, &scope, [&] {
             timedOut = true;
             reply->abort();
-            loop.quit();
         });
-        QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
+        QObject::connect(&window, &QTimer::timeout, &scope, [&] {
+            if (total - totalAtWindowStart < limits.minWindowBytes) {
+                trickled = true;
+                reply->abort();
+            }
+            totalAtWindowStart = total;
+        });
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, &scope, [&] {
             bool known = false;
             qulonglong length = reply->header(QNetworkRequest::ContentLengthHeader).toULongLong(&known);
             if (known && length > limits.maxBodyBytes) {
@@ -65,7 +97,7 @@ HttpResponse QtHttpClient::Get(const std::string& url, const HttpLimits& limits,
                 reply->abort();
             }
         });
-        QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
+        QObject::connect(reply, &QNetworkReply::readyRead, &scope, [&] {
             QByteArray piece = reply->readAll();
             if (body.size() + uint64_t(piece.size()) > limits.maxBodyBytes) {
                 tooLarge = true;
@@ -73,17 +105,24 @@ HttpResponse QtHttpClient::Get(const std::string& url, const HttpLimits& limits,
                 return;
             }
             body.insert(body.end(), piece.begin(), piece.end());
+            total += uint64_t(piece.size());
             // Data arrived: the time-out grows.
             timer.start(timer.remainingTime() + int(limits.growMs));
             if (received) received(body.size());
         });
-        if (!reply->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
-        if (!tooLarge && !timedOut) {
+        bool userCancelled = false;
+        if (!reply->isFinished()) userCancelled = RunUntil([&] { return finished || reply->isFinished(); }, cancelled);
+        if (userCancelled) {
+            reply->disconnect();
+            reply->abort();
+        }
+        if (!tooLarge && !timedOut && !trickled && !userCancelled) {
             QByteArray rest = reply->readAll();
             if (body.size() + uint64_t(rest.size()) > limits.maxBodyBytes) {
                 tooLarge = true;
             } else if (!rest.isEmpty()) {
                 body.insert(body.end(), rest.begin(), rest.end());
+                total += uint64_t(rest.size());
                 if (received) received(body.size());
             }
         }
@@ -91,11 +130,22 @@ HttpResponse QtHttpClient::Get(const std::string& url, const HttpLimits& limits,
         const QNetworkReply::NetworkError error = reply->error();
         const QString errorText = reply->errorString();
         const QByteArray location = reply->rawHeader("Location");
+        reply->disconnect();
         reply->deleteLater();
         response.status = status;
+        if (userCancelled) {
+            response.failure = HttpFailure::Cancelled;
+            response.why = "cancelled";
+            return response;
+        }
         if (timedOut) {
             response.failure = HttpFailure::Timeout;
-            response.why = "no data within the time-out";
+            response.why = "timed out: no data within the time-out";
+            return response;
+        }
+        if (trickled) {
+            response.failure = HttpFailure::Timeout;
+            response.why = TrickleText(limits);
             return response;
         }
         if (tooLarge) {

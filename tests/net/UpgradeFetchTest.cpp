@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 
@@ -116,6 +117,11 @@ TEST(UpgradeListTest, OnlyPlainFileNamesMayBeWritten) {
     for (auto [name, plain] : cases) EXPECT_EQ(IsPlainUpgradeFileName(name), plain) << name;
 }
 
+std::vector<uint8_t> ReadWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 class TempFolder {
 public:
     TempFolder() {
@@ -166,7 +172,11 @@ class RecordingView final : public UpgradeFetchView {
 public:
     void FetchStatus(const std::string& text) override { statuses.push_back(text); }
     void BytesReceived(uint64_t total) override { lastBytes = total; ++packets; }
-    void CommandFailed(const std::string& text) override { failures.push_back(text); }
+    void CommandFailed(const std::string& text, const std::string& why) override {
+        failures.push_back(text);
+        reasons.push_back(why);
+    }
+    bool Cancelled() override { return cancelAfterBytes > 0 && lastBytes >= cancelAfterBytes; }
     void TakeMcuFile(const fs::path& path, std::vector<uint8_t> payload, const VFileHeader& header) override {
         mcuPaths.push_back(path);
         mcu = std::move(payload);
@@ -182,13 +192,14 @@ public:
         return std::find(statuses.begin(), statuses.end(), text) != statuses.end();
     }
 
-    std::vector<std::string> statuses, failures;
+    std::vector<std::string> statuses, failures, reasons;
     std::vector<fs::path> mcuPaths, flashPaths;
     std::vector<uint8_t> mcu, flash;
     uint16_t mcuVersion = 0, flashModel = 0;
     uint64_t lastBytes = 0;
     int packets = 0;
     bool acceptFlash = true;
+    uint64_t cancelAfterBytes = 0;  // the user cancels once this much came
 };
 
 std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
@@ -372,23 +383,177 @@ TEST_F(UpgradeFetchTest, NoServerIsAConnectionError) {
     EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{"URL string Error !"});
 }
 
-// These two take the real time-out: a bit over ten seconds each.
+// Short limits stand for the real ones: the rules are the same, only the
+// numbers smaller.
+HttpLimits ShortLimits() {
+    HttpLimits limits;
+    limits.timeoutMs = 300;
+    limits.growMs = 300;
+    limits.maxBodyBytes = kUpgradeMaxBody;
+    limits.rateWindowMs = 1500;
+    limits.minWindowBytes = 200;
+    return limits;
+}
+
 TEST_F(UpgradeFetchTest, SlowButSteadyTransferOutlivesTheTimeOut) {
     PutUpgrade();
-    // Twelve pieces a second apart: eleven seconds in all.
-    server_->Rules(R"({"/downloads/upgrade/upgrade_info2.txt": {"mode": "slow", "pieces": 12, "interval": 1.0}})");
+    settings_.limits = ShortLimits();
+    settings_.limits.minWindowBytes = 1;
+    // Eight pieces 0.2 s apart: 1.4 s, past the first 0.3 s, each piece
+    // pushing the time-out 0.3 s further.
+    server_->Rules(R"({"/downloads/upgrade/upgrade_info2.txt": {"mode": "slow", "pieces": 8, "interval": 0.2}})");
     ASSERT_TRUE(Fetch());
-    EXPECT_GE(view_.packets, 12);
+    EXPECT_GE(view_.packets, 8);
     EXPECT_EQ(view_.mcu, mcuPayload_);
 }
 
-TEST_F(UpgradeFetchTest, StallingServerTimesOut) {
+#if !defined(ORVALINK_NET_TEST_QT)
+// The one case at the real limits, where their length is the point: a
+// server that pauses for seconds between two pieces is waited for.
+TEST_F(UpgradeFetchTest, RealLimitsWaitOutAPauseOfSeconds) {
     PutUpgrade();
-    server_->Rules(R"({"/downloads/upgrade/upgrade_info2.txt": {"mode": "stall", "after": 100}})");
+    server_->Rules(R"({"/downloads/upgrade/upgrade_info2.txt": {"mode": "slow", "pieces": 2, "interval": 3.0}})");
+    ASSERT_TRUE(Fetch());
+    EXPECT_EQ(view_.mcu, mcuPayload_);
+}
+#endif
+
+// Every failed GET keeps the system's "Get Failed" and says why; the fetch
+// ends with the status line of the file it was after.
+TEST_F(UpgradeFetchTest, FailedGetsSayWhy) {
+    struct Case {
+        const char* label;
+        std::string rule;  // for the vmcu
+        uint64_t maxBody;
+        const char* why;
+    };
+    const std::string file = "/downloads/upgrade/QM5100_v1_07.vmcu";
+    const Case cases[] = {
+        {"stall", R"({"mode": "stall", "after": 10})", kUpgradeMaxBody, "timed out: no data within the time-out"},
+        {"trickle", R"({"mode": "trickle", "interval": 0.05, "for": 10})", kUpgradeMaxBody,
+         "timed out: fewer than 200 bytes in 1500 ms"},
+        {"over the cap", R"({"mode": "flood", "bytes": 50000})", 20000, "the body is longer than 20000 bytes"},
+        {"refused redirect", R"({"mode": "redirect", "to": "http://elsewhere.invalid/x.vmcu"})", kUpgradeMaxBody,
+         "redirect to http://elsewhere.invalid/x.vmcu refused"},
+        {"HTTP 500", R"({"mode": "status", "code": 500})", kUpgradeMaxBody, "HTTP status 500"},
+    };
+    PutUpgrade();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        server_->Rules("{\"" + file + "\": " + c.rule + "}");
+        settings_.limits = ShortLimits();
+        settings_.limits.maxBodyBytes = c.maxBody;
+        RecordingView view;
+        EXPECT_FALSE(FetchUpgrade(http_, ui_, view, settings_));
+        EXPECT_EQ(view.failures, std::vector<std::string>{"Get Failed"});
+        EXPECT_EQ(view.reasons, std::vector<std::string>{c.why});
+        EXPECT_TRUE(view.Said("DownLoad File QM5100_v1_07.vmcu Error!"));
+        EXPECT_FALSE(fs::exists(Local("QM5100_v1_07.vmcu")));
+    }
+}
+
+// The user's Cancel ends a transfer that would otherwise go on.
+TEST_F(UpgradeFetchTest, CancelEndsATransferAtOnce) {
+    PutUpgrade();
+    server_->Rules(R"({"/downloads/upgrade/upgrade_info2.txt": {"mode": "trickle", "interval": 0.02, "for": 20}})");
+    view_.cancelAfterBytes = 20;
     EXPECT_FALSE(Fetch());
-    EXPECT_EQ(view_.failures, std::vector<std::string>{"Get Failed"});
+    EXPECT_EQ(view_.reasons, std::vector<std::string>{"cancelled"});
+    EXPECT_LT(view_.lastBytes, 100u);
     EXPECT_TRUE(view_.Said("Open URL Error!"));
-    EXPECT_EQ(view_.lastBytes, 100u);
+    EXPECT_TRUE(ui_.Messages().empty());
+}
+
+// A file that does not load is never kept, so the next fetch asks for it
+// again; one kept from before that no longer loads is removed and fetched.
+TEST_F(UpgradeFetchTest, AFileThatDoesNotLoadIsNotKept) {
+    PutUpgrade();
+    const std::vector<uint8_t> good = VFileBytes(kKindVmcu, 2000, 0x0107, mcuPayload_);
+    struct Case {
+        const char* label;
+        std::vector<uint8_t> body;
+        const char* why;  // part of the skip status
+    };
+    std::vector<uint8_t> cut(good.begin(), good.begin() + long(good.size() / 2));
+    const Case cases[] = {
+        {"not a V file", std::vector<uint8_t>(400, 'x'), "Skip File QM5100_v1_07.vmcu ("},
+        {"cut short", cut, "Skip File QM5100_v1_07.vmcu ("},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        fs::remove_all(program_.Path() / "Upgrade");
+        server_->Put("QM5100_v1_07.vmcu", c.body);
+        RecordingView view;
+        EXPECT_FALSE(FetchUpgrade(http_, ui_, view, settings_));
+        bool said = false;
+        for (const std::string& st : view.statuses)
+            said = said || (st.rfind(c.why, 0) == 0 && st.find("not kept)!") != std::string::npos);
+        EXPECT_TRUE(said);
+        EXPECT_TRUE(view.mcuPaths.empty());
+        EXPECT_FALSE(fs::exists(Local("QM5100_v1_07.vmcu")));
+        EXPECT_TRUE(fs::exists(Local("QM5100_v1_07.vmcf")));  // the good one stays
+
+        // The server mends: the next fetch asks for the file again and keeps it.
+        server_->Put("QM5100_v1_07.vmcu", good);
+        server_->ForgetRequests();
+        RecordingView again;
+        EXPECT_TRUE(FetchUpgrade(http_, ui_, again, settings_));
+        EXPECT_EQ(again.mcu, mcuPayload_);
+        EXPECT_EQ(server_->Requests(), (std::vector<std::string>{"/downloads/upgrade/upgrade_info2.txt",
+                                                                 "/downloads/upgrade/QM5100_v1_07.vmcu"}));
+    }
+    // A broken file in the folder (left by an older version) goes and is fetched.
+    std::ofstream(Local("QM5100_v1_07.vmcu"), std::ios::binary) << std::string(500, 'y');
+    RecordingView third;
+    EXPECT_TRUE(FetchUpgrade(http_, ui_, third, settings_));
+    EXPECT_EQ(third.mcu, mcuPayload_);
+    EXPECT_EQ(ReadWhole(Local("QM5100_v1_07.vmcu")), good);
+}
+
+// One list can name any number of files: the upgrade takes the last vmcu and
+// the last vmcf of the model, and only those are fetched and kept.
+TEST_F(UpgradeFetchTest, OnlyWhatTheUpgradeTakesIsStored) {
+    PutUpgrade();
+    std::vector<std::pair<std::string, std::string>> list;
+    for (int i = 0; i < 250; ++i) {
+        const std::string name = "extra" + std::to_string(i);
+        server_->Put(name + ".vmcu", VFileBytes(kKindVmcu, 2000, 0x0100, Pattern(300, uint8_t(i))));
+        list.push_back({"QM-5100", name + ".vmcu"});
+        list.push_back({"QM-5100", name + ".vmcf"});
+    }
+    list.push_back({"QM-5100", "readme.txt"});
+    list.push_back({"QM-5100", "QM5100_v1_07.vmcf"});
+    list.push_back({"QM-5100", "QM5100_v1_07.vmcu"});
+    server_->Put("upgrade_info2.txt", ListText(list));
+    ASSERT_TRUE(Fetch());
+    EXPECT_EQ(view_.mcu, mcuPayload_);
+    EXPECT_EQ(view_.flash, flashPayload_);
+    EXPECT_EQ(std::distance(fs::directory_iterator(program_.Path() / "Upgrade"), fs::directory_iterator()), 2);
+    EXPECT_EQ(server_->Requests().size(), 3u);
+    EXPECT_TRUE(view_.Said("Skip File extra0.vmcu (a later vmcu file is listed)!"));
+    EXPECT_TRUE(view_.Said("Skip File extra249.vmcf (a later vmcf file is listed)!"));
+    EXPECT_TRUE(view_.Said("Skip File readme.txt (not a vmcu or vmcf file)!"));
+}
+
+// Names from the server reach the status line with their control bytes
+// escaped: nothing of theirs can act on a terminal.
+TEST_F(UpgradeFetchTest, NamesFromTheServerAreShownEscaped) {
+    PutUpgrade();
+    const std::string names[] = {"\x1B[2Jname.vmcu", std::string("nul\0name.vmcu", 13), "cr\rname.vmcu",
+                                 "del\x7Fname.vmcu", "csi\xC2\x9B" "2Jx.vmcu", "bad\xFF.vmcu"};
+    std::vector<std::pair<std::string, std::string>> list;
+    for (const std::string& n : names) list.push_back({"QM-5100", n});
+    list.push_back({"QM-5100", "QM5100_v1_07.vmcu"});
+    server_->Put("upgrade_info2.txt", ListText(list));
+    ASSERT_TRUE(Fetch());
+    for (const std::string& st : view_.statuses)
+        for (char ch : st) {
+            const auto b = static_cast<unsigned char>(ch);
+            EXPECT_TRUE(b >= 0x20 && b != 0x7F && b != 0xC2 && b != 0xFF) << st;
+        }
+    EXPECT_TRUE(view_.Said("Skip File \\x1B[2Jname.vmcu (not a plain file name)!"));
+    EXPECT_TRUE(view_.Said("Skip File nul\\x00name.vmcu (not a plain file name)!"));
+    EXPECT_TRUE(view_.Said("Skip File csi\\xC2\\x9B2Jx.vmcu (a later vmcu file is listed)!"));
 }
 
 #if defined(ORVALINK_CLI_PROGRAM)
@@ -413,7 +578,59 @@ TEST_F(UpgradeFetchTest, CommandLineFetchesIntoTheFolderGiven) {
     EXPECT_EQ(flashOnly.exitCode, 1);
     EXPECT_NE(flashOnly.err.find("Download upgrade files ERROR !"), std::string::npos) << flashOnly.err;
 }
+// The command line: a failed GET says why after the system's words, the
+// server's names are shown escaped, and Ctrl+C or SIGTERM end a transfer
+// that would go on for long, as the page's CANCEL does.
+TEST_F(UpgradeFetchTest, CommandLineSaysWhyAndEndsOnASignal) {
+    PutUpgrade();
+    server_->Put("upgrade_info2.txt", ListText({{"QM-5100", "\x1B[2J\rclear.vmcu"},
+                                                {"QM-5100", "QM5100_v1_07.vmcf"},
+                                                {"QM-5100", "QM5100_v1_07.vmcu"}}));
+    TempFolder scratch;
+    auto fetch = [&](const testing::ProcessOptions& options) {
+        return testing::RunProcess({ORVALINK_CLI_PROGRAM, "fetch", "--model", "QM-5100", "--url", server_->Base(),
+                                    "--folder", program_.Path().string()},
+                                   scratch.Path(), options);
+    };
+    const std::string vmcu = "/downloads/upgrade/QM5100_v1_07.vmcu";
+    server_->Rules("{\"" + vmcu + R"(": {"mode": "status", "code": 500}})");
+    auto failed = fetch({});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_NE(failed.err.find("Get Failed (HTTP status 500)\nDownLoad File QM5100_v1_07.vmcu Error!\n"),
+              std::string::npos) << failed.err;
+    EXPECT_NE(failed.err.find("Skip File \\x1B[2J\\x0Dclear.vmcu (not a plain file name)!"), std::string::npos)
+        << failed.err;
+    EXPECT_EQ(failed.err.find('\x1B'), std::string::npos);
+    EXPECT_EQ(failed.err.find('\r'), std::string::npos);
+
+    for (int number : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(number);
+        server_->ForgetRequests();
+        server_->Rules("{\"" + vmcu + R"(": {"mode": "trickle", "interval": 0.05, "for": 30}})");
+        testing::ProcessOptions options;
+        options.timeout = std::chrono::seconds(25);
+        options.whileRunning = [&](pid_t pid) {
+            // Once the file is being sent, the user gives up.
+            for (int i = 0; i < 200; ++i) {
+                const auto asked = server_->Requests();
+                if (std::find(asked.begin(), asked.end(), vmcu) != asked.end()) break;
+                ::usleep(50000);
+            }
+            ::usleep(300000);
+            ::kill(pid, number);
+        };
+        const auto run = fetch(options);
+        EXPECT_EQ(run.exitCode, 128 + number) << run.err;
+        EXPECT_NE(run.err.find("Get Failed (cancelled)\n"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("Download upgrade files ERROR !\n"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(number == SIGINT ? "orvalink-cli: cancelled (SIGINT)" : "orvalink-cli: cancelled (SIGTERM)"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_FALSE(fs::exists(Local("QM5100_v1_07.vmcu")));
+    }
+}
 #endif
+
 
 }  // namespace
 }  // namespace orvalink

@@ -11,6 +11,9 @@ at every request, may give a path a behaviour other than a plain answer:
   {"mode": "stall", "after": N}                  N bytes of the body, then silence
   {"mode": "flood", "bytes": N}                  N bytes without a length, then close
   {"mode": "redirect", "to": URL}                302 to URL
+  {"mode": "status", "code": N}                  an empty answer with status N
+  {"mode": "trickle", "interval": S, "for": T}   the file's length announced, then
+                                                 one byte every S s, for T s at most
 
 The server ends when its standard input closes (the test ended) or it is killed.
 """
@@ -48,6 +51,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", "0")
             self.end_headers()
             return
+        if mode == "status":
+            self.send_response(rule["code"])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
         if mode == "flood":
             self.send_response(200)
             self.end_headers()
@@ -79,6 +87,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.wfile.flush()
                     if i + 1 < pieces:
                         time.sleep(rule["interval"])
+            elif mode == "trickle":
+                end = time.monotonic() + rule["for"]
+                for b in body:
+                    if time.monotonic() >= end:
+                        break
+                    self.wfile.write(bytes([b]))
+                    self.wfile.flush()
+                    time.sleep(rule["interval"])
             elif mode == "stall":
                 self.wfile.write(body[:rule["after"]])
                 self.wfile.flush()

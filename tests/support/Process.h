@@ -15,6 +15,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -27,9 +28,14 @@ namespace orvalink::testing {
 struct ProcessOptions {
     std::filesystem::path workingDirectory;      // empty: the test's own
     std::chrono::milliseconds timeout{120000};   // then the program is killed
-    // The size a file may grow to (RLIMIT_FSIZE); a write beyond it fails
-    // with EFBIG, as on a full disk. 0: no limit.
+    // The size a file may grow to (RLIMIT_FSIZE), as `ulimit -f` sets it in a
+    // shell: a write beyond it raises SIGXFSZ, which ends a program that
+    // does not handle it. 0: no limit.
     uint64_t fileSizeLimit = 0;
+    // Changes to the environment: "NAME=value" sets, "NAME" alone removes.
+    std::vector<std::string> environment;
+    // Called in the test while the program runs (to signal it, say).
+    std::function<void(pid_t)> whileRunning;
 };
 
 struct ProcessResult {
@@ -90,6 +96,21 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std:
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    // The child's environment, made before the fork.
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        bool changed = false;
+        for (const std::string& c : options.environment)
+            if (c.substr(0, c.find('=')) == name) changed = true;
+        if (!changed) env.push_back(entry);
+    }
+    for (const std::string& c : options.environment)
+        if (c.find('=') != std::string::npos) env.push_back(c);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
 
     const auto started = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
@@ -102,15 +123,17 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std:
         if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(127);
         if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(127);
         if (options.fileSizeLimit > 0) {
-            struct sigaction ignore{};
-            ignore.sa_handler = SIG_IGN;
-            ::sigaction(SIGXFSZ, &ignore, nullptr);  // the write fails instead of killing
             rlimit limit{rlim_t(options.fileSizeLimit), rlim_t(options.fileSizeLimit)};
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(127);
         }
-        ::execve(args[0], args.data(), environ);
+        // Signals as a shell leaves them for the programs it starts.
+        struct sigaction fallback{};
+        fallback.sa_handler = SIG_DFL;
+        for (int number : {SIGINT, SIGTERM, SIGXFSZ, SIGPIPE}) ::sigaction(number, &fallback, nullptr);
+        ::execve(args[0], args.data(), envp.data());
         ::_exit(127);
     }
+    if (options.whileRunning) options.whileRunning(pid);
 
     if (!detail::WaitForExit(pid, started + options.timeout)) {
         result.timedOut = true;

@@ -155,6 +155,21 @@ TEST_F(Cli, RenderDrawsEightPagesAndTheHardKeys) {
     EXPECT_EQ(Run({"render", doc, "66", png}).exitCode, 2);
 }
 
+// A command-line render needs no runtime folder: it says nothing about one
+// and leaves nothing in TMPDIR, whether XDG_RUNTIME_DIR is set or not.
+TEST_F(Cli, RenderLeavesNoRuntimeFolderAndNoWarning) {
+    TTiFlashFm flash;
+    const std::string doc = PackImage(flash);
+    const fs::path tmp = dir_ / "tmp";
+    fs::create_directories(tmp);
+    testing::ProcessOptions options;
+    options.environment = {"XDG_RUNTIME_DIR", "TMPDIR=" + tmp.string()};
+    const auto r = Run({"render", doc, "0", (dir_ / "home.png").string()}, options);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "") << r.err;
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
 // The file commands load no toolkit library; render loads its drawing
 // library from beside the executable, and only render does. The dynamic
 // loader's own log says what was loaded.

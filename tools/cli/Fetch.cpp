@@ -1,12 +1,15 @@
 // orvalink-cli fetch: the upgrade files of a model from the upgrade server
 // into the Upgrade folder of a program folder, through the same fetch as
-// the upgrade page's "Get data" button; status lines on stderr.
+// the upgrade page's "Get data" button; status lines on stderr, a failed
+// GET with its reason after the system's "Get Failed". Ctrl+C and SIGTERM
+// end it as the page's CANCEL would (exit status 130 or 143).
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "formats/ModelCatalogue.h"
+#include "base/TextEscape.h"
 #include "formats/VFileHeader.h"
 #include "net/UpgradeFetch.h"
 #include "platform/UiServices.h"
@@ -16,6 +19,7 @@
 #include <cstdlib>
 
 #include "platform/curl/CurlHttpClient.h"
+#include "tools/cli/CancelSignals.h"
 #endif
 
 namespace orvalink {
@@ -34,7 +38,7 @@ int FetchUsage(const std::string& why) {
 
 #if defined(ORVALINK_CLI_FETCH)
 
-// Message boxes become lines on stderr.
+// Message boxes become lines on stderr (their texts are the system's own).
 class StderrMessages final : public UiServices {
 public:
     MsgAnswer ShowMessage(const MessageRequest& request) override {
@@ -45,11 +49,16 @@ public:
 };
 
 // The page's status line and byte counter on stderr; what loaded on stdout.
+// The statuses come with the list's names escaped already.
 class PrintingView final : public UpgradeFetchView {
 public:
+    explicit PrintingView(const CancelSignals& signals) : signals_(signals) {}
     void FetchStatus(const std::string& text) override { std::cerr << text << "\n"; }
     void BytesReceived(uint64_t total) override { lastBytes_ = total; }
-    void CommandFailed(const std::string& text) override { std::cerr << text << "\n"; }
+    void CommandFailed(const std::string& text, const std::string& why) override {
+        std::cerr << text << (why.empty() ? "" : " (" + why + ")") << "\n";
+    }
+    bool Cancelled() override { return signals_.Cancelled(); }
     void TakeMcuFile(const std::filesystem::path& path, std::vector<uint8_t> payload,
                      const VFileHeader& header) override {
         Print("mcu", path, payload.size(), header);
@@ -62,11 +71,12 @@ public:
 
 private:
     static void Print(const char* what, const std::filesystem::path& path, size_t length, const VFileHeader& header) {
-        std::cout << what << ": " << path.string() << "\n"
+        std::cout << what << ": " << EscapeControls(path.string()) << "\n"
                   << what << " model code: " << header.modelCode << "\n"
                   << what << " version: " << VersionText(header.versionWord) << "\n"
                   << what << " payload length: " << length << "\n";
     }
+    const CancelSignals& signals_;
     uint64_t lastBytes_ = 0;
 };
 
@@ -96,11 +106,16 @@ int FetchCommand(const std::vector<std::string>& args) {
     settings.base = url ? *url : UpgradeBaseLocation(settings.programFolder, std::getenv("ORVALINK_UPGRADE_URL"));
     while (!settings.base.empty() && settings.base.back() == '/') settings.base.pop_back();
     settings.displayName = *model;
-    CurlHttpClient http;
+    CancelSignals signals;
+    CurlHttpClient http(signals.WakeFd());
     StderrMessages ui;
-    PrintingView view;
-    const bool ok = FetchUpgrade(http, ui, view, settings);
+    PrintingView view(signals);
+    const bool ok = FetchUpgrade(http, ui, view, settings) && !signals.Cancelled();
     std::cerr << (ok ? "Download upgrade files OK !" : "Download upgrade files ERROR !") << "\n";
+    if (signals.Cancelled()) {
+        std::cerr << signals.Text() << "\n";
+        return signals.ExitStatus();
+    }
     return ok ? kExitOk : kExitFailed;
 #else
     std::cerr << "orvalink-cli: this build has no HTTP client (libcurl); fetch is not available\n";

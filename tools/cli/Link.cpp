@@ -6,6 +6,7 @@
 #include <iostream>
 #include <string>
 
+#include "tools/cli/CancelSignals.h"
 #include "tools/cli/CliCommands.h"
 #include "tools/cli/TemporaryFolder.h"
 
@@ -34,6 +35,7 @@
 #include "platform/linux/PollEventPump.h"
 #include "platform/linux/PosixSerialPort.h"
 #include "platform/linux/SysfsRegistry.h"
+#include "tools/cli/CancelWatch.h"
 #endif
 
 namespace orvalink {
@@ -98,12 +100,14 @@ private:
 
 // Everything a transfer needs, with the named port as the only adapter the
 // registry view knows: an empty sysfs keeps real adapters out of it.
+// Ctrl+C and SIGTERM are the progress dialog's Cancel: userAbort is set.
 struct LinkRig {
-    explicit LinkRig(const std::string& portPath)
+    LinkRig(const std::string& portPath, CancelSignals& signals)
         : registry(sysRoot.Path()),
           port([this](int n) { return registry.PortPath(n); }, pump),
           link(port, pump, registry, ui, clock, view),
-          transfers(link, flash) {
+          transfers(link, flash),
+          cancel(signals, pump, [this] { link.SetUserAbort(true); }) {
         registry.AddPort(portPath, kCliComNumber);
     }
     TemporaryFolder sysRoot;
@@ -117,7 +121,15 @@ struct LinkRig {
     TTiFlashFm flash;
     Transfers transfers;
     StderrProgress progress;
+    CancelWatch cancel;
 };
+
+// A command ended by the user's signal: the system's words have been said;
+// the line that says which signal, and 130 or 143.
+int Cancelled(const CancelSignals& signals) {
+    std::cerr << signals.Text() << "\n";
+    return signals.ExitStatus();
+}
 
 // The named port is a terminal (a serial line, an adapter's or a pseudo-
 // terminal): anything else is refused before the link opens it, with the
@@ -177,6 +189,7 @@ void LoadFactoryDocument(TTiFlashFm& flash) {
 }  // namespace
 
 int DownloadCommand(const std::string& portPath, const std::string& out) {
+    CancelSignals signals;
     // The document is written only after the whole transfer: a folder that
     // cannot take it is found out before the transfer starts.
     std::string why;
@@ -185,18 +198,21 @@ int DownloadCommand(const std::string& portPath, const std::string& out) {
         return 1;
     }
     if (!PortUsable(portPath)) return 1;
-    LinkRig rig(portPath);
+    LinkRig rig(portPath, signals);
     if (!rig.sysRoot.IsValid()) {
         std::cerr << "orvalink-cli: cannot make a temporary folder\n";
         return 1;
     }
     LoadFactoryDocument(rig.flash);
-    rig.link.SetUserAbort(false);
+    rig.link.SetUserAbort(signals.Cancelled());
     const TransferOutcome outcome = rig.transfers.DownloadFromRemote(rig.progress);
     rig.link.CloseLinkPort();
-    if (!outcome.Ok()) {
-        ShowReports(rig.ui, DownloadReports(outcome, false));
-        return 1;
+    // A download the user cancelled writes nothing, even when its last
+    // block was in.
+    if (!outcome.Ok() || signals.Cancelled()) {
+        ShowReports(rig.ui, DownloadReports(outcome.Ok() ? TransferOutcome{TransferResult::Broken, {}, MsgIcon::None} : outcome,
+                                            signals.Cancelled()));
+        return signals.Cancelled() ? Cancelled(signals) : 1;
     }
     Pcg32Random random;
     const DocumentOutcome saved = SaveImageAsDocument(rig.flash, kDocumentModelCode, out, rig.clock, random);
@@ -211,17 +227,21 @@ int DownloadCommand(const std::string& portPath, const std::string& out) {
 }
 
 int UploadCommand(const std::string& portPath, const std::string& in) {
+    CancelSignals signals;
     if (!PortUsable(portPath)) return 1;
-    LinkRig rig(portPath);
+    LinkRig rig(portPath, signals);
     if (!rig.sysRoot.IsValid()) {
         std::cerr << "orvalink-cli: cannot make a temporary folder\n";
         return 1;
     }
     if (!LoadDocumentImage(in, rig.flash)) return 1;
-    rig.link.SetUserAbort(false);
+    rig.link.SetUserAbort(signals.Cancelled());
     const TransferOutcome outcome = rig.transfers.UploadToRemote(rig.progress, kKindWhole);
     rig.link.CloseLinkPort();
+    // A cancelled upload ends as the main window words it: "Upload Flash
+    // Data Error !".
     ShowReports(rig.ui, UploadReports(outcome));
+    if (signals.Cancelled()) return Cancelled(signals);
     return outcome.Ok() ? 0 : 1;
 }
 

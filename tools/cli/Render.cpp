@@ -18,6 +18,7 @@
 #include "image/Tiflashut.h"
 #include "image/qt/KeyDrawing.h"
 #include "tools/cli/RenderPlugin.h"
+#include "tools/cli/TemporaryFolder.h"
 
 namespace orvalink {
 namespace {
@@ -35,11 +36,34 @@ std::vector<uint8_t> TitleOf(const TTiFlashFm& flash, int slot) {
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
+// The toolkit asks for the user's runtime folder as it starts (to see
+// whether it runs in a sandbox) and, when XDG_RUNTIME_DIR is unset, warns
+// and makes one in TMPDIR that stays behind. A drawing in memory needs none:
+// it is given an empty folder of our own for its start, removed again.
+class RuntimeFolderForStart {
+public:
+    RuntimeFolderForStart() {
+        if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") || !folder_.IsValid()) return;
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(folder_.Path()));
+        set_ = true;
+    }
+    ~RuntimeFolderForStart() {
+        if (set_) qunsetenv("XDG_RUNTIME_DIR");
+    }
+    RuntimeFolderForStart(const RuntimeFolderForStart&) = delete;
+    RuntimeFolderForStart& operator=(const RuntimeFolderForStart&) = delete;
+
+private:
+    TemporaryFolder folder_;
+    bool set_ = false;
+};
+
 bool RenderSheet(const TTiFlashFm& flash, int slot, QByteArray& png) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int argc = 1;
     char name[] = "orvalink-cli";
     char* argv[] = {name, nullptr};
+    RuntimeFolderForStart runtime;
     QGuiApplication app(argc, argv);
 
     const int panels = 9;  // pages 1..8, then the hard keys

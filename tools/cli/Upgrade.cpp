@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/ModelCatalogue.h"
+#include "tools/cli/CancelSignals.h"
 #include "tools/cli/CliCommands.h"
 #include "tools/cli/TemporaryFolder.h"
 
@@ -36,6 +37,7 @@
 #include "platform/linux/PollEventPump.h"
 #include "platform/linux/PosixSerialPort.h"
 #include "platform/linux/SysfsRegistry.h"
+#include "tools/cli/CancelWatch.h"
 #endif
 
 namespace orvalink {
@@ -114,12 +116,19 @@ private:
     int shown_ = -1;
 };
 
+// Ctrl+C and SIGTERM are the page's CANCEL: userAbort set, linkStatus 9,
+// progress 0.
 struct UpgradeRig {
-    explicit UpgradeRig(const std::string& portPath)
+    UpgradeRig(const std::string& portPath, CancelSignals& signals)
         : registry(sysRoot.Path()),
           port([this](int n) { return registry.PortPath(n); }, pump),
           link(port, pump, registry, ui, clock, view),
-          upgrader(link, flash, buffers) {
+          upgrader(link, flash, buffers),
+          cancel(signals, pump, [this] {
+              link.SetUserAbort(true);
+              link.SetLinkStatus(kLinkFailed);
+              link.SetProgress(0);
+          }) {
         registry.AddPort(portPath, kCliComNumber);
     }
     TemporaryFolder sysRoot;
@@ -133,7 +142,14 @@ struct UpgradeRig {
     TTiFlashFm flash;
     UpgradeBuffers buffers;
     Upgrader upgrader;
+    CancelWatch cancel;
 };
+
+// A command ended by the user's signal, after the system's words.
+int Cancelled(const CancelSignals& signals) {
+    std::cerr << signals.Text() << "\n";
+    return signals.ExitStatus();
+}
 
 bool IsTerminal(const std::string& path) {
     struct stat st;
@@ -172,7 +188,7 @@ void Show(UiServices& ui, const std::vector<LinkReport>& reports) {
 }
 
 int RunUpgrade(const std::string& portPath, uint16_t model, const std::optional<std::string>& mcu,
-               const std::optional<std::string>& flashFile, int kind) {
+               const std::optional<std::string>& flashFile, int kind, CancelSignals& signals) {
     const UpgradeSteps steps = UpgradeStepsFor(model);
     if (!steps.supported) {
         std::cerr << "orvalink-cli: model " << model << " is upgraded over the older packet protocol, which this "
@@ -184,7 +200,7 @@ int RunUpgrade(const std::string& portPath, uint16_t model, const std::optional<
         return kExitUsage;
     }
     if (!IsTerminal(portPath)) return kExitFailed;
-    UpgradeRig rig(portPath);
+    UpgradeRig rig(portPath, signals);
     if (!rig.sysRoot.IsValid()) {
         std::cerr << "orvalink-cli: cannot make a temporary folder\n";
         return kExitFailed;
@@ -210,41 +226,61 @@ int RunUpgrade(const std::string& portPath, uint16_t model, const std::optional<
         }
         std::copy(payload.begin(), payload.end(), image.begin());
     }
+    // The routines clear userAbort as they end; the signal's note stays.
+    auto cancelled = [&] { return signals.Cancelled(); };
+    if (cancelled()) {
+        rig.ui.Inform("Transfer broken !", MsgIcon::Information);
+        return Cancelled(signals);
+    }
     rig.link.SetUserAbort(false);
     if (mcu) {
         std::cerr << "program: " << ButtonInfo(steps.program).caption << "\n";
         const TransferOutcome outcome = RunUpgradeButton(rig.upgrader, steps.program);
-        if (outcome.kind == TransferResult::NoPort) return kExitFailed;
-        if (!outcome.Ok()) {
-            rig.ui.Inform(outcome.kind == TransferResult::Broken ? "Transfer broken !" : std::string(steps.programError),
-                          outcome.kind == TransferResult::Broken ? MsgIcon::Information : MsgIcon::Error);
-            return kExitFailed;
+        if (outcome.kind == TransferResult::NoPort) return cancelled() ? Cancelled(signals) : kExitFailed;
+        if (!outcome.Ok() || cancelled()) {
+            const bool broken = outcome.kind == TransferResult::Broken || cancelled();
+            rig.ui.Inform(broken ? "Transfer broken !" : std::string(steps.programError),
+                          broken ? MsgIcon::Information : MsgIcon::Error);
+            return cancelled() ? Cancelled(signals) : kExitFailed;
         }
         Show(rig.ui, UpgradeButtonReports(steps.program, outcome));
         if (!flashFile) return kExitOk;
         rig.pump.WaitTicks(kProgramToFlashPauseMs);
+        if (cancelled()) {
+            rig.ui.Inform("Transfer broken !", MsgIcon::Information);
+            return Cancelled(signals);
+        }
     }
     rig.buffers.kind = kind;
     std::cerr << "flash: " << ButtonInfo(steps.flash).caption << "\n";
     const TransferOutcome outcome = RunUpgradeButton(rig.upgrader, steps.flash);
     Show(rig.ui, UpgradeButtonReports(steps.flash, outcome));
+    if (cancelled()) return Cancelled(signals);
     return outcome.Ok() ? kExitOk : kExitFailed;
 }
 
-int RunBackup(const std::string& portPath, uint16_t model, const std::string& out) {
+int RunBackup(const std::string& portPath, uint16_t model, const std::string& out, CancelSignals& signals) {
     std::string why;
     if (!CanReplaceFile(PathFromUtf8(out), &why)) {
         std::cerr << "orvalink-cli: cannot write " << out << ": " << why << "\n";
         return kExitFailed;
     }
     if (!IsTerminal(portPath)) return kExitFailed;
-    UpgradeRig rig(portPath);
+    UpgradeRig rig(portPath, signals);
     if (!rig.sysRoot.IsValid()) {
         std::cerr << "orvalink-cli: cannot make a temporary folder\n";
         return kExitFailed;
     }
-    rig.link.SetUserAbort(false);
+    rig.link.SetUserAbort(signals.Cancelled());
     const BackupResult backup = BackupRemote(rig.upgrader, model);
+    // A backup the user cancelled writes nothing, even when its last block was in.
+    if (signals.Cancelled()) {
+        if (backup.outcome.Ok() || backup.outcome.kind == TransferResult::NoPort)
+            rig.ui.Inform("Download transfer broken !", MsgIcon::Information);
+        else
+            Show(rig.ui, backup.reports);
+        return Cancelled(signals);
+    }
     Show(rig.ui, backup.reports);
     if (!backup.outcome.Ok()) return kExitFailed;
     // As the page keeps it: a document of a 5100-family image, the whole
@@ -287,15 +323,16 @@ int UpgradeCommand(const std::string& command, const std::vector<std::string>& a
     const std::optional<uint16_t> code = ParseModel(*model);
     if (!code) return UsageError("unknown model " + *model);
 #if defined(ORVALINK_CLI_LINK)
+    CancelSignals signals;
     if (command == "backup") {
         if (!file) return UsageError("backup needs OUT.vmcf");
-        return RunBackup(*port, *code, *file);
+        return RunBackup(*port, *code, *file, signals);
     }
     int kind = kKindWhole;
     if (kindText && *kindText == "code") kind = kKindPartial;
     else if (kindText && *kindText != "all") return UsageError("--kind is all or code");
     if (!mcu && !flash) return UsageError("upgrade needs --mcu FILE.vmcu, --flash FILE.vmcf or both");
-    return RunUpgrade(*port, *code, mcu, flash, kind);
+    return RunUpgrade(*port, *code, mcu, flash, kind, signals);
 #else
     std::cerr << "orvalink-cli: this build has no serial link (" << command
               << " needs the Linux platform layer)\n";

@@ -1,6 +1,8 @@
 // orvalink-cli: a command-line companion for scripting and service work.
 // Output is stable "key: value" lines; exit 0 on success, 1 when a file
 // cannot be read or written, 2 on a usage error.
+#include <signal.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/TextEscape.h"
 #include "formats/FileIo.h"
 #include "formats/Flashut.h"
 #include "formats/ModelCatalogue.h"
@@ -101,13 +104,14 @@ int Info(const std::string& path) {
     if (!LoadVFile(PathFromUtf8(path), payload, header, &why)) return LoadError(path, why);
     std::string name;
     if (!ModelName(header.modelCode, name)) name = FieldText(header.modelName);
+    // The header's texts come from the file: shown with control bytes escaped.
     std::cout << "kind: " << header.kindCode << "\n"
-              << "extension: " << FieldText(header.extensionText) << "\n"
+              << "extension: " << EscapeControls(FieldText(header.extensionText)) << "\n"
               << "model: " << header.modelCode << "\n"
-              << "model name: " << name << "\n"
+              << "model name: " << EscapeControls(name) << "\n"
               << "version: " << VersionText(header.versionWord) << "\n"
               << "payload length: " << header.payloadLength << "\n"
-              << "entry: " << EntryNameOf(header) << "\n";
+              << "entry: " << EscapeControls(EntryNameOf(header)) << "\n";
     return kExitOk;
 }
 
@@ -178,7 +182,8 @@ int Devices(const std::string& path) {
     if (!LoadDocumentImage(path, flash)) return kExitFailed;
     std::cout << "Home\n";
     for (const DeviceTreeNode& node : BuildDeviceTree(flash))
-        std::cout << std::string(2 * size_t(node.depth), ' ') << int(node.key.link) << " " << node.text << "\n";
+        std::cout << std::string(2 * size_t(node.depth), ' ') << int(node.key.link) << " " << EscapeControls(node.text)
+                  << "\n";
     std::cout << "Macro\n";
     return kExitOk;
 }
@@ -229,6 +234,10 @@ std::string orvalink::SameFileText(const std::string& in, const std::string& out
 }
 
 int main(int argc, char** argv) {
+    // Past a file-size limit (ulimit -f) a write fails, and is reported as
+    // on a full disk: the old output stays, exit status 1. The signal the
+    // system sends for it would end the program in the middle of the write.
+    ::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return Usage();
     std::string command = args[0];

@@ -9,8 +9,12 @@
 #include "support/Process.h"
 #include "support/RemoteSimProcess.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <vector>
@@ -52,6 +56,23 @@ bool WriteDocument(const QString& path, const std::vector<uint8_t>& payload) {
     Pcg32Random random(7);
     return SaveVFile(path.toStdString(), payload, header, clock, random);
 }
+
+// Sends `number` to the program once its standard error (in `errPath`)
+// shows `text`, `afterMs` later; after 20 s without it, at once.
+std::function<void(pid_t)> SignalWhen(const std::string& errPath, const std::string& text, int number,
+                                      int afterMs = 0) {
+    return [=](pid_t pid) {
+        for (int i = 0; i < 400; ++i) {
+            if (testing::ReadWholeFile(errPath).find(text) != std::string::npos) break;
+            ::usleep(50000);
+        }
+        ::usleep(useconds_t(afterMs) * 1000);
+        ::kill(pid, number);
+    };
+}
+
+// The names in a folder.
+QStringList Entries(const QString& folder) { return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
 
 struct Run {
     int exitCode = -1;
@@ -208,6 +229,47 @@ private slots:
         QVERIFY(!QFile::exists(dir().filePath("out.vmcf")));
         QVERIFY2(run.cpuSeconds < 0.5 * run.wallSeconds,
                  qPrintable(QString("CPU %1 s in %2 s").arg(run.cpuSeconds).arg(run.wallSeconds)));
+    }
+
+    // Ctrl+C and SIGTERM are the progress dialog's Cancel: the system's
+    // words, the link closed, the old output as it was, no temporary folder
+    // left, exit status 130 or 143. And the remote still answers after.
+    void aSignalCancelsATransferAndLeavesNothing() {
+        const auto remote = Pattern(kFlashBytes, 8);
+        WriteFile(FlashFile(), remote);
+        std::vector<uint8_t> document(kDocumentImageBytes, 0x3C);
+        QVERIFY(WriteDocument(dir().filePath("in.vmcf"), document));
+        const QString tmp = dir().filePath("tmp");
+        QVERIFY(QDir().mkpath(tmp));
+        QVERIFY(StartSim({"--wire"}));
+        struct Case {
+            const char* command;
+            int number;
+            const char* said;
+        };
+        for (const Case& c : {Case{"download", SIGINT, "Download transfer broken !"},
+                              Case{"download", SIGTERM, "Download transfer broken !"},
+                              Case{"upload", SIGINT, "Upload Flash Data Error !"}}) {
+            const std::string label = std::string(c.command) + " " + std::to_string(c.number);
+            WriteFile(dir().filePath("out.vmcf"), {1, 2, 3});
+            testing::ProcessOptions options;
+            options.workingDirectory = dir().path().toStdString();
+            options.timeout = std::chrono::seconds(60);
+            options.environment = {"TMPDIR=" + tmp.toStdString()};
+            QFile::remove(dir().filePath("process.err"));  // no word of the run before
+            options.whileRunning = SignalWhen(dir().filePath("process.err").toStdString(), "block 100/1013", c.number);
+            const std::string file = std::string(c.command) == "download" ? "out.vmcf" : "in.vmcf";
+            const auto run = testing::RunProcess({ORVALINK_CLI_PROGRAM, c.command, "--port", pty_.toStdString(), file},
+                                                 dir().path().toStdString(), options);
+            const QString err = QString::fromStdString(run.err);
+            QVERIFY2(run.exitCode == 128 + c.number, qPrintable(QString::fromStdString(label) + ": " + err));
+            QVERIFY2(err.contains(c.said), qPrintable(err));
+            QVERIFY2(err.contains(c.number == SIGINT ? "orvalink-cli: cancelled (SIGINT)" : "orvalink-cli: cancelled (SIGTERM)"),
+                     qPrintable(err));
+            QVERIFY2(!err.contains("block 1013/1013"), qPrintable(err));
+            QCOMPARE(ReadFile(dir().filePath("out.vmcf")), (std::vector<uint8_t>{1, 2, 3}));
+            QCOMPARE(Entries(tmp), QStringList());
+        }
     }
 
     void downloadToAFolderThatCannotTakeTheDocumentFailsBeforeTheTransfer() {

@@ -5,12 +5,17 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "support/Process.h"
 #include "support/RemoteSimProcess.h"
 
 #include <QRegularExpression>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <vector>
@@ -55,6 +60,20 @@ bool WriteVFile(const QString& path, uint16_t kind, const std::vector<uint8_t>& 
     FixedClock clock;
     Pcg32Random random(7);
     return SaveVFile(path.toStdString(), payload, header, clock, random);
+}
+
+// Sends `number` to the program once its standard error (in `errPath`)
+// shows `text`, `afterMs` later; after 20 s without it, at once.
+std::function<void(pid_t)> SignalWhen(const std::string& errPath, const std::string& text, int number,
+                                      int afterMs = 0) {
+    return [=](pid_t pid) {
+        for (int i = 0; i < 400; ++i) {
+            if (testing::ReadWholeFile(errPath).find(text) != std::string::npos) break;
+            ::usleep(50000);
+        }
+        ::usleep(useconds_t(afterMs) * 1000);
+        ::kill(pid, number);
+    };
 }
 
 struct Run {
@@ -131,6 +150,50 @@ private slots:
     void cleanup() {
         StopSim();
         folder_.reset();
+    }
+
+    // A boot loader that never answers is tried again and again: Ctrl+C or
+    // SIGTERM is the command line's CANCEL. So is either during a backup,
+    // whose old output stays. No temporary folder is left.
+    void aSignalIsTheCancelOfUpgradeAndBackup() {
+        WriteFile(FlashFile(), Pattern(kFlashBytes, 3));
+        QVERIFY(WriteVFile(Path("new.vmcu"), 101, Pattern(kProgramBytes, 4)));
+        const QString tmp = Path("tmp");
+        QVERIFY(QDir().mkpath(tmp));
+        struct Case {
+            QStringList sim;
+            std::vector<std::string> args;
+            const char* waitFor;
+            int number;
+            const char* said;
+        };
+        const Case cases[] = {
+            {{"--cable-only"}, {"upgrade", "--model", "2000", "--mcu", "new.vmcu"}, "program:", SIGINT, "Transfer broken !"},
+            {{"--cable-only"}, {"upgrade", "--model", "2000", "--mcu", "new.vmcu"}, "program:", SIGTERM, "Transfer broken !"},
+            {{"--wire"}, {"backup", "--model", "2000", "out.vmcf"}, "progress ", SIGINT, "Download transfer broken !"},
+        };
+        for (const Case& c : cases) {
+            QVERIFY(StartSim(c.sim));
+            WriteFile(Path("out.vmcf"), {7, 7});
+            std::vector<std::string> argv = {ORVALINK_CLI_PROGRAM, c.args[0], "--port", pty_.toStdString()};
+            argv.insert(argv.end(), c.args.begin() + 1, c.args.end());
+            testing::ProcessOptions options;
+            options.workingDirectory = folder_->path().toStdString();
+            options.timeout = std::chrono::seconds(60);
+            options.environment = {"TMPDIR=" + tmp.toStdString()};
+            QFile::remove(Path("process.err"));  // no word of the run before
+            options.whileRunning =
+                SignalWhen(Path("process.err").toStdString(), c.waitFor, c.number, 700);
+            const auto run = testing::RunProcess(argv, folder_->path().toStdString(), options);
+            const QString err = QString::fromStdString(run.err);
+            QVERIFY2(run.exitCode == 128 + c.number, qPrintable(err));
+            QVERIFY2(err.contains(c.said), qPrintable(err));
+            QVERIFY2(err.contains(c.number == SIGINT ? "orvalink-cli: cancelled (SIGINT)" : "orvalink-cli: cancelled (SIGTERM)"),
+                     qPrintable(err));
+            QCOMPARE(ReadFile(Path("out.vmcf")), (std::vector<uint8_t>{7, 7}));
+            QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+            StopSim();
+        }
     }
 
     void upgradeWritesTheProgramThenTheFlash() {

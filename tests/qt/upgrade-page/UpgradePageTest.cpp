@@ -81,13 +81,31 @@ public:
     std::vector<uint8_t> backupBytes = std::vector<uint8_t>(kOlderFlashSize, 0x5A);
 };
 
-// The page never goes on line in these tests.
+// The page never goes on line in these tests. With `stall` set it meets a
+// server that never answers: the GET waits, the window's events running,
+// until the user's Cancel (or gives up after a few seconds).
 class NoHttp final : public HttpClient {
 public:
-    bool CheckConnection(const std::string&, uint32_t) override { return false; }
-    HttpResponse Get(const std::string&, const HttpLimits&, const std::function<void(uint64_t)>&) override {
-        return HttpResponse{HttpFailure::Connect, 0, {}, "off line"};
+    bool CheckConnection(const std::string&, uint32_t, const HttpCancelled&) override { return stall; }
+    HttpResponse Get(const std::string&, const HttpLimits&, const std::function<void(uint64_t)>&,
+                     const HttpCancelled& cancelled) override {
+        if (!stall) return HttpResponse{HttpFailure::Connect, 0, {}, "off line"};
+        if (whileWaiting) QTimer::singleShot(0, whileWaiting);
+        QTimer tick;  // wakes the wait now and then; nothing spins
+        tick.start(20);
+        QDeadlineTimer giveUp(5000);
+        while (!giveUp.hasExpired()) {
+            if (cancelled && cancelled()) {
+                sawCancel = true;
+                return HttpResponse{HttpFailure::Cancelled, 0, {}, "cancelled"};
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
+        return HttpResponse{HttpFailure::Timeout, 0, {}, "timed out"};
     }
+    bool stall = false;
+    bool sawCancel = false;
+    std::function<void()> whileWaiting;
 };
 
 }  // namespace
@@ -142,6 +160,9 @@ private slots:
     void init() {
         ui_.Clear();
         runner_ = RecordingRunner();
+        http_.stall = false;
+        http_.sawCancel = false;
+        http_.whileWaiting = {};
         fs::remove(Folder() / kBackupFirstFile);
         page_ = std::make_unique<UpgradePage>(Folder(), ui_, clock_, flash_, http_, runner_);
         std::vector<std::string> names;
@@ -413,6 +434,32 @@ private slots:
         page_->show();
         QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
         QVERIFY(page_->grab().save(QString::fromLocal8Bit(out)));
+    }
+
+    // A server that never ends its answer: CANCEL is there while the files
+    // come, the page takes no other command, and CANCEL ends the fetch
+    // without touching the link.
+    void cancelEndsGetDataAgainstAServerThatNeverAnswers() {
+        Choose("QM-5100");
+        http_.stall = true;
+        bool cancelEnabled = false, upgradeEnabled = true, sourceEnabled = true;
+        http_.whileWaiting = [&] {
+            cancelEnabled = page_->Up256kCancleBtn->isEnabled();
+            upgradeEnabled = page_->UpmfBtn->isEnabled();
+            sourceEnabled = page_->DsGBox->isEnabled();
+            page_->Up256kCancleBtn->click();
+        };
+        const bool cancelBefore = page_->Up256kCancleBtn->isEnabled();
+        page_->GetDataBtnClick();
+        QVERIFY(http_.sawCancel);
+        QVERIFY(cancelEnabled);
+        QVERIFY(!upgradeEnabled);
+        QVERIFY(!sourceEnabled);
+        QCOMPARE(ui_.MessageTexts(), std::vector<std::string>{"Download upgrade files ERROR !"});
+        QVERIFY(runner_.calls.empty());
+        QCOMPARE(page_->Up256kCancleBtn->isEnabled(), cancelBefore);
+        QVERIFY(page_->GetDataBtn->isEnabledTo(page_->DsGBox));
+        QVERIFY(page_->DsGBox->isEnabledTo(page_.get()));
     }
 
     void getDataWithoutModelAsksForOne() {

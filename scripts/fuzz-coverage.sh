@@ -107,15 +107,53 @@ plain = {n: re.sub(r"\(.*\)::\$_\d+::operator\(\).*", " (a lambda in it)",
                    d.replace("orvalink::", "").replace("(anonymous namespace)::", "").replace("[abi:cxx11]", ""))
          for n, d in zip(names, demangled)}
 
+def line_counts(segments):
+    """Line -> execution count for the lines holding code, as llvm-cov counts them."""
+    counts, wrapped, i = {}, None, 0
+    last = max((seg[0] for seg in segments), default=0)
+    for line in range(1, last + 1):
+        starts = []
+        while i < len(segments) and segments[i][0] == line:
+            starts.append(segments[i])
+            i += 1
+        entries = [seg for seg in starts if seg[3] and seg[4] and not seg[5]]
+        values = [seg[2] for seg in entries]
+        if wrapped is not None and wrapped[3] and not wrapped[5]:
+            values.append(wrapped[2])
+        if values and (entries or wrapped is not None):
+            counts[line] = max(values)
+        if starts:
+            wrapped = starts[-1]
+    return counts
+
+# The lines of the functions the target entered, and how many of them ran:
+# what the fuzzer could still reach without another entry.
+entered = {}
+for fn in data["functions"]:
+    rel = product(fn["filenames"][0]) if fn["filenames"] else None
+    if fn["count"] > 0 and rel in guarded:
+        for region in fn["regions"]:
+            if region[5] == 0 and region[7] == 0:  # the function's own file, a code region
+                entered.setdefault(rel, set()).update(range(region[0], region[2] + 1))
+inside = {}
+for f in data["files"]:
+    rel = product(f["filename"])
+    if rel in guarded:
+        counts = line_counts(f["segments"])
+        lines = [n for n in entered.get(rel, ()) if n in counts]
+        inside[rel] = (sum(1 for n in lines if counts[n] > 0), len(lines))
+
 def share(part):
     return f"{part['percent']:5.1f}%" if part["count"] else "    - "
 
-print(f"-- {name} ({inputs} inputs): lines, branches, parser, functions never entered")
+print(f"-- {name} ({inputs} inputs): lines, branches, lines of the functions entered, parser, functions never entered")
 for rel in sorted(files):
     s = files[rel]
     mark = "<90" if s["lines"]["percent"] < 90 else "   "
     missed = sorted({plain.get(n, n) for n in never.get(rel, [])})
     extra = f"  never: {', '.join(missed)}" if missed else ""
-    print(f"   {share(s['lines'])} {share(s['branches'])} {mark} {rel}{extra}")
+    hit, total = inside.get(rel, (0, 0))
+    within = f"{100.0 * hit / total:5.1f}%" if total else "    - "
+    print(f"   {share(s['lines'])} {share(s['branches'])} {within} {mark} {rel}{extra}")
 EOF
 done

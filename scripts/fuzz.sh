@@ -47,7 +47,9 @@ stats() { sed -n 's/^#\([0-9]*\)[[:space:]]*[A-Z]*[[:space:]]*cov: \([0-9]*\) ft
 run_target() {
   local name=$1
   local corpus="$build/corpus/$name" log="$build/logs/$name.log" status=0
+  # A crashing, leaking or slow input is kept beside the log.
   local options=(-max_total_time="$seconds" -max_len=70000 -rss_limit_mb=4096 -print_final_stats=1
+                 -artifact_prefix="$build/logs/$name-"
                  # Slow inputs (a device tree at its node limit) are picked less often.
                  -entropic_scale_per_exec_time=1)
   local dirs=("$corpus" tests/data)
@@ -57,11 +59,12 @@ run_target() {
   "$build/tests/$name" "${options[@]}" "${dirs[@]}" >"$log" 2>&1 || status=$?
   echo "$status" >"$build/logs/$name.status"
   local start end runs rate
-  start=$(grep -E '^#[0-9]+[[:space:]]+INITED ' "$log" | stats)
-  end=$(grep -E '^#[0-9]+[[:space:]]+(DONE|NEW|REDUCE|pulse|RELOAD) ' "$log" | stats)
+  # A target that failed early has none of these lines.
+  start=$(grep -E '^#[0-9]+[[:space:]]+INITED ' "$log" | stats || true)
+  end=$(grep -E '^#[0-9]+[[:space:]]+(DONE|NEW|REDUCE|pulse|RELOAD) ' "$log" | stats || true)
   runs=$(sed -n 's/^Done \([0-9]*\) runs in \([0-9]*\) second.*/\1 runs in \2 s/p' "$log" | tail -n 1)
   rate=$(sed -n 's/^stat::average_exec_per_sec:[[:space:]]*\([0-9]*\).*/\1/p' "$log" | tail -n 1)
-  echo "-- $name (${seconds}s): start ${start:-?}; end ${end:-?}; ${runs:-no final count}; ${rate:-?} exec/s"
+  echo "-- $name (${seconds}s): start ${start:-?}; end ${end:-?}; ${runs:-no final count}; ${rate:-?} exec/s$([ "$status" -eq 0 ] || echo "; FAILED (exit $status)")"
 }
 
 mkdir -p "$build/logs"

@@ -1,31 +1,64 @@
 #include "image/DeviceTree.h"
 
+#include <array>
+#include <optional>
+
 namespace orvalink {
 
 namespace {
 
+// Walks the tree over each slot's Device keys, read from the image once per
+// tree (a device shown below many Device keys is read only the first time),
+// and notes every node as its depth and the key it copies; the nodes are
+// made at the end, in one allocation of the final size.
 class TreeBuilder {
 public:
-    TreeBuilder(const TTiFlashFm& flash, std::vector<DeviceTreeNode>& out) : flash_(flash), out_(out) {}
+    explicit TreeBuilder(const TTiFlashFm& flash) : flash_(flash) {}
 
-    // The Device keys of `slot` (keys first..last) become nodes at `depth`,
-    // each followed by its own subtree.
-    void AddDeviceKeys(int slot, int lastKey, int depth) {
-        for (int k = 0; k <= lastKey && out_.size() < kMaxTreeNodes; ++k) {
-            KeyInfo key = DefaultKey();
-            if (!ReadKey(flash_, slot, k, key) || key.keyType != kKeyDevice) continue;
-            DeviceTreeNode node;
-            node.depth = depth;
-            node.key = CopyKeyInfo(key);
-            int length = 0;
-            if (!LabelToText(key.label, node.text, length)) node.text.clear();
-            uint8_t link = key.link;
-            out_.push_back(std::move(node));
-            AddChildren(link, depth);
+    std::vector<DeviceTreeNode> Build() {
+        AddDeviceKeys(kHomeSlot, kKeysPerDevice - 1, 1);
+        std::vector<DeviceTreeNode> nodes;
+        nodes.reserve(order_.size());
+        for (const Placed& placed : order_) {
+            nodes.push_back(*placed.node);
+            nodes.back().depth = placed.depth;
         }
+        return nodes;
     }
 
 private:
+    struct Placed {
+        int depth;
+        const DeviceTreeNode* node;
+    };
+
+    // The Device keys of `slot` (keys 0..lastKey) become nodes at `depth`,
+    // each followed by its own subtree.
+    void AddDeviceKeys(int slot, int lastKey, int depth) {
+        for (const DeviceTreeNode& node : DeviceKeysOf(slot)) {
+            if (order_.size() >= kMaxTreeNodes) return;
+            if (node.key.keyNumber > lastKey) continue;
+            order_.push_back({depth, &node});
+            AddChildren(node.key.link, depth);
+        }
+    }
+
+    const std::vector<DeviceTreeNode>& DeviceKeysOf(int slot) {
+        std::optional<std::vector<DeviceTreeNode>>& known = slots_[size_t(slot)];
+        if (known) return *known;
+        known.emplace();
+        for (int k = 0; k < kKeysPerDevice; ++k) {
+            KeyInfo key = DefaultKey();
+            if (!ReadKey(flash_, slot, k, key) || key.keyType != kKeyDevice) continue;
+            DeviceTreeNode node;
+            node.key = CopyKeyInfo(key);
+            int length = 0;
+            if (!LabelToText(key.label, node.text, length)) node.text.clear();
+            known->push_back(std::move(node));
+        }
+        return *known;
+    }
+
     void AddChildren(uint8_t link, int depth) {
         ++level_;
         if (level_ <= kMaxTreeDepth && link <= kLastDeviceSlot) AddDeviceKeys(link, 64, depth + 1);
@@ -33,17 +66,14 @@ private:
     }
 
     const TTiFlashFm& flash_;
-    std::vector<DeviceTreeNode>& out_;
+    std::array<std::optional<std::vector<DeviceTreeNode>>, kDeviceSlots> slots_;
+    std::vector<Placed> order_;
     int level_ = 0;
 };
 
 }  // namespace
 
-std::vector<DeviceTreeNode> BuildDeviceTree(const TTiFlashFm& flash) {
-    std::vector<DeviceTreeNode> nodes;
-    TreeBuilder(flash, nodes).AddDeviceKeys(kHomeSlot, kKeysPerDevice - 1, 1);
-    return nodes;
-}
+std::vector<DeviceTreeNode> BuildDeviceTree(const TTiFlashFm& flash) { return TreeBuilder(flash).Build(); }
 
 std::string DeviceNameText(std::span<const uint8_t> label) {
     std::string out;

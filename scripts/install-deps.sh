@@ -9,6 +9,8 @@ packages=(
   libgtest-dev googletest
   zip unzip ccache
   clang libclang-rt-14-dev
+  # the fuzz corpora's coverage report (llvm-profdata, llvm-cov)
+  llvm
   binutils-mingw-w64-x86-64
 
   qt6-base-dev libqt6serialport6-dev qt6-charts-dev libqt6opengl6-dev libgl-dev

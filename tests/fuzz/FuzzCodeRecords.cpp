@@ -13,6 +13,7 @@
 #include "image/CodeRecords.h"
 #include "image/MacroRecords.h"
 #include "image/Tiflashut.h"
+#include "fuzz/FuzzRepeat.h"
 
 using namespace orvalink;
 
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fill(img.begin(), img.end(), uint8_t(0xFF));
     const size_t from = flash.DevicePagesStart();
     const size_t to = flash.BlockStoreStart() + 8 * size_t(flash.BlockCount());
-    for (size_t i = from; i < to; i += size) std::memcpy(img.data() + i, data, std::min(size, to - i));
+    fuzz::FillRepeated(img.subspan(from, to - from), {data, size});
 
     for (int key = 0; key <= kKeysPerDevice; ++key) {
         MacroInfo m;

@@ -15,6 +15,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/MainFm.h"
@@ -78,6 +79,39 @@ struct Shell {
         return main->EditorForSlot(main->EntryOf(Node(QStringLiteral("TV")))->link);
     }
 };
+
+// A remote whose configuration is `remote`: a download puts it into the
+// memory image, as the link does once every block has come in.
+struct FakeRemote : RemoteLink {
+    explicit FakeRemote(TTiFlashFm& f) : flash(f) {}
+    bool EnsureLinkPort() override { return true; }
+    void SetUserAbort(bool a) override { abort = a; }
+    bool UserAbort() const override { return abort; }
+    TransferOutcome DownloadFromRemote() override {
+        std::copy(remote.begin(), remote.end(), flash.Image().begin());
+        return {TransferResult::Ok, {}, MsgIcon::None};
+    }
+    TransferOutcome UploadToRemote(int) override { return {}; }
+    void CloseLinkPort() override {}
+    TTiFlashFm& flash;
+    std::vector<uint8_t> remote;
+    bool abort = false;
+};
+
+// A key property editor the user closes with Cancel.
+struct CancellingKeyEditor : KeyPropertyEditor {
+    bool EditKey(LayoutKey&, const KeyEditContext&) override { return false; }
+};
+
+std::vector<uint8_t> PayloadOf(const fs::path& document) {
+    std::vector<uint8_t> payload;
+    VFileHeader header;
+    return LoadVFile(document, payload, header) ? payload : std::vector<uint8_t>{};
+}
+
+bool StartsWith(const std::vector<uint8_t>& image, const std::vector<uint8_t>& payload) {
+    return !payload.empty() && image.size() >= payload.size() && std::equal(payload.begin(), payload.end(), image.begin());
+}
 
 // Runs `check` on the settings dialog once it is up, then presses Cancel.
 void WhenSettingsShow(std::function<void(TConfigFm&)> check) {
@@ -185,6 +219,98 @@ private slots:
         QCOMPARE(s.main->FreeDeviceNumbers().front(), free[1]);
         QCOMPARE(s.main->ModifiedMark(), kMarkChanged);
         QVERIFY(home->isVisible());
+    }
+
+    // Download, New and Open replace the memory image. An editor left open
+    // (untouched, with Properties opened and cancelled, or with a key added)
+    // never writes its device, read from the old contents, into the new
+    // ones: the command's question offers to save its changes into the old
+    // document first, and the editors close without a word once the new
+    // image is in.
+    void replacingTheImageNeverTakesAnOpenEditorsKeys() {
+        enum class Command { Download, New, Open };
+        enum class Edit { None, PropertiesCancelled, KeyAdded };
+        for (Command command : {Command::Download, Command::New, Command::Open})
+            for (Edit edit : {Edit::None, Edit::PropertiesCancelled, Edit::KeyAdded})
+                for (MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
+                    const QByteArray what = QByteArray::number(int(command)) + "/" + QByteArray::number(int(edit)) +
+                                            "/" + QByteArray::number(int(answer));
+                    Shell s;
+                    FakeRemote remote(s.flash);
+                    CancellingKeyEditor keyEditor;
+                    s.main->SetRemoteLink(&remote);
+                    s.main->SetKeyEditor(&keyEditor, nullptr);
+                    // The new contents: the factory document, as the blank
+                    // document, another document and the remote hold it.
+                    const fs::path factory = fs::path(ORVALINK_PROGRAM_DIR) / "bk" / "default_.vmcf";
+                    const std::vector<uint8_t> fresh = PayloadOf(factory);
+                    QVERIFY(!fresh.empty());
+                    fs::copy_file(factory, s.folder / "bk" / "default_.vmcf");
+                    fs::copy_file(factory, s.folder / "mcf" / "other.vmcf");
+                    remote.remote = fresh;
+                    // The current document differs in the TV device: key 6 is "Ol".
+                    const int tvSlot = s.main->EntryOf(s.Node(QStringLiteral("TV")))->link;
+                    KeyInfo six;
+                    QVERIFY(ReadKey(s.flash, tvSlot, 6, six));
+                    six.SetLabel(std::string("Ol"));
+                    QVERIFY(WriteKey(s.flash, tvSlot, 6, six));
+                    const std::string current = (s.folder / "mcf" / "current.vmcf").string();
+                    s.main->SetCurrentPath(current);
+
+                    TSoftLCDFm* tv = s.OpenTv();
+                    QVERIFY(tv);
+                    int added = -1;
+                    if (edit == Edit::PropertiesCancelled) {
+                        QVERIFY(tv->SelectKeyOnPage(6, kStateSelected));
+                        tv->m_PropertiesItClick();
+                    } else if (edit == Edit::KeyAdded) {
+                        tv->m_AddButtonItClick();
+                        added = tv->Layout().Selected();
+                    }
+                    QCOMPARE(tv->ModifiedMark(), edit == Edit::None ? kMarkUnchanged : kMarkChanged);
+
+                    const std::string saved = (s.folder / "mcf" / "saved.vmcf").string();
+                    s.ui.AnswerNextMessage(answer);
+                    if (answer == MsgAnswer::Yes) s.ui.ChooseNext(saved);  // Save As
+                    std::string question;
+                    switch (command) {
+                        case Command::Download:
+                            s.main->m_cDownloadItClick();
+                            question = "\n Save Changes to " + current + " ?";
+                            break;
+                        case Command::New:
+                            s.main->m_fNewItClick();
+                            question = "\n Changes Save to " + current + " ?";
+                            break;
+                        case Command::Open:
+                            s.ui.ChooseNext((s.folder / "mcf" / "other.vmcf").string());
+                            s.main->m_fOpenItClick();
+                            question = "\n Changes Save to " + current + " ?";
+                            break;
+                    }
+                    const std::vector<std::string> texts = s.ui.MessageTexts();
+                    QVERIFY2(!texts.empty() && texts.front() == question, what.constData());
+                    // No editor tried to save itself on its way out ("Device save Ok !" or "... error !").
+                    QVERIFY2(std::none_of(texts.begin(), texts.end(),
+                                          [](const std::string& t) { return t.rfind("Device save", 0) == 0; }),
+                             what.constData());
+                    // The new image is exactly the new contents, and the editor is gone.
+                    const std::vector<uint8_t> image(s.flash.Image().begin(), s.flash.Image().end());
+                    QVERIFY2(StartsWith(image, fresh), what.constData());
+                    QVERIFY2(s.main->Editors().empty(), what.constData());
+                    // Yes saved the editor's device into the old document first.
+                    QCOMPARE(fs::exists(saved), answer == MsgAnswer::Yes);
+                    if (answer == MsgAnswer::Yes) {
+                        TTiFlashFm old;
+                        const std::vector<uint8_t> payload = PayloadOf(saved);
+                        QVERIFY(!payload.empty() && payload.size() <= old.Image().size());
+                        std::copy(payload.begin(), payload.end(), old.Image().begin());
+                        KeyInfo k;
+                        QVERIFY(ReadKey(old, tvSlot, 6, k));
+                        QCOMPARE(k.label[0], uint8_t('O'));
+                        if (added >= 0) QVERIFY2(ReadKey(old, tvSlot, added, k), what.constData());
+                    }
+                }
     }
 
     void editRemoteConfigRunsTheSettingsDialog() {

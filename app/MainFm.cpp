@@ -35,6 +35,7 @@
 #include "image/Settings.h"
 #include "image/Tiflashut.h"
 #include "platform/UiServices.h"
+#include "platform/qt/PopupMenuAccessibility.h"
 
 namespace orvalink {
 
@@ -155,6 +156,9 @@ void TMainFm::BuildMenus() {
     QAction* exportAct = m_MTreePMu->addAction(QStringLiteral("Export device to model file"), this, [this] { m_tExportItClick(); });
     m_MTreePMu->addSeparator();
     m_MTreePMu->addAction(QStringLiteral("Delete device"), this, [this] { m_tDeleteDeviceItClick(); });
+    m_MTreePMu->setObjectName(QStringLiteral("m_MTreePMu"));
+    // Screen readers find it on the accessibility tree while it is open.
+    ExposePopupMenu(this, m_MTreePMu, QStringLiteral("Device menu"));
 
     // The menu buttons: a menu bar, so Alt and the underlined letter open them.
     QMenuBar* bar = menuBar();

@@ -29,6 +29,7 @@
 #include "image/Tiflashut.h"
 #include "image/qt/KeyDrawing.h"
 #include "image/qt/TreePictures.h"
+#include "platform/qt/PopupMenuAccessibility.h"
 #include "platform/UiServices.h"
 
 namespace orvalink {
@@ -432,6 +433,9 @@ void TSoftLCDFm::BuildMenus() {
     m_HardKeyPMenu = new QMenu(this);
     m_HardKeyPMenu->setObjectName(QStringLiteral("m_HardKeyPMenu"));
     item(m_HardKeyPMenu, "m_HardPropertiesIt", "Properties", &TSoftLCDFm::m_HardPropertiesItClick);
+    // Screen readers find both menus on the accessibility tree while they are open.
+    ExposePopupMenu(this, m_SoftKeyPMenu, QStringLiteral("Soft key menu"));
+    ExposePopupMenu(this, m_HardKeyPMenu, QStringLiteral("Hard key menu"));
 }
 
 QAction* TSoftLCDFm::MenuItem(const QString& objectName) const {

@@ -3,10 +3,12 @@
 // too), Save tells the main window, a link exchange disables the editors, a
 // device added from a pre-program code is filled from the template library,
 // and "Edit Remote config" runs the settings dialog.
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSlider>
@@ -17,6 +19,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "app/MainFm.h"
 #include "editors/Configut.h"
@@ -111,6 +114,20 @@ std::vector<uint8_t> PayloadOf(const fs::path& document) {
 
 bool StartsWith(const std::vector<uint8_t>& image, const std::vector<uint8_t>& payload) {
     return !payload.empty() && image.size() >= payload.size() && std::equal(payload.begin(), payload.end(), image.begin());
+}
+
+// The names of an accessible interface's children.
+QStringList ChildNames(QAccessibleInterface* iface) {
+    QStringList names;
+    for (int i = 0; i < iface->childCount(); ++i)
+        if (QAccessibleInterface* c = iface->child(i)) names << c->text(QAccessible::Name);
+    return names;
+}
+
+QAccessibleInterface* ChildFor(QAccessibleInterface* parent, QObject* object) {
+    for (int i = 0; i < parent->childCount(); ++i)
+        if (QAccessibleInterface* c = parent->child(i); c && c->object() == object) return c;
+    return nullptr;
 }
 
 // Runs `check` on the settings dialog once it is up, then presses Cancel.
@@ -311,6 +328,64 @@ private slots:
                         if (added >= 0) QVERIFY2(ReadKey(old, tvSlot, added, k), what.constData());
                     }
                 }
+    }
+
+    // The pop-up menus of a soft key, a hard key and a tree device are on the
+    // accessibility tree while they are open, as the application's children
+    // (the parent they name), each named, with its items; gone again once
+    // they close. Each belongs to the window it pops up over.
+    void popUpMenusAreOnTheAccessibilityTree() {
+        Shell s;
+        TSoftLCDFm* tv = s.OpenTv();
+        QVERIFY(tv);
+        const int key = tv->Layout().KeysOnPage(0).front();
+        struct Row {
+            const char* name;
+            QWidget* owner;
+            QMenu* menu;
+            std::function<void()> open;
+            QStringList items;
+        };
+        const Row rows[] = {
+            {"Soft key menu", tv, tv->SoftKeyMenu(),
+             [&] {
+                 QTest::mousePress(tv->KeyPicture(key), Qt::RightButton, {}, QPoint(10, 10));
+                 QTest::mouseRelease(tv->KeyPicture(key), Qt::RightButton, {}, QPoint(10, 10));
+             },
+             {"Add Button", "Properties", "Cut", "Copy", "Paste", "Delete", "Move to",
+              "Load pre-program code to device", "Add device from pre-program code", "Turn transparent mode ON"}},
+            {"Hard key menu", tv, tv->HardKeyMenu(),
+             [&] {
+                 QTest::mousePress(tv->HardKeyButton(0), Qt::RightButton, {}, QPoint(5, 5));
+                 QTest::mouseRelease(tv->HardKeyButton(0), Qt::RightButton, {}, QPoint(5, 5));
+             },
+             {"Properties"}},
+            {"Device menu", s.main.get(), s.main->TreeMenu(),
+             [&] { s.main->m_MainTViewMouseDown(s.Node(QStringLiteral("TV")), Qt::RightButton, QPoint(40, 40)); },
+             {"Load pre-program code to device", "Import model file to device", "Export device to model file",
+              "Delete device"}},
+        };
+        for (const Row& row : rows) {
+            QCOMPARE(row.menu->parentWidget(), row.owner);
+            QAccessibleInterface* app = QAccessible::queryAccessibleInterface(qApp);
+            QVERIFY(app);
+            QVERIFY2(!ChildFor(app, row.menu), row.name);  // closed: not there
+            row.open();
+            QVERIFY2(row.menu->isVisible(), row.name);
+            QAccessibleInterface* menu = ChildFor(app, row.menu);
+            QVERIFY2(menu, row.name);
+            QCOMPARE(menu->text(QAccessible::Name), QString::fromLatin1(row.name));
+            QCOMPARE(menu->role(), QAccessible::PopupMenu);
+            QCOMPARE(menu->parent(), app);
+            const int at = app->indexOfChild(menu);
+            QVERIFY2(at >= 0 && app->child(at) == menu, row.name);
+            const QStringList items = ChildNames(menu);
+            for (const QString& item : row.items)
+                QVERIFY2(items.contains(item),
+                         qPrintable(QStringLiteral("%1: %2 not in %3").arg(row.name, item, items.join(", "))));
+            row.menu->hide();
+            QVERIFY2(!ChildFor(app, row.menu), row.name);
+        }
     }
 
     void editRemoteConfigRunsTheSettingsDialog() {

@@ -121,7 +121,7 @@ bool TDoYouKnowFm::StartNewDefault() {
         Warn("\n default VMCF files Error !");
         return false;
     }
-    main_.RebuildTree();
+    main_.ImageReplaced();
     return true;
 }
 
@@ -139,7 +139,7 @@ bool TDoYouKnowFm::StartOpenExisting() {
     // does not become the document's path.
     const auto sep = std::find_if(path.rbegin(), path.rend(), IsPathSeparator);
     if (sep != path.rend() && sep != path.rbegin()) main_.SetCurrentPath(path);
-    main_.RebuildTree();
+    main_.ImageReplaced();
     return true;
 }
 
@@ -157,7 +157,7 @@ bool TDoYouKnowFm::StartDownload() {
         services_.link->CloseLinkPort();
         main_.SetModifiedMark(kMarkChanged);
         main_.SetCurrentPath(services_.files.DefaultDocumentPath());
-        main_.RebuildTree();
+        main_.ImageReplaced();
     }
     ShowReports(services_.ui, DownloadReports(outcome, true));
     setEnabled(true);

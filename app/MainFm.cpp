@@ -35,6 +35,7 @@
 #include "image/Settings.h"
 #include "image/Tiflashut.h"
 #include "platform/UiServices.h"
+#include "platform/qt/PopupMenuAccessibility.h"
 
 namespace orvalink {
 
@@ -155,6 +156,9 @@ void TMainFm::BuildMenus() {
     QAction* exportAct = m_MTreePMu->addAction(QStringLiteral("Export device to model file"), this, [this] { m_tExportItClick(); });
     m_MTreePMu->addSeparator();
     m_MTreePMu->addAction(QStringLiteral("Delete device"), this, [this] { m_tDeleteDeviceItClick(); });
+    m_MTreePMu->setObjectName(QStringLiteral("m_MTreePMu"));
+    // Screen readers find it on the accessibility tree while it is open.
+    ExposePopupMenu(this, m_MTreePMu, QStringLiteral("Device menu"));
 
     // The menu buttons: a menu bar, so Alt and the underlined letter open them.
     QMenuBar* bar = menuBar();
@@ -373,7 +377,10 @@ void TMainFm::CloseAllEditors() {
     for (auto it = editors.rbegin(); it != editors.rend(); ++it) {
         TSoftLCDFm* e = *it;
         QMdiSubWindow* w = SubWindowOf(e);
-        if (e->ModifiedMark() == kMarkChanged) e->m_SaveBtnClick();
+        // A modified editor saves itself as it closes, but only into the
+        // contents it was opened on: once a download or another document has
+        // replaced them, its keys belong to no image any more.
+        if (e->ModifiedMark() == kMarkChanged && e->OnCurrentImage()) e->m_SaveBtnClick();
         if (w) {
             w->close();
             delete w;  // closed windows go at once, so the editor list is current
@@ -384,6 +391,17 @@ void TMainFm::CloseAllEditors() {
 void TMainFm::StoreAllEditors() {
     auto editors = Editors();
     for (auto it = editors.rbegin(); it != editors.rend(); ++it) (*it)->StoreIntoImage();
+}
+
+void TMainFm::SaveEditorsAndDocument() {
+    StoreAllEditors();
+    m_fSaveAsItClick();
+}
+
+void TMainFm::ImageReplaced() {
+    services_.flash.ContentsReplaced();
+    CloseAllEditors();
+    RebuildTree();
 }
 
 void TMainFm::ReloadAllEditors() {
@@ -478,7 +496,7 @@ void TMainFm::m_Open2TBtnClick() {
             services_.ui.ShowMessage({out.message, out.caption, MsgIcon::Error, MsgButtons::OkCancel});
         return;
     }
-    RebuildTree();
+    ImageReplaced();
 }
 
 void TMainFm::m_Save2TBtnClick() {
@@ -566,11 +584,10 @@ void TMainFm::m_fNewItClick() {
     MsgAnswer a = services_.ui.ShowMessage(
         {"\n Changes Save to " + currentPath_ + " ?", {}, MsgIcon::Warning, MsgButtons::YesNoCancel});
     if (a == MsgAnswer::Cancel) return;
-    if (a == MsgAnswer::Yes) m_fSaveAsItClick();
+    if (a == MsgAnswer::Yes) SaveEditorsAndDocument();
     if (!OpenDocumentInto(services_.files.BlankDocumentPath(), false, nullptr)) return;
     currentPath_ = services_.files.DefaultDocumentPath();
-    CloseAllEditors();
-    RebuildTree();
+    ImageReplaced();
     SetModifiedMark(kMarkUnchanged);
 }
 
@@ -582,20 +599,19 @@ void TMainFm::m_fOpenItClick() {
                                                 {}, MsgIcon::Warning, MsgButtons::YesNoCancel});
         if (a == MsgAnswer::Cancel) return;
         if (a == MsgAnswer::Yes)
-            m_fSaveAsItClick();
+            SaveEditorsAndDocument();
         else
             currentPath_.clear();
     } else {
         MsgAnswer a = services_.ui.ShowMessage(
             {"\n Changes Save to " + currentPath_ + " ?", {}, MsgIcon::Warning, MsgButtons::YesNoCancel});
         if (a == MsgAnswer::Cancel) return;
-        if (a == MsgAnswer::Yes) m_fSaveAsItClick();
+        if (a == MsgAnswer::Yes) SaveEditorsAndDocument();
     }
     std::string opened;
     if (!OpenDocumentInto(currentPath_, true, &opened)) return;
     currentPath_ = opened;
-    CloseAllEditors();
-    RebuildTree();
+    ImageReplaced();
     SetModifiedMark(kMarkUnchanged);
 }
 
@@ -714,10 +730,7 @@ void TMainFm::m_tUpdateLibraryItClick() {
     if (modifiedMark_ == kMarkChanged || editorChanged) {
         MsgAnswer a = services_.ui.ShowMessage(
             {"\n Save Changes to " + path + " ?", {}, MsgIcon::Warning, MsgButtons::YesNo});
-        if (a == MsgAnswer::Yes) {
-            StoreAllEditors();
-            m_fSaveAsItClick();
-        }
+        if (a == MsgAnswer::Yes) SaveEditorsAndDocument();
     }
     CloseAllEditors();
     imageHashBeforeTools_ = HashOfImage(services_.flash);
@@ -744,7 +757,7 @@ void TMainFm::ToolWindowClosed() {
     SetFormEnabled(true);
     SetLinkBusy(false);
     if (HashOfImage(services_.flash) != imageHashBeforeTools_) {
-        RebuildTree();
+        ImageReplaced();
         SetModifiedMark(kMarkChanged);
     }
 }
@@ -760,16 +773,12 @@ void TMainFm::m_cDownloadItClick() {
     if (path.empty()) path = "NoneName.vmcf";
     MsgAnswer a = services_.ui.ShowMessage(
         {"\n Save Changes to " + path + " ?", {}, MsgIcon::Warning, MsgButtons::YesNo});
-    if (a == MsgAnswer::Yes) {
-        StoreAllEditors();
-        m_fSaveAsItClick();
-    }
+    if (a == MsgAnswer::Yes) SaveEditorsAndDocument();
     services_.link->SetUserAbort(false);
     const TransferOutcome outcome = services_.link->DownloadFromRemote();
     if (outcome.Ok()) {
         services_.link->CloseLinkPort();
-        CloseAllEditors();
-        RebuildTree();
+        ImageReplaced();
         SetModifiedMark(kMarkChanged);
     }
     ShowReports(services_.ui, DownloadReports(outcome, false));

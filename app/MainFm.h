@@ -76,6 +76,10 @@ public:
     void CloseAllEditors();
     void StoreAllEditors();
     void ReloadAllEditors();
+    // The whole memory image now holds other contents (a document opened, a
+    // download, a flash file): the editors close without writing their keys
+    // into it, and the tree is rebuilt.
+    void ImageReplaced();
     std::vector<TSoftLCDFm*> Editors() const;
 
     void SetKeyClipboard(const KeyInfo& key) override;
@@ -157,6 +161,9 @@ private:
     const KeyInfo* CurrentDeviceEntry() const;
     bool LoadPreProgramCode(const KeyInfo& entry);
     bool OpenDocumentInto(const std::string& path, bool ask, std::string* opened);
+    // The "Yes" to a save question before the image is replaced: the open
+    // editors' changes go into the image, then the image into a document.
+    void SaveEditorsAndDocument();
     // Shows an outcome's text, as every report of this window is shown.
     void Report(const DocumentOutcome& outcome);
 

@@ -26,9 +26,11 @@
 
 #include "image/DeviceTree.h"
 #include "image/KeyGeometry.h"
+#include "image/LabelWords.h"
 #include "image/Tiflashut.h"
 #include "image/qt/KeyDrawing.h"
 #include "image/qt/TreePictures.h"
+#include "platform/qt/PopupMenuAccessibility.h"
 #include "platform/UiServices.h"
 
 namespace orvalink {
@@ -82,6 +84,17 @@ QString KeyName(const KeyInfo& key) {
     const QString label = LabelText(key);
     return label.isEmpty() ? QStringLiteral("Key %1").arg(key.keyNumber)
                            : QStringLiteral("Key %1 %2").arg(key.keyNumber).arg(label);
+}
+
+// The key list names a key by its number and by what its label shows on the
+// LCD, icons read as their words, so that a person can match the list with
+// the LCD: "Key 6 — 1". A key without a label is a new one.
+QString KeyListText(const KeyInfo& key) {
+    QString shown = QString::fromStdString(LabelWords(key.label));
+    if (shown.isEmpty() && key.label[0] == 0) shown = QStringLiteral("New key");
+    const QString number = QString::number(key.keyNumber);
+    return shown.isEmpty() ? QStringLiteral("Key %1").arg(number)
+                           : QStringLiteral("Key %1 \u2014 %2").arg(number, shown);
 }
 
 QRect ToQRect(const EditorRect& r) { return QRect(r.left, r.top, r.width, r.height); }
@@ -432,6 +445,9 @@ void TSoftLCDFm::BuildMenus() {
     m_HardKeyPMenu = new QMenu(this);
     m_HardKeyPMenu->setObjectName(QStringLiteral("m_HardKeyPMenu"));
     item(m_HardKeyPMenu, "m_HardPropertiesIt", "Properties", &TSoftLCDFm::m_HardPropertiesItClick);
+    // Screen readers find both menus on the accessibility tree while they are open.
+    ExposePopupMenu(this, m_SoftKeyPMenu, QStringLiteral("Soft key menu"));
+    ExposePopupMenu(this, m_HardKeyPMenu, QStringLiteral("Hard key menu"));
 }
 
 QAction* TSoftLCDFm::MenuItem(const QString& objectName) const {
@@ -683,10 +699,7 @@ void TSoftLCDFm::RebuildKeyTree() {
     const int selected = layout_->Selected();
     for (size_t i = 0; i < layout_->KeyCount(); ++i) {
         const KeyInfo& k = layout_->KeyAt(i).info;
-        // A key without a label is a new one; a label of icons has no text.
-        QString text = LabelText(k);
-        if (text.isEmpty()) text = k.label[0] == 0 ? QStringLiteral("New key") : QStringLiteral("Key %1").arg(k.keyNumber);
-        auto* node = new QTreeWidgetItem(root, QStringList(text));
+        auto* node = new QTreeWidgetItem(root, QStringList(KeyListText(k)));
         node->setIcon(0, QIcon(TreePictureAt(TreePictureOf(k.keyType, layout_->IsMacroDevice()))));
         node->setData(0, kKeyRole, int(k.keyNumber));
         node->setToolTip(0, QStringLiteral("Key %1, %2").arg(k.keyNumber).arg(TypeName(k.keyType)));

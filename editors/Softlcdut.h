@@ -82,6 +82,9 @@ public:
     const KeyInfo& Record() const { return record_; }
     // 255 unchanged, 16 changed since the window was opened (or saved).
     uint8_t ModifiedMark() const { return layout_->ModifiedMark(); }
+    // False once the memory image holds other contents than the device was
+    // read from (a download, another document): Save then writes nothing.
+    bool OnCurrentImage() const { return layout_->ReadFrom(services_.flash); }
 
     // The mode chosen by the opener: panels, menus and what the mouse does.
     void SetMode(EditorMode mode);

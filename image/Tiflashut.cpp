@@ -71,11 +71,13 @@ bool TTiFlashFm::SelectModel(uint16_t selector) {
     } catch (const std::bad_alloc&) {
         buffer_.clear();
         allocated_ = 0;
+        ContentsReplaced();
         return false;
     }
     if (selector == kSelector2300)
         std::fill_n(buffer_.begin() + k2300ZeroStart, k2300ZeroLength, uint8_t(0x00));
     allocated_ = kAllocatedMarker;
+    ContentsReplaced();
     return true;
 }
 
@@ -103,6 +105,7 @@ bool TTiFlashFm::Release() {
     if (allocated_ != kAllocatedMarker) return false;
     std::vector<uint8_t>().swap(buffer_);
     allocated_ = 0;
+    ContentsReplaced();
     return true;
 }
 

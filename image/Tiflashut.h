@@ -93,6 +93,14 @@ public:
     // Frees the buffer; false when there was none.
     bool Release();
 
+    // Which contents the image holds: the number changes whenever the whole
+    // image is replaced (a document opened, a download committed, a fresh
+    // image of another model, the buffer freed). An editor remembers the
+    // number it read its device under and never writes into other contents.
+    uint64_t Generation() const { return generation_; }
+    // Called by whoever has just put other contents into the whole image.
+    void ContentsReplaced() { ++generation_; }
+
     const LayoutTable& Layout() const { return layout_; }
     uint16_t Selector() const { return layout_.selector; }
     uint16_t BlockCount() const { return layout_.blockCount; }
@@ -131,6 +139,7 @@ private:
     uint32_t headerStart_ = 0;
     uint32_t headerLength_ = 0;
     uint32_t payloadUnits_ = 0;
+    uint64_t generation_ = 0;
 };
 
 }  // namespace orvalink

@@ -91,11 +91,17 @@ bool DeviceLayout::Load(const TTiFlashFm& flash) {
         loaded.keys.push_back(std::make_shared<const LayoutKey>(std::move(key)));
     }
     state_ = std::move(loaded);
+    source_ = &flash;
+    sourceGeneration_ = flash.Generation();
     modified_ = kMarkUnchanged;
     undo_.clear();
     redo_.clear();
     groupOpen_ = groupRecorded_ = false;
     return true;
+}
+
+bool DeviceLayout::ReadFrom(const TTiFlashFm& flash) const {
+    return source_ == &flash && sourceGeneration_ == flash.Generation();
 }
 
 const LayoutKey* DeviceLayout::FindKey(int keyNumber) const {
@@ -385,6 +391,11 @@ SaveOutcome DeviceLayout::Save(TTiFlashFm& flash) {
         out.reason = "No such device.";
         return out;
     }
+    if (!ReadFrom(flash)) {
+        out.result = SaveResult::OtherImage;
+        out.reason = "The memory image holds other contents since this device was read; nothing was written.";
+        return out;
+    }
     TTiFlashFm scratch(TTiFlashFm::NoImage{});
     if (!CopyImage(flash, scratch)) {
         out.result = SaveResult::NoImage;
@@ -410,7 +421,8 @@ SaveOutcome DeviceLayout::Save(TTiFlashFm& flash) {
                 return fail(number, "The code");
             continue;
         }
-        if (number > kKeysPerDevice) continue;
+        // Key numbers end at 63: the image has no slot for a 64th key.
+        if (number >= kKeysPerDevice) continue;
         if (!WriteKey(scratch, device_, number, k)) return fail(number, "The record");
         if (MarksCycleList(k)) {
             if (!entry->hasCycle) {

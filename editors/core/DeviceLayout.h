@@ -76,6 +76,7 @@ enum class SaveResult {
     NoKeys,       // an empty list is never saved
     NoImage,      // the holder has no image
     WriteFailed,  // a key record or code did not fit; the image is untouched
+    OtherImage,   // not the holder and contents the device was read from; nothing written
 };
 
 struct SaveOutcome {
@@ -116,6 +117,10 @@ public:
 
     int Device() const { return device_; }
     bool IsMacroDevice() const { return device_ == kMacroSlot; }
+    // True while `flash` is the holder the device was last read from (or
+    // saved into) and still holds those contents (its generation): only then
+    // does Save write.
+    bool ReadFrom(const TTiFlashFm& flash) const;
 
     // The keys in drawing order.
     size_t KeyCount() const { return state_.keys.size(); }
@@ -186,7 +191,10 @@ public:
     // cycle list or code). The work is done on a copy of the image, which
     // replaces the image only when everything was written; a failure leaves
     // the image byte for byte as it was and the layout as it was. On success
-    // the list is in key-number order.
+    // the list is in key-number order. An image the device was not read from
+    // (another holder, or other contents since: a download, a document
+    // opened) is refused, so keys read from one document never land in
+    // another.
     SaveOutcome Save(TTiFlashFm& flash);
 
     // ---- Undo and redo of the commands above (and of SetCells). Page and
@@ -216,6 +224,8 @@ private:
     LayoutOutcome Refuse(LayoutResult result, std::string reason, int keyNumber = -1) const;
 
     int device_;
+    const TTiFlashFm* source_ = nullptr;  // the holder Load read, and its generation then
+    uint64_t sourceGeneration_ = 0;
     KeyClipboard& clipboard_;
     const DeviceNumberSource& devices_;
     State state_;

@@ -1,9 +1,16 @@
 #include "platform/qt/QtUiServices.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSpacerItem>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace orvalink {
 
@@ -52,6 +59,20 @@ MsgAnswer AnswerOf(int button, MsgButtons buttons) {
 
 }  // namespace
 
+int QtUiServices::CaptionWidth(const QString& caption, const QScreen* screen) {
+    // The window manager writes the caption in its title bar in a bold face,
+    // between the box's icon and up to three buttons (minimise, maximise,
+    // close), each about as wide as the bar is high.
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    const int bar = std::max(metrics.height() + 6, QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    int width = metrics.horizontalAdvance(caption) + 4 * bar;
+    // A caption wider than the screen is cut all the same.
+    if (screen) width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+    return width;
+}
+
 QWidget* QtUiServices::Owner() const {
     // A box belongs to the window the user works in (the key editor, the
     // communication window), so that the window manager keeps that window
@@ -61,8 +82,18 @@ QWidget* QtUiServices::Owner() const {
 }
 
 MsgAnswer QtUiServices::ShowMessage(const MessageRequest& request) {
-    QMessageBox box(IconOf(request.icon), request.caption.empty() ? title_ : QString::fromStdString(request.caption),
-                    QString::fromStdString(request.text), ButtonsOf(request.buttons), Owner());
+    const QString caption = request.caption.empty() ? title_ : QString::fromStdString(request.caption);
+    QMessageBox box(IconOf(request.icon), caption, QString::fromStdString(request.text), ButtonsOf(request.buttons),
+                    Owner());
+    // The box sizes itself to its text: a short text ("Ok !") would leave it
+    // narrower than its caption, which the title bar then cuts ("My O…ram!").
+    // A row of the caption's width below the buttons keeps it wide enough.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const QMargins margins = grid->contentsMargins();
+        const int room = CaptionWidth(caption, box.screen()) - margins.left() - margins.right();
+        grid->addItem(new QSpacerItem(std::max(0, room), 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+                      0, 1, grid->columnCount());
+    }
     return AnswerOf(box.exec(), request.buttons);
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/UiServices.h"
 
+class QScreen;
 class QWidget;
 
 namespace orvalink {
@@ -23,6 +24,10 @@ public:
 
     // "V Machine Files (*.vmcf)|*.vmcf|All Files (*.*)|*.*" -> Qt's name filters.
     static QStringList NameFilters(const std::string& filter);
+    // The width a message box needs for its caption to show whole in a
+    // title bar: the caption in bold with room for the bar's icon and
+    // buttons, at most nine tenths of the screen.
+    static int CaptionWidth(const QString& caption, const QScreen* screen);
 
 private:
     QWidget* Owner() const;

@@ -268,6 +268,53 @@ TEST_F(DeviceLayoutTest, PasteGivesTheKeyANewNumberPageAndDevice) {
     EXPECT_EQ(layout.FindKey(14), nullptr);
 }
 
+// The link of a pasted key by its original's link and the device numbers
+// the main window has free: 1..64 are devices and take a new free one (64
+// too: it is a device, not a key number), above 64 none.
+TEST_F(DeviceLayoutTest, PasteGivesALinkedKeyANewDeviceAtEveryBound) {
+    struct Case {
+        int link;
+        std::vector<int> free;
+        LayoutResult result;
+        int pastedLink;
+    };
+    const Case cases[] = {
+        {1, {3, 4}, LayoutResult::Done, 3},  // 1 is TV's own
+        {63, {3}, LayoutResult::Done, 3},
+        {64, {3}, LayoutResult::Done, 3},
+        {64, {64}, LayoutResult::Done, 64},  // the last device number is a free one like any other
+        {64, {1}, LayoutResult::NoFreeDevice, -1},
+        {64, {0, 65}, LayoutResult::NoFreeDevice, -1},  // not device numbers
+        {65, {3}, LayoutResult::Done, 0xFF},
+        {0xFF, {3}, LayoutResult::Done, 0xFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("link " + std::to_string(c.link));
+        ASSERT_TRUE(layout.Load(flash));
+        devices.free = c.free;
+        clipboard.SetKeyClipboard(DeviceKey("Dev", uint8_t(c.link), 77));
+        const LayoutOutcome out = layout.Paste();
+        EXPECT_EQ(out.result, c.result);
+        if (c.result != LayoutResult::Done) {
+            EXPECT_EQ(layout.FindKey(8), nullptr);
+            EXPECT_FALSE(layout.Modified());
+            continue;
+        }
+        ASSERT_EQ(out.keyNumber, 8);
+        EXPECT_EQ(int(layout.FindKey(8)->info.link), c.pastedLink);
+        EXPECT_EQ(layout.FindKey(8)->info.keyType, kKeyDevice);
+        // The pasted device key is written with the link it was given.
+        ASSERT_TRUE(layout.Save(flash).ok());
+        KeyInfo saved;
+        ASSERT_TRUE(ReadKey(flash, 0, 8, saved));
+        EXPECT_EQ(int(saved.link), c.pastedLink);
+        KeyInfo tv;
+        ASSERT_TRUE(ReadKey(flash, 0, 6, tv));
+        EXPECT_EQ(tv.link, 1);  // the original's device stays its own
+        ASSERT_TRUE(DeleteKey(flash, 0, 8));
+    }
+}
+
 TEST_F(DeviceLayoutTest, DeleteSparesKeyZeroAndRemovesOthers) {
     EXPECT_EQ(layout.Delete().result, LayoutResult::NoSelection);
     ASSERT_TRUE(layout.Select(0));
@@ -459,6 +506,55 @@ TEST_F(DeviceLayoutTest, SaveThatDoesNotFitLeavesImageAndLayoutAsTheyWere) {
     KeyInfo k;
     EXPECT_TRUE(ReadKey(flash, 0, 7, k));
     EXPECT_TRUE(ReadKey(flash, 0, 9, k));
+}
+
+// A layout saves only into the holder and the contents it read its device
+// from: after a download or another document (the contents replaced), a
+// fresh image of another model, or into another holder, Save writes nothing.
+TEST_F(DeviceLayoutTest, SaveWritesOnlyIntoTheContentsTheDeviceWasReadFrom) {
+    const std::vector<uint8_t> original = Bytes(flash);
+    enum class Since { Nothing, ContentsReplaced, OtherModel, OtherHolder };
+    TTiFlashFm other;
+    for (Since since : {Since::Nothing, Since::ContentsReplaced, Since::OtherModel, Since::OtherHolder}) {
+        SCOPED_TRACE(int(since));
+        ASSERT_TRUE(flash.SelectModel(kSelector5100));
+        std::copy(original.begin(), original.end(), flash.Image().begin());
+        ASSERT_TRUE(layout.Load(flash));
+        ASSERT_TRUE(layout.AddButton().ok());  // key 8
+        TTiFlashFm* target = &flash;
+        switch (since) {
+            case Since::Nothing: break;
+            case Since::ContentsReplaced:
+                // The same bytes read again (a download of the same remote):
+                // other contents all the same.
+                std::copy(original.begin(), original.end(), flash.Image().begin());
+                flash.ContentsReplaced();
+                break;
+            case Since::OtherModel: ASSERT_TRUE(flash.SelectModel(kSelector5120)); break;
+            case Since::OtherHolder:
+                std::copy(original.begin(), original.end(), other.Image().begin());
+                target = &other;
+                break;
+        }
+        EXPECT_EQ(layout.ReadFrom(*target), since == Since::Nothing);
+        const std::vector<uint8_t> before = Bytes(*target);
+        const SaveOutcome out = layout.Save(*target);
+        KeyInfo k;
+        if (since == Since::Nothing) {
+            ASSERT_TRUE(out.ok()) << out.reason;
+            EXPECT_TRUE(ReadKey(flash, 0, 8, k));
+            continue;
+        }
+        EXPECT_EQ(out.result, SaveResult::OtherImage);
+        EXPECT_FALSE(out.reason.empty());
+        EXPECT_TRUE(Bytes(*target) == before);
+        EXPECT_FALSE(ReadKey(*target, 0, 8, k));
+        EXPECT_TRUE(layout.Modified());
+        // Read again from the new contents, the device saves there.
+        ASSERT_TRUE(layout.Load(*target));
+        ASSERT_TRUE(layout.AddButton().ok());
+        EXPECT_TRUE(layout.Save(*target).ok());
+    }
 }
 
 TEST_F(DeviceLayoutTest, AnEmptyDeviceIsNeverSaved) {

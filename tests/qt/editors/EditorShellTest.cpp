@@ -3,10 +3,12 @@
 // too), Save tells the main window, a link exchange disables the editors, a
 // device added from a pre-program code is filled from the template library,
 // and "Edit Remote config" runs the settings dialog.
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSlider>
@@ -15,7 +17,9 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "app/MainFm.h"
 #include "editors/Configut.h"
@@ -78,6 +82,53 @@ struct Shell {
         return main->EditorForSlot(main->EntryOf(Node(QStringLiteral("TV")))->link);
     }
 };
+
+// A remote whose configuration is `remote`: a download puts it into the
+// memory image, as the link does once every block has come in.
+struct FakeRemote : RemoteLink {
+    explicit FakeRemote(TTiFlashFm& f) : flash(f) {}
+    bool EnsureLinkPort() override { return true; }
+    void SetUserAbort(bool a) override { abort = a; }
+    bool UserAbort() const override { return abort; }
+    TransferOutcome DownloadFromRemote() override {
+        std::copy(remote.begin(), remote.end(), flash.Image().begin());
+        return {TransferResult::Ok, {}, MsgIcon::None};
+    }
+    TransferOutcome UploadToRemote(int) override { return {}; }
+    void CloseLinkPort() override {}
+    TTiFlashFm& flash;
+    std::vector<uint8_t> remote;
+    bool abort = false;
+};
+
+// A key property editor the user closes with Cancel.
+struct CancellingKeyEditor : KeyPropertyEditor {
+    bool EditKey(LayoutKey&, const KeyEditContext&) override { return false; }
+};
+
+std::vector<uint8_t> PayloadOf(const fs::path& document) {
+    std::vector<uint8_t> payload;
+    VFileHeader header;
+    return LoadVFile(document, payload, header) ? payload : std::vector<uint8_t>{};
+}
+
+bool StartsWith(const std::vector<uint8_t>& image, const std::vector<uint8_t>& payload) {
+    return !payload.empty() && image.size() >= payload.size() && std::equal(payload.begin(), payload.end(), image.begin());
+}
+
+// The names of an accessible interface's children.
+QStringList ChildNames(QAccessibleInterface* iface) {
+    QStringList names;
+    for (int i = 0; i < iface->childCount(); ++i)
+        if (QAccessibleInterface* c = iface->child(i)) names << c->text(QAccessible::Name);
+    return names;
+}
+
+QAccessibleInterface* ChildFor(QAccessibleInterface* parent, QObject* object) {
+    for (int i = 0; i < parent->childCount(); ++i)
+        if (QAccessibleInterface* c = parent->child(i); c && c->object() == object) return c;
+    return nullptr;
+}
 
 // Runs `check` on the settings dialog once it is up, then presses Cancel.
 void WhenSettingsShow(std::function<void(TConfigFm&)> check) {
@@ -185,6 +236,156 @@ private slots:
         QCOMPARE(s.main->FreeDeviceNumbers().front(), free[1]);
         QCOMPARE(s.main->ModifiedMark(), kMarkChanged);
         QVERIFY(home->isVisible());
+    }
+
+    // Download, New and Open replace the memory image. An editor left open
+    // (untouched, with Properties opened and cancelled, or with a key added)
+    // never writes its device, read from the old contents, into the new
+    // ones: the command's question offers to save its changes into the old
+    // document first, and the editors close without a word once the new
+    // image is in.
+    void replacingTheImageNeverTakesAnOpenEditorsKeys() {
+        enum class Command { Download, New, Open };
+        enum class Edit { None, PropertiesCancelled, KeyAdded };
+        for (Command command : {Command::Download, Command::New, Command::Open})
+            for (Edit edit : {Edit::None, Edit::PropertiesCancelled, Edit::KeyAdded})
+                for (MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
+                    const QByteArray what = QByteArray::number(int(command)) + "/" + QByteArray::number(int(edit)) +
+                                            "/" + QByteArray::number(int(answer));
+                    Shell s;
+                    FakeRemote remote(s.flash);
+                    CancellingKeyEditor keyEditor;
+                    s.main->SetRemoteLink(&remote);
+                    s.main->SetKeyEditor(&keyEditor, nullptr);
+                    // The new contents: the factory document, as the blank
+                    // document, another document and the remote hold it.
+                    const fs::path factory = fs::path(ORVALINK_PROGRAM_DIR) / "bk" / "default_.vmcf";
+                    const std::vector<uint8_t> fresh = PayloadOf(factory);
+                    QVERIFY(!fresh.empty());
+                    fs::copy_file(factory, s.folder / "bk" / "default_.vmcf");
+                    fs::copy_file(factory, s.folder / "mcf" / "other.vmcf");
+                    remote.remote = fresh;
+                    // The current document differs in the TV device: key 6 is "Ol".
+                    const int tvSlot = s.main->EntryOf(s.Node(QStringLiteral("TV")))->link;
+                    KeyInfo six;
+                    QVERIFY(ReadKey(s.flash, tvSlot, 6, six));
+                    six.SetLabel(std::string("Ol"));
+                    QVERIFY(WriteKey(s.flash, tvSlot, 6, six));
+                    const std::string current = (s.folder / "mcf" / "current.vmcf").string();
+                    s.main->SetCurrentPath(current);
+
+                    TSoftLCDFm* tv = s.OpenTv();
+                    QVERIFY(tv);
+                    int added = -1;
+                    if (edit == Edit::PropertiesCancelled) {
+                        QVERIFY(tv->SelectKeyOnPage(6, kStateSelected));
+                        tv->m_PropertiesItClick();
+                    } else if (edit == Edit::KeyAdded) {
+                        tv->m_AddButtonItClick();
+                        added = tv->Layout().Selected();
+                    }
+                    QCOMPARE(tv->ModifiedMark(), edit == Edit::None ? kMarkUnchanged : kMarkChanged);
+
+                    const std::string saved = (s.folder / "mcf" / "saved.vmcf").string();
+                    s.ui.AnswerNextMessage(answer);
+                    if (answer == MsgAnswer::Yes) s.ui.ChooseNext(saved);  // Save As
+                    std::string question;
+                    switch (command) {
+                        case Command::Download:
+                            s.main->m_cDownloadItClick();
+                            question = "\n Save Changes to " + current + " ?";
+                            break;
+                        case Command::New:
+                            s.main->m_fNewItClick();
+                            question = "\n Changes Save to " + current + " ?";
+                            break;
+                        case Command::Open:
+                            s.ui.ChooseNext((s.folder / "mcf" / "other.vmcf").string());
+                            s.main->m_fOpenItClick();
+                            question = "\n Changes Save to " + current + " ?";
+                            break;
+                    }
+                    const std::vector<std::string> texts = s.ui.MessageTexts();
+                    QVERIFY2(!texts.empty() && texts.front() == question, what.constData());
+                    // No editor tried to save itself on its way out ("Device save Ok !" or "... error !").
+                    QVERIFY2(std::none_of(texts.begin(), texts.end(),
+                                          [](const std::string& t) { return t.rfind("Device save", 0) == 0; }),
+                             what.constData());
+                    // The new image is exactly the new contents, and the editor is gone.
+                    const std::vector<uint8_t> image(s.flash.Image().begin(), s.flash.Image().end());
+                    QVERIFY2(StartsWith(image, fresh), what.constData());
+                    QVERIFY2(s.main->Editors().empty(), what.constData());
+                    // Yes saved the editor's device into the old document first.
+                    QCOMPARE(fs::exists(saved), answer == MsgAnswer::Yes);
+                    if (answer == MsgAnswer::Yes) {
+                        TTiFlashFm old;
+                        const std::vector<uint8_t> payload = PayloadOf(saved);
+                        QVERIFY(!payload.empty() && payload.size() <= old.Image().size());
+                        std::copy(payload.begin(), payload.end(), old.Image().begin());
+                        KeyInfo k;
+                        QVERIFY(ReadKey(old, tvSlot, 6, k));
+                        QCOMPARE(k.label[0], uint8_t('O'));
+                        if (added >= 0) QVERIFY2(ReadKey(old, tvSlot, added, k), what.constData());
+                    }
+                }
+    }
+
+    // The pop-up menus of a soft key, a hard key and a tree device are on the
+    // accessibility tree while they are open, as the application's children
+    // (the parent they name), each named, with its items; gone again once
+    // they close. Each belongs to the window it pops up over.
+    void popUpMenusAreOnTheAccessibilityTree() {
+        Shell s;
+        TSoftLCDFm* tv = s.OpenTv();
+        QVERIFY(tv);
+        const int key = tv->Layout().KeysOnPage(0).front();
+        struct Row {
+            const char* name;
+            QWidget* owner;
+            QMenu* menu;
+            std::function<void()> open;
+            QStringList items;
+        };
+        const Row rows[] = {
+            {"Soft key menu", tv, tv->SoftKeyMenu(),
+             [&] {
+                 QTest::mousePress(tv->KeyPicture(key), Qt::RightButton, {}, QPoint(10, 10));
+                 QTest::mouseRelease(tv->KeyPicture(key), Qt::RightButton, {}, QPoint(10, 10));
+             },
+             {"Add Button", "Properties", "Cut", "Copy", "Paste", "Delete", "Move to",
+              "Load pre-program code to device", "Add device from pre-program code", "Turn transparent mode ON"}},
+            {"Hard key menu", tv, tv->HardKeyMenu(),
+             [&] {
+                 QTest::mousePress(tv->HardKeyButton(0), Qt::RightButton, {}, QPoint(5, 5));
+                 QTest::mouseRelease(tv->HardKeyButton(0), Qt::RightButton, {}, QPoint(5, 5));
+             },
+             {"Properties"}},
+            {"Device menu", s.main.get(), s.main->TreeMenu(),
+             [&] { s.main->m_MainTViewMouseDown(s.Node(QStringLiteral("TV")), Qt::RightButton, QPoint(40, 40)); },
+             {"Load pre-program code to device", "Import model file to device", "Export device to model file",
+              "Delete device"}},
+        };
+        for (const Row& row : rows) {
+            QCOMPARE(row.menu->parentWidget(), row.owner);
+            QAccessibleInterface* app = QAccessible::queryAccessibleInterface(qApp);
+            QVERIFY(app);
+            QVERIFY2(!ChildFor(app, row.menu), row.name);  // closed: not there
+            row.open();
+            QVERIFY2(row.menu->isVisible(), row.name);
+            QAccessibleInterface* menu = ChildFor(app, row.menu);
+            QVERIFY2(menu, row.name);
+            QCOMPARE(menu->text(QAccessible::Name), QString::fromLatin1(row.name));
+            QCOMPARE(menu->role(), QAccessible::PopupMenu);
+            QCOMPARE(menu->parent(), app);
+            const int at = app->indexOfChild(menu);
+            QVERIFY2(at >= 0 && app->child(at) == menu, row.name);
+            const QStringList items = ChildNames(menu);
+            for (const QString& item : row.items)
+                QVERIFY2(items.contains(item),
+                         qPrintable(QStringLiteral("%1: %2 not in %3").arg(row.name, item, items.join(", "))));
+            row.menu->hide();
+            QVERIFY2(!ChildFor(app, row.menu), row.name);
+        }
     }
 
     void editRemoteConfigRunsTheSettingsDialog() {

@@ -2,6 +2,7 @@
 // factory document: dragging keys with the mouse, the soft-key menu and its
 // enabling, the commands with their refusals, Save and Cancel, pages, the
 // macro step recording, undo and redo, and the LCD as orvalink-cli draws it.
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -244,6 +245,45 @@ private slots:
         QCOMPARE(e->HardKeyButton(5)->text(), QStringLiteral("Mute"));
     }
 
+    // The key list names each key by its number and what the LCD shows of
+    // its label, icons by their words, so the two can be matched; the list
+    // reads the same to a screen reader.
+    void theKeyListNamesKeysByNumberAndWhatTheLcdShows() {
+        Fixture f;
+        auto e = f.Open(kTv, ModeNormal);
+        struct Row {
+            int page, column, row;
+            const char* shows;  // the TV template's labels
+        };
+        const Row rows[] = {{0, 0, 0, "1"},     {0, 2, 0, "2"},    {0, 2, 6, "0"}, {0, 0, 6, "-/--"},
+                            {0, 4, 6, "PRE CH"}, {1, 0, 0, "MENU"}, {1, 2, 0, "up"}};
+        QStringList expected;
+        for (const Row& r : rows) {
+            const int key = KeyAt(*e, r.page, r.column, r.row);
+            QVERIFY2(key >= kFirstSoftKey, r.shows);
+            expected << QStringLiteral("Key %1 \u2014 %2").arg(key).arg(QString::fromUtf8(r.shows));
+        }
+        e->ShowPage(7);
+        e->m_AddButtonItClick();
+        expected << QStringLiteral("Key %1 \u2014 New key").arg(e->Layout().Selected());
+
+        QStringList listed;
+        QTreeWidgetItem* root = e->KeyTree()->topLevelItem(0);
+        for (int i = 0; i < root->childCount(); ++i) listed << root->child(i)->text(0);
+        // What a screen reader reads of the list: the names of its cells.
+        QStringList read;
+        QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(e->KeyTree());
+        QVERIFY(tree);
+        for (int i = 0; i < tree->childCount(); ++i)
+            if (QAccessibleInterface* cell = tree->child(i)) read << cell->text(QAccessible::Name);
+        for (const QString& text : expected) {
+            QVERIFY2(listed.contains(text), qPrintable(text + " not in " + listed.join(", ")));
+            QVERIFY2(read.contains(text), qPrintable(text + " not read in " + read.join(", ")));
+        }
+        // Every key of the list carries its number first.
+        for (const QString& text : listed) QVERIFY2(text.startsWith(QStringLiteral("Key ")), qPrintable(text));
+    }
+
     // ---------------------------------------------------------- dragging
     void draggingByTheCentreMovesTheKeyByWholeCells() {
         Fixture f;
@@ -393,7 +433,8 @@ private slots:
         }
         QVERIFY(added > 0);
         const std::vector<int> before = e->Layout().KeyNumbers();
-        QList<QTreeWidgetItem*> news = e->KeyTree()->findItems(QStringLiteral("New key"), Qt::MatchExactly | Qt::MatchRecursive);
+        QList<QTreeWidgetItem*> news =
+            e->KeyTree()->findItems(QStringLiteral(" \u2014 New key"), Qt::MatchEndsWith | Qt::MatchRecursive);
         QCOMPARE(news.size(), added);
 
         // All 58 in use: Add Button, Paste and Add device do nothing but say why.

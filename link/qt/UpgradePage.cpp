@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -262,112 +263,33 @@ void UpgradePage::Colour(QLabel* panel, bool blue) {
     panel->setProperty("marked", blue);
 }
 
-void UpgradePage::SetPageState(UpgradePageState state) {
-    state_ = state;
-    switch (state) {
-    case UpgradePageState::Start:
-        G3Box->hide();
-        DsGBox->setEnabled(false);
-        DsGBox->hide();
-        UpmfBtn->setEnabled(false);
-        UmcuBtn->setEnabled(false);
-        UflashBtn->setEnabled(false);
-        break;
-    case UpgradePageState::OldModelChosen:
-    case UpgradePageState::NewModelChosen: {
-        const bool newer = state == UpgradePageState::NewModelChosen;
-        G3Box->setEnabled(false);
-        DsGBox->setEnabled(true);
-        DsGBox->show();
-        UpmfBtn->setVisible(newer);
-        UpmfBtn->setEnabled(false);
-        UmcuBtn->setVisible(!newer);
-        UflashBtn->setVisible(!newer);
-        UmcuBtn->setEnabled(false);
-        UflashBtn->setEnabled(false);
-        // The upgrade type sits right of the old buttons' column, left for the new.
-        UpGBox->setProperty("placedRight", !newer);
-        SetSourceState();
-        break;
+void UpgradePage::SetPageState(UpgradePageState state) { ShowView(UpgradePageViewOf(state, ChosenSource())); }
+
+void UpgradePage::ShowView(const UpgradePageView& view) {
+    state_ = view.state;
+    const std::pair<QWidget*, const ControlShows*> controls[] = {
+        {ModelGBox, &view.ModelGBox}, {DsGBox, &view.DsGBox},       {InetPal, &view.InetPal},
+        {FilePal, &view.FilePal},     {BackupPal, &view.BackupPal}, {G3Box, &view.G3Box},
+        {UpmfBtn, &view.UpmfBtn},     {UmcuBtn, &view.UmcuBtn},     {UflashBtn, &view.UflashBtn},
+        {Up256kCancleBtn, &view.Up256kCancleBtn}};
+    for (const auto& [control, shows] : controls) {
+        if (shows->enabled) control->setEnabled(*shows->enabled);
+        if (shows->visible) control->setVisible(*shows->visible);
     }
-    case UpgradePageState::SourceInternet:
-    case UpgradePageState::SourceFile:
-    case UpgradePageState::SourceBackup:
-        InetPal->setVisible(state == UpgradePageState::SourceInternet);
-        FilePal->setVisible(state == UpgradePageState::SourceFile);
-        BackupPal->setVisible(state == UpgradePageState::SourceBackup);
-        break;
-    case UpgradePageState::FileNotUsable:
-        G3Box->setEnabled(true);
-        DsGBox->setEnabled(false);
-        break;
-    case UpgradePageState::Ready:
-    case UpgradePageState::ReadyNewModel:
-    case UpgradePageState::ReadyOldModel:
-        G3Box->show();
-        G3Box->setEnabled(true);
-        DsGBox->setEnabled(true);
-        if (state == UpgradePageState::ReadyNewModel) UpmfBtn->setEnabled(true);
-        if (state == UpgradePageState::ReadyOldModel) {
-            UmcuBtn->setEnabled(true);
-            UflashBtn->setEnabled(true);
-        }
-        if (state != UpgradePageState::Ready)
-            for (QLabel* p : {mcuPal, flashPal, userDatPal}) Colour(p, true);
-        break;
-    case UpgradePageState::FlashOnly:
-        G3Box->show();
-        G3Box->setEnabled(true);
-        Colour(flashPal, true);
-        Colour(userDatPal, true);
-        break;
-    case UpgradePageState::ProgramOnly:
-        G3Box->show();
-        G3Box->setEnabled(true);
-        Colour(mcuPal, true);
-        break;
-    case UpgradePageState::BackupRunning:
-        ModelGBox->setEnabled(false);
-        G3Box->setEnabled(false);
-        DsGBox->setEnabled(false);
-        Up256kCancleBtn->setEnabled(true);
-        break;
-    case UpgradePageState::BackupDone:
-        ModelGBox->setEnabled(true);
-        G3Box->setEnabled(true);
-        DsGBox->setEnabled(true);
-        Up256kCancleBtn->setEnabled(true);
-        break;
-    case UpgradePageState::UpgradeRunning:
-        ModelGBox->setEnabled(false);
-        G3Box->setEnabled(false);
-        DsGBox->setEnabled(false);
-        Up256kCancleBtn->setEnabled(true);
-        break;
-    case UpgradePageState::UpgradeDone:
-        ModelGBox->setEnabled(true);
-        DsGBox->setEnabled(true);
-        G3Box->setEnabled(true);
-        break;
-    case UpgradePageState::MarkFlash:
-        Colour(flashPal, true);
-        Colour(userDatPal, true);
-        break;
-    case UpgradePageState::MarkFlashOnly:
-        Colour(flashPal, true);
-        Colour(userDatPal, false);
-        break;
-    }
+    if (view.UpGBoxPlacedRight) UpGBox->setProperty("placedRight", *view.UpGBoxPlacedRight);
+    const std::pair<QLabel*, std::optional<bool>> panels[] = {
+        {mcuPal, view.mcuPalMarked}, {flashPal, view.flashPalMarked}, {userDatPal, view.userDatPalMarked}};
+    for (const auto& [panel, marked] : panels)
+        if (marked) Colour(panel, *marked);
 }
 
-void UpgradePage::SetSourceState() {
-    if (FileRBtn->isChecked())
-        SetPageState(UpgradePageState::SourceFile);
-    else if (BackupRBtn->isChecked())
-        SetPageState(UpgradePageState::SourceBackup);
-    else
-        SetPageState(UpgradePageState::SourceInternet);
+UpgradeSource UpgradePage::ChosenSource() const {
+    if (FileRBtn->isChecked()) return UpgradeSource::File;
+    if (BackupRBtn->isChecked()) return UpgradeSource::Backup;
+    return UpgradeSource::Internet;
 }
+
+void UpgradePage::SetSourceState() { SetPageState(SourceStateOf(ChosenSource())); }
 
 // The ready state that the files loaded so far allow.
 void UpgradePage::SetReadyState() {

@@ -14,6 +14,7 @@
 
 #include "formats/FileKinds.h"
 #include "formats/VFileHeader.h"
+#include "link/UpgradePageModel.h"
 #include "link/UpgradeRunner.h"
 #include "net/UpgradeFetch.h"
 #include "platform/Random.h"
@@ -34,27 +35,6 @@ class HttpClient;
 class TTiFlashFm;
 class UiServices;
 class VFileCommands;
-
-enum class UpgradePageState {
-    Start,
-    OldModelChosen,
-    NewModelChosen,
-    SourceInternet,
-    SourceFile,
-    SourceBackup,
-    FileNotUsable,
-    Ready,
-    ReadyNewModel,
-    ReadyOldModel,
-    FlashOnly,
-    ProgramOnly,
-    BackupRunning,
-    BackupDone,
-    UpgradeRunning,
-    UpgradeDone,
-    MarkFlash,
-    MarkFlashOnly,
-};
 
 // The side file that remembers the "back up first" choice ("1" or "0").
 inline constexpr const char* kBackupFirstFile = "upgrade_backup.dat";
@@ -138,6 +118,8 @@ public:
 private:
     void BuildControls();
     void SetPageState(UpgradePageState state);
+    void ShowView(const UpgradePageView& view);
+    UpgradeSource ChosenSource() const;
     void SetSourceState();
     void SetReadyState();
     void Colour(QLabel* panel, bool blue);

@@ -150,7 +150,7 @@ class LayoutEditor(UserPathCase):
         self.assertEqual(after["Key 6 Zq"], (x, y, w, h))  # only the label changed
         self.assertEqual(len(after), len(before))
         # The editor's key list names the key by its new label too.
-        self.assertIsNotNone(p.find("Zq", ["table cell", "tree item"], main))
+        self.assertIsNotNone(p.find("Key 6 — Zq", ["table cell", "tree item"], main))
         p.shot("key-relabelled")
 
     def test_remote_settings_from_the_edit_menu(self):

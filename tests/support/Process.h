@@ -52,6 +52,20 @@ inline std::string ReadWholeFile(const std::filesystem::path& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// Sends `number` to the program once its standard error (in `errPath`)
+// shows `text`, `afterMs` later; after 20 s without it, at once.
+inline std::function<void(pid_t)> SignalWhen(const std::string& errPath, const std::string& text, int number,
+                                      int afterMs = 0) {
+    return [=](pid_t pid) {
+        for (int i = 0; i < 400; ++i) {
+            if (ReadWholeFile(errPath).find(text) != std::string::npos) break;
+            ::usleep(50000);
+        }
+        ::usleep(useconds_t(afterMs) * 1000);
+        ::kill(pid, number);
+    };
+}
+
 namespace detail {
 
 // Waits until the child ends or `deadline`; true when it ended. Sleeps in

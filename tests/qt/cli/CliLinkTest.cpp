@@ -57,20 +57,6 @@ bool WriteDocument(const QString& path, const std::vector<uint8_t>& payload) {
     return SaveVFile(path.toStdString(), payload, header, clock, random);
 }
 
-// Sends `number` to the program once its standard error (in `errPath`)
-// shows `text`, `afterMs` later; after 20 s without it, at once.
-std::function<void(pid_t)> SignalWhen(const std::string& errPath, const std::string& text, int number,
-                                      int afterMs = 0) {
-    return [=](pid_t pid) {
-        for (int i = 0; i < 400; ++i) {
-            if (testing::ReadWholeFile(errPath).find(text) != std::string::npos) break;
-            ::usleep(50000);
-        }
-        ::usleep(useconds_t(afterMs) * 1000);
-        ::kill(pid, number);
-    };
-}
-
 // The names in a folder.
 QStringList Entries(const QString& folder) { return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
 
@@ -257,7 +243,7 @@ private slots:
             options.timeout = std::chrono::seconds(60);
             options.environment = {"TMPDIR=" + tmp.toStdString()};
             QFile::remove(dir().filePath("process.err"));  // no word of the run before
-            options.whileRunning = SignalWhen(dir().filePath("process.err").toStdString(), "block 100/1013", c.number);
+            options.whileRunning = testing::SignalWhen(dir().filePath("process.err").toStdString(), "block 100/1013", c.number);
             const std::string file = std::string(c.command) == "download" ? "out.vmcf" : "in.vmcf";
             const auto run = testing::RunProcess({ORVALINK_CLI_PROGRAM, c.command, "--port", pty_.toStdString(), file},
                                                  dir().path().toStdString(), options);

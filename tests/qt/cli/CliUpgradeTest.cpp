@@ -62,20 +62,6 @@ bool WriteVFile(const QString& path, uint16_t kind, const std::vector<uint8_t>& 
     return SaveVFile(path.toStdString(), payload, header, clock, random);
 }
 
-// Sends `number` to the program once its standard error (in `errPath`)
-// shows `text`, `afterMs` later; after 20 s without it, at once.
-std::function<void(pid_t)> SignalWhen(const std::string& errPath, const std::string& text, int number,
-                                      int afterMs = 0) {
-    return [=](pid_t pid) {
-        for (int i = 0; i < 400; ++i) {
-            if (testing::ReadWholeFile(errPath).find(text) != std::string::npos) break;
-            ::usleep(50000);
-        }
-        ::usleep(useconds_t(afterMs) * 1000);
-        ::kill(pid, number);
-    };
-}
-
 struct Run {
     int exitCode = -1;
     QString out;
@@ -183,7 +169,7 @@ private slots:
             options.environment = {"TMPDIR=" + tmp.toStdString()};
             QFile::remove(Path("process.err"));  // no word of the run before
             options.whileRunning =
-                SignalWhen(Path("process.err").toStdString(), c.waitFor, c.number, 700);
+                testing::SignalWhen(Path("process.err").toStdString(), c.waitFor, c.number, 700);
             const auto run = testing::RunProcess(argv, folder_->path().toStdString(), options);
             const QString err = QString::fromStdString(run.err);
             QVERIFY2(run.exitCode == 128 + c.number, qPrintable(err));

@@ -1,11 +1,8 @@
 #include "formats/SecurityFiles.h"
 
 #include <algorithm>
-#include <cstring>
-#include <system_error>
 
-#include "base/ByteIo.h"
-#include "formats/FileIo.h"
+#include "formats/ScrambledFiles.h"
 #include "platform/Clock.h"
 #include "platform/Random.h"
 
@@ -32,29 +29,21 @@ constexpr std::array<std::array<uint8_t, kPatternColumns>, kPatternRows> kPatter
 }};
 
 constexpr const char* kExtensions[3] = {"smcf", "smod", "ssdc"};
+constexpr ScrambledFormat kSecurityFormat{kExtensions, kSecurityTooLargeText};
 
-uint32_t SumFrom8(std::span<const uint8_t> file) {
-    uint32_t sum = 0;
-    for (size_t i = 8; i < file.size(); ++i) sum += file[i];
-    return sum;
-}
+// The kind's own header bytes: model tag (27), reserved (29), row (31).
+constexpr size_t kTagAt = 0;
+constexpr size_t kRowAt = 4;
 
 bool IsModelTag(uint16_t tag) {
     return std::find(kSecurityModelTags.begin(), kSecurityModelTags.end(), tag) != kSecurityModelTags.end();
-}
-
-PlainFileOutcome Silent(PlainFileResult kind, const fs::path& path) {
-    PlainFileOutcome out;
-    out.kind = kind;
-    out.path = path;
-    return out;
 }
 
 }  // namespace
 
 const std::array<std::array<uint8_t, kPatternColumns>, kPatternRows>& InsertionPatterns() { return kPatterns; }
 
-const char* SecurityExtension(uint8_t kind) { return kind < 3 ? kExtensions[kind] : ""; }
+const char* SecurityExtension(uint8_t kind) { return kSecurityFormat.Extension(kind); }
 
 std::vector<uint8_t> ScrambleByPattern(std::span<const uint8_t> data, const PatternRow& pattern, bool invert,
                                        Random& random) {
@@ -101,85 +90,45 @@ std::vector<uint8_t> UnscrambleWithRow(std::span<const uint8_t> scrambled, int r
 
 PlainFileResult BuildSecurityFileBytes(std::span<const uint8_t> data, uint8_t kind, const SecurityStamp& stamp,
                                        const Clock& clock, Random& random, std::vector<uint8_t>& file) {
-    if (kind > kSecuritySsdc || !IsModelTag(stamp.modelTag)) return PlainFileResult::BadSecurityFile;
+    if (!kSecurityFormat.KnowsKind(kind) || !IsModelTag(stamp.modelTag)) return PlainFileResult::BadSecurityFile;
     // Data this long cannot fit, whatever the row.
     if (data.size() >= kSecurityFileLimit) return PlainFileResult::TooLarge;
     random.Seed(uint64_t(clock.NowSeconds()));
     const int row = int(random.Next() % kPatternRows);
-    const std::vector<uint8_t> scrambled = ScrambleWithRow(data, row, random);
-    const size_t length = kSecurityHeaderBytes + scrambled.size();
-    if (length >= kSecurityFileLimit) return PlainFileResult::TooLarge;
-
-    std::vector<uint8_t> out(length, 0);
-    ByteWriter w(std::span<uint8_t>(out.data(), kSecurityHeaderBytes));
-    w.U32(0);  // checksum, below
-    w.U32(uint32_t(length));
-    w.U16(0);
-    w.Bytes(stamp.modelText.data(), stamp.modelText.size());
-    w.Bytes(reinterpret_cast<const uint8_t*>(kExtensions[kind]), 4);
-    w.U8(kind);
-    w.U16(stamp.modelTag);
-    w.U16(0);
-    w.U8(uint8_t(row));
-    if (!w.ok()) return PlainFileResult::BadSecurityFile;
-    std::copy(scrambled.begin(), scrambled.end(), out.begin() + kSecurityHeaderBytes);
-    const uint32_t sum = SumFrom8(out);
-    ByteWriter(std::span<uint8_t>(out.data(), 4)).U32(sum);
-    file = std::move(out);
-    return PlainFileResult::Ok;
+    ScrambledHeader header;
+    header.modelText = stamp.modelText;
+    header.kind = kind;
+    header.own[kTagAt] = uint8_t(stamp.modelTag);
+    header.own[kTagAt + 1] = uint8_t(stamp.modelTag >> 8);
+    header.own[kRowAt] = uint8_t(row);
+    return AssembleScrambledFile(kSecurityFormat, header, ScrambleWithRow(data, row, random), file);
 }
 
 bool ParseSecurityFileBytes(std::span<const uint8_t> file, std::vector<uint8_t>& plain, uint8_t& kind) {
-    // Shorter than its header, it has no fields to check.
-    if (file.size() < kSecurityHeaderBytes || file.size() >= kSecurityFileLimit) return false;
-    const uint32_t sum = SumFrom8(file);
-    ByteReader r(file);
-    const uint32_t checksum = r.U32();
-    const uint32_t length = r.U32();
-    r.Seek(26);
-    const uint8_t storedKind = r.U8();
-    const uint16_t tag = r.U16();
-    r.Seek(31);
-    const uint8_t row = r.U8();
-    if (!r.ok() || length >= kSecurityFileLimit || !IsModelTag(tag) || row >= kPatternRows) return false;
-    if (length != file.size() || checksum != sum) return false;
-    // The callers choose by the kind, so one outside 0..2 is refused too.
-    if (storedKind > kSecuritySsdc) return false;
-    plain = UnscrambleWithRow(file.subspan(kSecurityHeaderBytes), row);
-    kind = storedKind;
+    ScrambledHeader header;
+    std::span<const uint8_t> body;
+    if (!SplitScrambledFile(kSecurityFormat, file, header, body)) return false;
+    const uint16_t tag = uint16_t(header.own[kTagAt] | header.own[kTagAt + 1] << 8);
+    const uint8_t row = header.own[kRowAt];
+    if (!IsModelTag(tag) || row >= kPatternRows) return false;
+    plain = UnscrambleWithRow(body, row);
+    kind = header.kind;
     return true;
 }
 
 PlainFileOutcome ReadSecurityFile(const fs::path& path, std::vector<uint8_t>& plain, uint8_t& kind) {
     std::vector<uint8_t> bytes;
-    std::string why;
-    if (!ReadFileBytes(path, bytes, kSecurityFileLimit - 1, &why)) {
-        std::error_code ec;
-        const auto size = fs::file_size(path, ec);
-        if (!ec && size >= kSecurityFileLimit) return Silent(PlainFileResult::BadSecurityFile, path);
-        PlainFileOutcome out = Silent(PlainFileResult::ReadFailed, path);
-        out.message = kCantReadPlainText;
-        out.caption = kFileErrorCaption;
-        out.why = why;
-        return out;
-    }
-    if (!ParseSecurityFileBytes(bytes, plain, kind)) return Silent(PlainFileResult::BadSecurityFile, path);
-    return Silent(PlainFileResult::Ok, path);
+    const PlainFileOutcome read = ReadScrambledFile(path, bytes);
+    if (!read.Ok()) return read;
+    if (!ParseSecurityFileBytes(bytes, plain, kind)) return SilentFileOutcome(PlainFileResult::BadSecurityFile, path);
+    return read;
 }
 
 PlainFileOutcome WriteSecurityFile(const fs::path& path, std::span<const uint8_t> data, uint8_t kind,
                                    const SecurityStamp& stamp, const Clock& clock, Random& random) {
-    const fs::path target = kind <= kSecuritySsdc
-                                ? WithExtension(path, (std::string(".") + kExtensions[kind]).c_str())
-                                : path;
-    std::vector<uint8_t> file;
-    const PlainFileResult built = BuildSecurityFileBytes(data, kind, stamp, clock, random, file);
-    if (built != PlainFileResult::Ok) {
-        PlainFileOutcome out = Silent(built, target);
-        if (built == PlainFileResult::TooLarge) out.message = kSecurityTooLargeText;
-        return out;
-    }
-    return WriteWithBackup(target, target, file, kCantWritePlainText);
+    return WriteScrambledFile(kSecurityFormat, path, kind, [&](std::vector<uint8_t>& file) {
+        return BuildSecurityFileBytes(data, kind, stamp, clock, random, file);
+    });
 }
 
 }  // namespace orvalink

@@ -28,14 +28,15 @@
 #include <vector>
 
 #include "formats/PlainFiles.h"
+#include "formats/ScrambledFiles.h"
 
 namespace orvalink {
 
 class Clock;
 class Random;
 
-inline constexpr size_t kSecurityHeaderBytes = 32;
-inline constexpr size_t kSecurityFileLimit = 800000;  // every security file is shorter
+inline constexpr size_t kSecurityHeaderBytes = kScrambledHeaderBytes;
+inline constexpr size_t kSecurityFileLimit = kScrambledFileLimit;  // every security file is shorter
 inline constexpr int kPatternRows = 12;
 inline constexpr int kPatternColumns = 33;
 inline constexpr std::array<uint16_t, 5> kSecurityModelTags{0x6700, 0x3400, 0x8100, 100, 200};
@@ -81,9 +82,10 @@ PlainFileResult BuildSecurityFileBytes(std::span<const uint8_t> data, uint8_t ki
 // untouched unless it is good. The kind returned is the one the file stores.
 bool ParseSecurityFileBytes(std::span<const uint8_t> file, std::vector<uint8_t>& plain, uint8_t& kind);
 
-// Reads, checks and unscrambles. A file-system error gives "Can't perform
-// one of the following file operations: Open, Seek, Read, Close."; a file
-// that is not a good security file fails with no message.
+// Reads, checks and unscrambles (ReadScrambledFile: anything but a regular
+// file, or a file-system error, gives "Can't perform one of the following
+// file operations: Open, Seek, Read, Close."); a file that is not a good
+// security file fails with no message.
 PlainFileOutcome ReadSecurityFile(const std::filesystem::path& path, std::vector<uint8_t>& plain, uint8_t& kind);
 // Scrambles and writes under `path` with the kind's extension, after the
 // backup rule on that name. A file-system error gives "Can't perform one of

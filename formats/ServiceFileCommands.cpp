@@ -11,7 +11,6 @@
 #include "formats/VFileHeader.h"
 #include "image/Tiflashut.h"
 #include "platform/Clock.h"
-#include "platform/UiServices.h"
 
 namespace orvalink {
 
@@ -57,7 +56,52 @@ std::string FolderOf(const std::string& path) {
     return {};
 }
 
+// File errors ask OK or Cancel; either answer goes on the same way.
+void AddFileError(ServiceOutcome& outcome, const PlainFileOutcome& file) {
+    if (file.message.empty()) return;
+    outcome.notices.push_back(MessageRequest{file.message, file.caption.empty() ? kFileErrorCaption : file.caption,
+                                             MsgIcon::Error, MsgButtons::OkCancel});
+}
+
+void AddInform(ServiceOutcome& outcome, std::string text, MsgIcon icon) {
+    outcome.notices.push_back(MessageRequest{std::move(text), {}, icon, MsgButtons::Ok});
+}
+
+ServiceOutcome Outcome(ServiceResult kind, std::string text = {}, MsgIcon icon = MsgIcon::None) {
+    ServiceOutcome outcome;
+    outcome.kind = kind;
+    if (!text.empty()) AddInform(outcome, std::move(text), icon);
+    return outcome;
+}
+
+ServiceResult ResultOfFile(PlainFileResult kind) {
+    switch (kind) {
+        case PlainFileResult::Ok: return ServiceResult::Ok;
+        case PlainFileResult::Missing:
+        case PlainFileResult::ReadFailed: return ServiceResult::ReadFailed;
+        case PlainFileResult::WriteFailed: return ServiceResult::WriteFailed;
+        case PlainFileResult::TooLarge:
+        case PlainFileResult::ModuleTooLarge: return ServiceResult::TooLong;
+        default: return ServiceResult::Refused;
+    }
+}
+
+// The file layer's outcome as the command's: its kind, its box, its reason and path.
+ServiceOutcome FromFile(const PlainFileOutcome& file) {
+    ServiceOutcome outcome = Outcome(ResultOfFile(file.kind));
+    AddFileError(outcome, file);
+    outcome.why = file.why;
+    outcome.path = Utf8FromPath(file.path);
+    return outcome;
+}
+
 }  // namespace
+
+std::vector<std::string> ServiceOutcome::Texts() const {
+    std::vector<std::string> texts;
+    for (const MessageRequest& notice : notices) texts.push_back(notice.text);
+    return texts;
+}
 
 TFlashFm::TFlashFm() {
     const char text[] = "ORVALINK";
@@ -77,17 +121,9 @@ ServiceFileCommands::ServiceFileCommands(UiServices& ui, const Clock& clock, Ran
 
 std::string ServiceFileCommands::ProgramFolderText() const { return dialogs_.ProgramFolderText(); }
 
-void ServiceFileCommands::FileError(const PlainFileOutcome& outcome) {
-    if (outcome.message.empty()) return;
-    // File errors ask OK or Cancel; either answer goes on the same way.
-    ui_.ShowMessage(MessageRequest{outcome.message, outcome.caption.empty() ? kFileErrorCaption : outcome.caption,
-                                   MsgIcon::Error, MsgButtons::OkCancel});
-}
-
-bool ServiceFileCommands::OpenAnyFile(const std::string& initialPath, std::vector<uint8_t>& buffer, int& kind,
-                                      std::string& chosen) {
-    chosen.clear();
-    if (kind < 0 || kind > kAnyIrcc) return false;
+ServiceOutcome ServiceFileCommands::OpenAnyFile(const std::string& initialPath, std::vector<uint8_t>& buffer,
+                                                int& kind) {
+    if (kind < 0 || kind > kAnyIrcc) return Outcome(ServiceResult::Refused);
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::Open;
     bool folderOnly = false;
@@ -98,7 +134,7 @@ bool ServiceFileCommands::OpenAnyFile(const std::string& initialPath, std::vecto
     request.mustExist = true;
     request.multiSelect = true;
     const std::optional<std::string> answer = ui_.ChooseFile(request);
-    if (!answer || answer->empty()) return false;
+    if (!answer || answer->empty()) return Outcome(ServiceResult::Cancelled);
     int selected = kind;
     const std::string ext = Lower(fs::path(PathFromUtf8(*answer)).extension().string());
     for (int k = 0; k <= kAnyIrcc; ++k)
@@ -123,19 +159,17 @@ bool ServiceFileCommands::OpenAnyFile(const std::string& initialPath, std::vecto
     } else {
         read = ReadIrccFile(path, data);
     }
-    if (!read.Ok()) {
-        FileError(read);
-        return false;
-    }
+    ServiceOutcome outcome = FromFile(read);
+    outcome.path = *answer;
+    if (!outcome.Ok()) return outcome;
     buffer = std::move(data);
     kind = result;
-    chosen = *answer;
-    return true;
+    return outcome;
 }
 
-bool ServiceFileCommands::SaveAnyFile(const std::string& path, std::span<const uint8_t> data, int kind, bool ask,
-                                      std::string* written) {
-    if (kind < 0 || kind > kAnySdc) return false;
+ServiceOutcome ServiceFileCommands::SaveAnyFile(const std::string& path, std::span<const uint8_t> data, int kind,
+                                                bool ask) {
+    if (kind < 0 || kind > kAnySdc) return Outcome(ServiceResult::Refused);
     const std::string ext(SaveFileKind(kAnyKinds[kind])->extension);
     std::string proposed = path;
     std::string folder;
@@ -157,96 +191,82 @@ bool ServiceFileCommands::SaveAnyFile(const std::string& path, std::span<const u
         request.defaultExtension = ext;
         request.confirmOverwrite = true;
         const std::optional<std::string> answer = ui_.ChooseFile(request);
-        if (!answer || answer->empty()) return false;
+        if (!answer || answer->empty()) return Outcome(ServiceResult::Cancelled);
         target = *answer;
     }
-    if (target.empty()) return false;
-    PlainFileOutcome out;
+    if (target.empty()) return Outcome(ServiceResult::Refused);
     if (kind <= kAnySsdc)
-        out = WriteSecurityFile(PathFromUtf8(target), data, uint8_t(kind), older_.stamp, clock_, random_);
-    else
-        out = WritePlainFile(PathFromUtf8(target), data);
-    if (!out.Ok()) {
-        FileError(out);
-        return false;
-    }
-    if (written) *written = Utf8FromPath(out.path);
-    return true;
+        return FromFile(WriteSecurityFile(PathFromUtf8(target), data, uint8_t(kind), older_.stamp, clock_, random_));
+    return FromFile(WritePlainFile(PathFromUtf8(target), data));
 }
 
-void ServiceFileCommands::UnSecClick() {
+ServiceOutcome ServiceFileCommands::UnSecClick() {
     std::vector<uint8_t> data;
     int kind = kAnySmcf;
-    std::string chosen;
-    if (!OpenAnyFile(ProgramFolderText(), data, kind, chosen)) return;
+    ServiceOutcome outcome = OpenAnyFile(ProgramFolderText(), data, kind);
+    if (!outcome.Ok()) return outcome;
     // A plain file chosen here is read and nothing else happens.
-    if (kind > kAnySsdc) return;
-    const PlainFileOutcome out = WritePlainForm(PathFromUtf8(chosen), data, uint8_t(kind), older_.flash);
-    if (!out.Ok()) FileError(out);
+    if (kind > kAnySsdc) return Outcome(ServiceResult::Refused);
+    return FromFile(WritePlainForm(PathFromUtf8(outcome.path), data, uint8_t(kind), older_.flash));
 }
 
-void ServiceFileCommands::SetSMcfClick() {
+ServiceOutcome ServiceFileCommands::SetSMcfClick() {
     std::vector<uint8_t> data;
     int kind = kAnyMcf;
-    std::string chosen;
-    if (!OpenAnyFile(ProgramFolderText(), data, kind, chosen)) return;
+    const ServiceOutcome outcome = OpenAnyFile(ProgramFolderText(), data, kind);
+    if (!outcome.Ok()) return outcome;
     uint8_t securityKind = 0;
-    if (!SecurityKindOfPlain(kind, securityKind)) return;
-    SaveAnyFile(chosen, data, securityKind, false);
+    if (!SecurityKindOfPlain(kind, securityKind)) return Outcome(ServiceResult::Refused);
+    return SaveAnyFile(outcome.path, data, securityKind, false);
 }
 
-void ServiceFileCommands::SetSModClick() {
+ServiceOutcome ServiceFileCommands::SetSModClick() {
     std::vector<uint8_t> data;
     int kind = kAnyMod;
-    std::string chosen;
-    if (!OpenAnyFile(ProgramFolderText(), data, kind, chosen)) return;
+    const ServiceOutcome outcome = OpenAnyFile(ProgramFolderText(), data, kind);
+    if (!outcome.Ok()) return outcome;
     uint8_t securityKind = 0;
-    if (!SecurityKindOfPlain(kind, securityKind)) return;
-    SaveAnyFile(chosen, data, securityKind, false);
+    if (!SecurityKindOfPlain(kind, securityKind)) return Outcome(ServiceResult::Refused);
+    return SaveAnyFile(outcome.path, data, securityKind, false);
 }
 
-bool ServiceFileCommands::SaveXFile(const std::string& folder, const std::string& name, std::span<const uint8_t> data,
-                                    uint8_t kind, bool ask, int xModelIndex, uint16_t versionWord,
-                                    std::string* written) {
+ServiceOutcome ServiceFileCommands::SaveXFile(const std::string& folder, const std::string& name,
+                                              std::span<const uint8_t> data, uint8_t kind, bool ask, int xModelIndex,
+                                              uint16_t versionWord) {
     std::string target = folder + name;
     XFileHeader header;
-    bool ok = kind <= kXirc && XHeaderForModel(xModelIndex, versionWord, header);
-    // Data this long make no readable X file; no dialog is shown for them.
-    PlainFileOutcome out;
-    if (ok && data.size() + kXHeaderBytes >= kXFileLimit) {
-        ok = false;
-        out.message = kXTooLargeText;
+    ServiceOutcome outcome;
+    if (kind > kXirc || !XHeaderForModel(xModelIndex, versionWord, header)) {
+        outcome.kind = ServiceResult::Refused;
+    } else if (data.size() + kXHeaderBytes >= kXFileLimit) {
+        // Data this long make no readable X file; no dialog is shown for them.
+        outcome.kind = ServiceResult::TooLong;
+        AddFileError(outcome, PlainFileOutcome{PlainFileResult::TooLarge, kXTooLargeText, {}, {}, {}, {}});
+    } else {
+        if (ask) {
+            FileDialogRequest request;
+            request.mode = FileDialogRequest::Mode::Save;
+            std::error_code ec;
+            request.initialFolder = !folder.empty() && fs::is_directory(PathFromUtf8(folder), ec)
+                                        ? folder
+                                        : ProgramFolderText();
+            request.proposedName = folder + name;
+            request.filter = kXSaveFilter;
+            request.filterIndex = kind + 1;
+            request.defaultExtension = XExtension(kind);
+            request.confirmOverwrite = true;
+            const std::optional<std::string> answer = ui_.ChooseFile(request);
+            if (!answer || answer->empty()) return Outcome(ServiceResult::Cancelled);
+            target = *answer;
+        }
+        outcome = FromFile(WriteXFile(PathFromUtf8(target), data, header, kind, clock_, random_));
     }
-    if (ok && ask) {
-        FileDialogRequest request;
-        request.mode = FileDialogRequest::Mode::Save;
-        std::error_code ec;
-        request.initialFolder = !folder.empty() && fs::is_directory(PathFromUtf8(folder), ec) ? folder
-                                                                                              : ProgramFolderText();
-        request.proposedName = folder + name;
-        request.filter = kXSaveFilter;
-        request.filterIndex = kind + 1;
-        request.defaultExtension = XExtension(kind);
-        request.confirmOverwrite = true;
-        const std::optional<std::string> answer = ui_.ChooseFile(request);
-        if (!answer || answer->empty()) return false;
-        target = *answer;
-    }
-    if (ok) {
-        out = WriteXFile(PathFromUtf8(target), data, header, kind, clock_, random_);
-        ok = out.Ok();
-        if (ok && written) *written = Utf8FromPath(out.path);
-    }
-    if (!ok) {
-        FileError(out);
-        ui_.Inform("Save X Files Error ! \n" + folder + name, MsgIcon::Information);
-    }
-    return ok;
+    if (!outcome.Ok()) AddInform(outcome, "Save X Files Error ! \n" + folder + name, MsgIcon::Information);
+    return outcome;
 }
 
-bool ServiceFileCommands::OpenBinFile(const std::string& folder, const std::string& name, std::vector<uint8_t>& buffer,
-                                      uint64_t maxBytes, std::string& chosen) {
-    chosen.clear();
+ServiceOutcome ServiceFileCommands::OpenBinFile(const std::string& folder, const std::string& name,
+                                                std::vector<uint8_t>& buffer, uint64_t maxBytes) {
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::Open;
     request.initialFolder = folder;
@@ -256,51 +276,46 @@ bool ServiceFileCommands::OpenBinFile(const std::string& folder, const std::stri
     request.defaultExtension = "bin";
     request.mustExist = true;
     const std::optional<std::string> answer = ui_.ChooseFile(request);
-    if (!answer || answer->empty()) return false;
+    if (!answer || answer->empty()) return Outcome(ServiceResult::Cancelled);
     std::vector<uint8_t> bytes;
-    const PlainFileOutcome read = ReadWholeFile(PathFromUtf8(*answer), bytes, maxBytes);
-    if (!read.Ok()) {
-        FileError(read);
-        ui_.Inform("Load Files Error ! \n " + *answer, MsgIcon::Information);
-        return false;
+    ServiceOutcome outcome = FromFile(ReadWholeFile(PathFromUtf8(*answer), bytes, maxBytes));
+    outcome.path = *answer;
+    if (!outcome.Ok()) {
+        AddInform(outcome, "Load Files Error ! \n " + *answer, MsgIcon::Information);
+        return outcome;
     }
     buffer = std::move(bytes);
-    chosen = *answer;
-    return true;
+    return outcome;
 }
 
-void ServiceFileCommands::LoadBinClick() {
+ServiceOutcome ServiceFileCommands::LoadBinClick() {
     std::fill(mcu_.begin(), mcu_.end(), 0xFF);
     std::vector<uint8_t> bytes;
-    std::string chosen;
-    if (!OpenBinFile(ProgramFolderText(), "", bytes, kMcuBufferBytes, chosen)) {
-        ui_.Inform("Load Bin File Error !", MsgIcon::Information);
-        return;
+    ServiceOutcome outcome = OpenBinFile(ProgramFolderText(), "", bytes, kMcuBufferBytes);
+    if (!outcome.Ok()) {
+        AddInform(outcome, "Load Bin File Error !", MsgIcon::Information);
+        return outcome;
     }
     std::copy(bytes.begin(), bytes.end(), mcu_.begin());
     mcuLoaded_ = true;
     mcuLength_ = bytes.size();
-    mcuPath_ = chosen;
-    ui_.Inform("Load Bin File Ok !", MsgIcon::Information);
+    mcuPath_ = outcome.path;
+    AddInform(outcome, "Load Bin File Ok !", MsgIcon::Information);
+    return outcome;
 }
 
-void ServiceFileCommands::LoadMcfClick(const std::string& flashModel) {
+ServiceOutcome ServiceFileCommands::LoadMcfClick(const std::string& flashModel) {
     uint16_t code = 0;
-    if (!ModelCodeOf(flashModel, code)) {
-        ui_.Inform(kSelectModelText, MsgIcon::Information);
-        return;
-    }
+    if (!ModelCodeOf(flashModel, code)) return Outcome(ServiceResult::NoModel, kSelectModelText, MsgIcon::Information);
     if (code >= 1000) image_.SelectModel(code >= 1200 ? 5100 : 2300);
-    if (code >= 1000 && !image_.ImageData().second) {
-        ui_.Inform(kNoImageYetText, MsgIcon::Error);
-        return;
-    }
+    if (code >= 1000 && !image_.ImageData().second)
+        return Outcome(ServiceResult::NotReady, kNoImageYetText, MsgIcon::Error);
     const uint64_t room = code >= 1000 ? image_.ImageSize() : kOlderFlashBytes;
     std::vector<uint8_t> bytes;
-    std::string chosen;
-    if (!OpenBinFile(ProgramFolderText(), "", bytes, room, chosen)) {
-        ui_.Inform("Load MCF File Error !", MsgIcon::Information);
-        return;
+    ServiceOutcome outcome = OpenBinFile(ProgramFolderText(), "", bytes, room);
+    if (!outcome.Ok()) {
+        AddInform(outcome, "Load MCF File Error !", MsgIcon::Information);
+        return outcome;
     }
     if (code < 1000) {
         std::fill(older_.flash.bytes.begin(), older_.flash.bytes.end(), 0xFF);
@@ -309,85 +324,90 @@ void ServiceFileCommands::LoadMcfClick(const std::string& flashModel) {
         std::copy(bytes.begin(), bytes.end(), image_.Image().begin());
     }
     flashBuffer_ = std::move(bytes);
-    flashPath_ = chosen;
+    flashPath_ = outcome.path;
     flashModel_ = code;
-    ui_.Inform("Load MCF File Ok !", MsgIcon::Information);
+    AddInform(outcome, "Load MCF File Ok !", MsgIcon::Information);
+    return outcome;
 }
 
-bool ServiceFileCommands::ModelAndVersion(const std::string& model, const std::string& version, uint16_t& code,
-                                          uint16_t& word) {
-    if (!ModelCodeOf(model, code)) {
-        ui_.Inform(kSelectModelText, MsgIcon::Information);
-        return false;
-    }
-    if (ParseTypedVersion(version, word) != TypedVersion::Ok) {
-        ui_.Inform(kBadVersionText, MsgIcon::Error);
-        return false;
-    }
-    return true;
+ServiceOutcome ServiceFileCommands::ModelAndVersion(const std::string& model, const std::string& version,
+                                                    uint16_t& code, uint16_t& word) const {
+    if (!ModelCodeOf(model, code)) return Outcome(ServiceResult::NoModel, kSelectModelText, MsgIcon::Information);
+    if (ParseTypedVersion(version, word) != TypedVersion::Ok)
+        return Outcome(ServiceResult::BadVersion, kBadVersionText, MsgIcon::Error);
+    return Outcome(ServiceResult::Ok);
 }
 
-void ServiceFileCommands::MakeXmcfClick(const std::string& flashModel, int listPosition, const std::string& version) {
-    if (!FlashLoaded()) return;
+ServiceOutcome ServiceFileCommands::MakeXmcfClick(const std::string& flashModel, int listPosition,
+                                                  const std::string& version) {
+    if (!FlashLoaded()) return Outcome(ServiceResult::NotReady);
     uint16_t code = 0, word = 0;
-    if (!ModelAndVersion(flashModel, version, code, word)) return;
+    if (ServiceOutcome checked = ModelAndVersion(flashModel, version, code, word); !checked.Ok()) return checked;
     std::vector<uint8_t> data(XmcfDataBytes(code), 0xFF);
     std::copy_n(flashBuffer_.begin(), std::min(flashBuffer_.size(), data.size()), data.begin());
     const std::string folder = FolderOf(flashPath_);
     const std::string path = XFileName(folder, flashModel, word, clock_.Today(), ".xmcf");
-    std::string written;
-    const bool ok = SaveXFile(folder, path.substr(folder.size()), data, kXmcf, true,
-                              XModelIndexOfListPosition(listPosition), word, &written);
-    ui_.Inform(std::string(ok ? "Make XFile Ok ! \n  Path: " : "Make XFile Error ! \n  Path: ") +
-                   (ok ? written : path),
-               MsgIcon::Information);
+    ServiceOutcome outcome = SaveXFile(folder, path.substr(folder.size()), data, kXmcf, true,
+                                       XModelIndexOfListPosition(listPosition), word);
+    AddInform(outcome, (outcome.Ok() ? "Make XFile Ok ! \n  Path: " + outcome.path
+                                     : "Make XFile Error ! \n  Path: " + path),
+              MsgIcon::Information);
+    return outcome;
 }
 
-void ServiceFileCommands::MakeXmcuClick(const std::string& mcuModel, int listPosition, const std::string& version) {
-    if (!mcuLoaded_) return;
+ServiceOutcome ServiceFileCommands::MakeXmcuClick(const std::string& mcuModel, int listPosition,
+                                                  const std::string& version) {
+    if (!mcuLoaded_) return Outcome(ServiceResult::NotReady);
     uint16_t code = 0, word = 0;
-    if (!ModelAndVersion(mcuModel, version, code, word)) return;
+    if (ServiceOutcome checked = ModelAndVersion(mcuModel, version, code, word); !checked.Ok()) return checked;
     const std::span<const uint8_t> data(mcu_.data(), XmcuDataBytes(code));
     const std::string folder = FolderOf(mcuPath_);
     const std::string path = XFileName(folder, mcuModel, word, clock_.Today(), ".xmcu");
-    std::string written;
-    const bool ok = SaveXFile(folder, path.substr(folder.size()), data, kXmcu, true,
-                              XModelIndexOfListPosition(listPosition), word, &written);
-    ui_.Inform(std::string(ok ? "Make XFile Ok ! \n  Path: " : "Make XFile Error ! \n  Path: ") +
-                   (ok ? written : path),
-               MsgIcon::Information);
+    ServiceOutcome outcome = SaveXFile(folder, path.substr(folder.size()), data, kXmcu, true,
+                                       XModelIndexOfListPosition(listPosition), word);
+    AddInform(outcome, (outcome.Ok() ? "Make XFile Ok ! \n  Path: " + outcome.path
+                                     : "Make XFile Error ! \n  Path: " + path),
+              MsgIcon::Information);
+    return outcome;
 }
 
-void ServiceFileCommands::VersionDoubleClick(const std::string& version) {
+ServiceOutcome ServiceFileCommands::VersionDoubleClick(const std::string& version) {
     uint16_t word = 0;
-    if (ParseTypedVersion(version, word) != TypedVersion::Ok) return;
-    ui_.Inform(VersionHiLoText(word), MsgIcon::Information);
+    if (ParseTypedVersion(version, word) != TypedVersion::Ok) return Outcome(ServiceResult::Refused);
+    return Outcome(ServiceResult::Ok, VersionHiLoText(word), MsgIcon::Information);
 }
 
-bool ServiceFileCommands::LoadVcSBinClick(bool image) {
+ServiceOutcome ServiceFileCommands::LoadVcSBinClick(bool image) {
     std::string chosen;
-    if (!dialogs_.PickOpenFile(ProgramFolderText(), "noname.sbin", FileKind::sbin, chosen)) return false;
-    if (image && !image_.SelectModel(kSelector5120)) return false;
+    if (!dialogs_.PickOpenFile(ProgramFolderText(), "noname.sbin", FileKind::sbin, chosen))
+        return Outcome(ServiceResult::Cancelled);
+    if (image && !image_.SelectModel(kSelector5120)) return Outcome(ServiceResult::Refused);
     const uint64_t most = image ? kSBinHeaderBytes + image_.ImageSize() : kSBinLoadBytes;
     SBinHeader header;
     std::vector<uint8_t> data;
-    switch (ReadSBinFile(PathFromUtf8(chosen), most, header, data)) {
+    ServiceOutcome outcome;
+    outcome.path = chosen;
+    switch (ReadSBinFile(PathFromUtf8(chosen), most, header, data, &outcome.why)) {
         case SBinLoad::Ok: break;
         case SBinLoad::ReadFailed:
-            ui_.ShowMessage(MessageRequest{kCantOpenFilesText, kFileErrorCaption, MsgIcon::Error, MsgButtons::OkCancel});
-            return false;
+            outcome.kind = ServiceResult::ReadFailed;
+            AddFileError(outcome, PlainFileOutcome{PlainFileResult::ReadFailed, kCantOpenFilesText, {}, {}, {}, {}});
+            return outcome;
         case SBinLoad::TooLong:
-            ui_.Inform(kSBinTooLongText, MsgIcon::Error);
-            return false;
+            outcome.kind = ServiceResult::TooLong;
+            AddInform(outcome, kSBinTooLongText, MsgIcon::Error);
+            return outcome;
         case SBinLoad::Corrupt:
-            ui_.Inform(SBinCorruptText(chosen), MsgIcon::Error);
-            return false;
+            outcome.kind = ServiceResult::Corrupt;
+            AddInform(outcome, SBinCorruptText(chosen), MsgIcon::Error);
+            return outcome;
     }
     if (image) {
         const std::span<uint8_t> target = image_.Image();
         if (data.size() > target.size()) {
-            ui_.Inform(kSBinTooBigForImageText, MsgIcon::Error);
-            return false;
+            outcome.kind = ServiceResult::TooLong;
+            AddInform(outcome, kSBinTooBigForImageText, MsgIcon::Error);
+            return outcome;
         }
         std::copy(data.begin(), data.end(), target.begin());
     } else {
@@ -398,87 +418,75 @@ bool ServiceFileCommands::LoadVcSBinClick(bool image) {
         mcuPath_ = chosen;
     }
     loadedSBin_ = header;
-    ui_.Inform("Load SBin File Ok !", MsgIcon::Information);
-    return true;
+    AddInform(outcome, "Load SBin File Ok !", MsgIcon::Information);
+    return outcome;
 }
 
-void ServiceFileCommands::MakeVcSBinClick(bool image, const std::string& vcNumber) {
+ServiceOutcome ServiceFileCommands::MakeVcSBinClick(bool image, const std::string& vcNumber) {
     std::span<const uint8_t> data;
     if (image) {
-        if (!image_.ImageData().second) {
-            ui_.Inform("Please load VC-30 *.MCF first !", MsgIcon::Error);
-            return;
-        }
+        if (!image_.ImageData().second)
+            return Outcome(ServiceResult::NotReady, "Please load VC-30 *.MCF first !", MsgIcon::Error);
         data = image_.Image();
     } else {
-        if (!mcuLoaded_) {
-            ui_.Inform("Please load *.BIN first !", MsgIcon::Error);
-            return;
-        }
+        if (!mcuLoaded_) return Outcome(ServiceResult::NotReady, "Please load *.BIN first !", MsgIcon::Error);
         data = std::span<const uint8_t>(mcu_.data(), mcuLength_);
     }
     unsigned long vc = 0;
     const std::string digits = vcNumber.substr(0, vcNumber.find_last_not_of(' ') + 1);
     if (!digits.empty()) {
         if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos ||
-            (vc = std::stoul(digits)) > 0xFFFF) {
-            ui_.Inform("The VC number is not a number from 0 to 65535.\nNothing was made.", MsgIcon::Error);
-            return;
-        }
+            (vc = std::stoul(digits)) > 0xFFFF)
+            return Outcome(ServiceResult::BadVcNumber, "The VC number is not a number from 0 to 65535.\nNothing was made.",
+                           MsgIcon::Error);
     }
     const uint16_t source = image ? kSBinFromImage : kSBinFromMcu;
     // A file its loader would refuse is not made.
-    if (kSBinHeaderBytes + data.size() > SBinFileLimit(source)) {
-        ui_.Inform(kSBinTooLongToMakeText, MsgIcon::Error);
-        return;
-    }
+    if (kSBinHeaderBytes + data.size() > SBinFileLimit(source))
+        return Outcome(ServiceResult::TooLong, kSBinTooLongToMakeText, MsgIcon::Error);
     std::string chosen;
-    if (!dialogs_.PickSaveFile(ProgramFolderText(), "noname.sbin", FileKind::sbin, chosen)) return;
+    if (!dialogs_.PickSaveFile(ProgramFolderText(), "noname.sbin", FileKind::sbin, chosen))
+        return Outcome(ServiceResult::Cancelled);
     const std::vector<uint8_t> file = BuildSBinBytes(data, source, uint16_t(vc), clock_.Today());
-    const PlainFileOutcome out = WriteWholeFile(PathFromUtf8(chosen), file);
-    if (!out.Ok()) {
-        FileError(out);
-        return;
-    }
-    ui_.Inform("Save SBin File Ok !", MsgIcon::Information);
+    ServiceOutcome outcome = FromFile(WriteWholeFile(PathFromUtf8(chosen), file));
+    if (outcome.Ok()) AddInform(outcome, "Save SBin File Ok !", MsgIcon::Information);
+    return outcome;
 }
 
-void ServiceFileCommands::KdtToTxtClick() {
+ServiceOutcome ServiceFileCommands::KdtToTxtClick() {
     const std::span<const uint8_t> image = image_.Image();
     const std::string text = DeviceTablesText(image.first(std::min(image.size(), kKdtTables * kKdtTableBytes)));
-    const PlainFileOutcome out = WriteWholeFile(
-        programFolder_ / "device.txt", std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-    if (!out.Ok()) FileError(out);
+    return FromFile(WriteWholeFile(
+        programFolder_ / "device.txt", std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size())));
 }
 
-void ServiceFileCommands::WriteClick(const std::string& flashModel, const std::string& codeVersion,
-                                     const std::string& flashVersion) {
+ServiceOutcome ServiceFileCommands::WriteClick(const std::string& flashModel, const std::string& codeVersion,
+                                               const std::string& flashVersion) {
     uint16_t code = 0;
-    if (!ModelCodeOf(flashModel, code)) {
-        ui_.Inform(kSelectModelText, MsgIcon::Information);
-        return;
-    }
+    if (!ModelCodeOf(flashModel, code)) return Outcome(ServiceResult::NoModel, kSelectModelText, MsgIcon::Information);
     uint16_t codeWord = 0, flashWord = 0;
     if (ParseTypedVersion(codeVersion, codeWord) != TypedVersion::Ok ||
         ParseTypedVersion(flashVersion, flashWord) != TypedVersion::Ok)
-        return;
-    if (!FlashLoaded()) return;
+        return Outcome(ServiceResult::Refused);
+    if (!FlashLoaded()) return Outcome(ServiceResult::NotReady);
     const StampRule rule = StampRuleOf(code);
-    if (rule == StampRule::None) return;
+    if (rule == StampRule::None) return Outcome(ServiceResult::Refused);
     PlainFileOutcome out;
     if (rule == StampRule::Older) {
         std::fill(older_.flash.bytes.begin(), older_.flash.bytes.end(), 0xFF);
         std::copy_n(flashBuffer_.begin(), std::min(flashBuffer_.size(), kOlderFlashBytes), older_.flash.bytes.begin());
         out = WriteMcf(PathFromUtf8(flashPath_), older_.flash);
     } else {
-        if (!image_.ImageData().second) return;
+        if (!image_.ImageData().second) return Outcome(ServiceResult::NotReady);
         StampVersions(rule, codeWord, flashWord, image_.Image());
         StampVersions(rule, codeWord, flashWord, flashBuffer_);
         out = SaveImageFile(PathFromUtf8(flashPath_), image_);
     }
-    const std::string path = out.path.empty() ? flashPath_ : Utf8FromPath(out.path);
-    if (!out.Ok()) FileError(out);
-    ui_.Inform(std::string(out.Ok() ? StampOkText(rule) : StampErrorText(rule)) + path, MsgIcon::Information);
+    ServiceOutcome outcome = FromFile(out);
+    if (outcome.path.empty()) outcome.path = flashPath_;
+    AddInform(outcome, std::string(outcome.Ok() ? StampOkText(rule) : StampErrorText(rule)) + outcome.path,
+              MsgIcon::Information);
+    return outcome;
 }
 
 }  // namespace orvalink

@@ -3,8 +3,9 @@
 // conversions "UnSec", "SetSMcf" and "SetSMod", and the upgrade-file pages'
 // commands ("Load *.BIN file", "Load *.MCF file", "Make XMCF", "Make XMCU",
 // the version double click, the two S-binary pairs, "KDT 2 Txt", "Write").
-// Every box and dialog goes through UiServices; the page that owns the
-// controls passes in what the user typed and picked.
+// The file dialogs go through UiServices; every command returns an outcome
+// with the boxes the system shows for it, which the page that owns the
+// controls shows. That page passes in what the user typed and picked.
 #pragma once
 
 #include <cstdint>
@@ -16,13 +17,13 @@
 #include "formats/PlainFiles.h"
 #include "formats/SecurityFiles.h"
 #include "formats/XFiles.h"
+#include "platform/UiServices.h"
 
 namespace orvalink {
 
 class Clock;
 class Random;
 class TTiFlashFm;
-class UiServices;
 class VFileCommands;
 
 // The older flash holder: the 262144-byte flash image of an older remote
@@ -34,6 +35,37 @@ public:
     TFlashFm();
     OlderFlash flash;
     SecurityStamp stamp;
+};
+
+// What became of a service command.
+enum class ServiceResult {
+    Ok,
+    Cancelled,    // a file dialog was cancelled
+    Refused,      // the command ends without a word of its own: nothing to
+                  // work on, a file not of its kind, a version it cannot read
+    NoModel,      // "Please Select Model first !"
+    BadVersion,   // the typed version is not a number such as 1.05 (our text)
+    NotReady,     // what the command works on is not loaded ("Ti Memory not
+                  // ready !", "Please load *.BIN first !", "Please load VC-30
+                  // *.MCF first !"; the X-file makers and "Write" say nothing)
+    BadVcNumber,  // the VC number is not 0..65535 (our text)
+    ReadFailed,   // the file could not be read
+    WriteFailed,  // the file could not be written; the old one is kept
+    TooLong,      // the data do not fit the file or buffer (our texts)
+    Corrupt,      // "File corruption ! ..."
+};
+
+// The kind, the boxes the system shows for it in their order (each with its
+// text, caption, icon and buttons; none when nothing is shown), the file
+// layer's reason where it knows one, and the file read or written.
+struct ServiceOutcome {
+    ServiceResult kind = ServiceResult::Ok;
+    std::vector<MessageRequest> notices;
+    std::string why;
+    std::string path;
+    bool Ok() const { return kind == ServiceResult::Ok; }
+    // The notices' texts, in order.
+    std::vector<std::string> Texts() const;
 };
 
 // The generic open's kinds, in the order of its eight filters.
@@ -48,38 +80,42 @@ public:
     // read by the kind of the filter left selected, which the dialog tells by
     // the chosen file's extension (a name with none of the eight keeps the
     // preselected kind). Security and X files report the kind they store.
-    bool OpenAnyFile(const std::string& initialPath, std::vector<uint8_t>& buffer, int& kind, std::string& chosen);
+    // The outcome's path is the chosen file.
+    ServiceOutcome OpenAnyFile(const std::string& initialPath, std::vector<uint8_t>& buffer, int& kind);
     // The save dialog with the six filters (with `ask`), then the writer of
     // the kind. A path "0" starts in program folder / the kind's extension.
-    bool SaveAnyFile(const std::string& path, std::span<const uint8_t> data, int kind, bool ask,
-                     std::string* written = nullptr);
+    // The outcome's path is the file written.
+    ServiceOutcome SaveAnyFile(const std::string& path, std::span<const uint8_t> data, int kind, bool ask);
 
-    void UnSecClick();
-    void SetSMcfClick();
-    void SetSModClick();
+    ServiceOutcome UnSecClick();
+    ServiceOutcome SetSMcfClick();
+    ServiceOutcome SetSModClick();
 
     // The X-file save dialog (with `ask`) and WriteXFile; "Save X Files
-    // Error ! \n" + folder + name on failure.
-    bool SaveXFile(const std::string& folder, const std::string& name, std::span<const uint8_t> data, uint8_t kind,
-                   bool ask, int xModelIndex, uint16_t versionWord, std::string* written = nullptr);
+    // Error ! \n" + folder + name on failure. The outcome's path is the file
+    // written.
+    ServiceOutcome SaveXFile(const std::string& folder, const std::string& name, std::span<const uint8_t> data,
+                             uint8_t kind, bool ask, int xModelIndex, uint16_t versionWord);
     // The .bin/.mcf open dialog and ReadWholeFile (at most maxBytes);
-    // "Load Files Error ! \n " + path on failure.
-    bool OpenBinFile(const std::string& folder, const std::string& name, std::vector<uint8_t>& buffer,
-                     uint64_t maxBytes, std::string& chosen);
+    // "Load Files Error ! \n " + path on failure. The outcome's path is the
+    // chosen file.
+    ServiceOutcome OpenBinFile(const std::string& folder, const std::string& name, std::vector<uint8_t>& buffer,
+                               uint64_t maxBytes);
 
     // The upgrade-file pages. Model texts are the file-name forms the
     // flash and MCU model lists show, positions their rows.
-    void LoadBinClick();
-    void LoadMcfClick(const std::string& flashModel);
-    void MakeXmcfClick(const std::string& flashModel, int listPosition, const std::string& version);
-    void MakeXmcuClick(const std::string& mcuModel, int listPosition, const std::string& version);
-    void VersionDoubleClick(const std::string& version);
+    ServiceOutcome LoadBinClick();
+    ServiceOutcome LoadMcfClick(const std::string& flashModel);
+    ServiceOutcome MakeXmcfClick(const std::string& flashModel, int listPosition, const std::string& version);
+    ServiceOutcome MakeXmcuClick(const std::string& mcuModel, int listPosition, const std::string& version);
+    ServiceOutcome VersionDoubleClick(const std::string& version);
     // The first pair works on the MCU buffer (source 1000), the second on
-    // the memory image (source 2000). Loading tells whether it loaded.
-    bool LoadVcSBinClick(bool image);
-    void MakeVcSBinClick(bool image, const std::string& vcNumber);
-    void KdtToTxtClick();
-    void WriteClick(const std::string& flashModel, const std::string& codeVersion, const std::string& flashVersion);
+    // the memory image (source 2000). Loading is Ok when it loaded.
+    ServiceOutcome LoadVcSBinClick(bool image);
+    ServiceOutcome MakeVcSBinClick(bool image, const std::string& vcNumber);
+    ServiceOutcome KdtToTxtClick();
+    ServiceOutcome WriteClick(const std::string& flashModel, const std::string& codeVersion,
+                              const std::string& flashVersion);
 
     // What the page holds between commands.
     std::vector<uint8_t>& McuBuffer() { return mcu_; }
@@ -93,10 +129,10 @@ public:
     static constexpr size_t kMcuBufferBytes = 66000;
 
 private:
-    void FileError(const PlainFileOutcome& outcome);
     // The model code of a chosen model and the typed version word, or the
-    // message that says which is missing (false).
-    bool ModelAndVersion(const std::string& model, const std::string& version, uint16_t& code, uint16_t& word);
+    // outcome that says which is missing.
+    ServiceOutcome ModelAndVersion(const std::string& model, const std::string& version, uint16_t& code,
+                                   uint16_t& word) const;
     std::string ProgramFolderText() const;
 
     UiServices& ui_;

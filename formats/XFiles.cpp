@@ -7,6 +7,7 @@
 
 #include "base/ByteIo.h"
 #include "formats/FileIo.h"
+#include "formats/ScrambledFiles.h"
 #include "formats/VFileHeader.h"
 #include "platform/Random.h"
 
@@ -48,18 +49,19 @@ uint32_t SumFrom(std::span<const uint8_t> bytes, size_t from) {
     return sum;
 }
 
-PlainFileOutcome Silent(PlainFileResult kind, const fs::path& path) {
-    PlainFileOutcome out;
-    out.kind = kind;
-    out.path = path;
-    return out;
-}
+constexpr ScrambledFormat kXFormat{kXExtensions, kXTooLargeText};
+
+// The kind's own header bytes: model number (27), version (28), rows (30, 31).
+constexpr size_t kModelNumberAt = 0;
+constexpr size_t kVersionAt = 1;
+constexpr size_t kFirstRowAt = 3;
+constexpr size_t kSecondRowAt = 4;
 
 }  // namespace
 
 const std::array<std::array<uint8_t, kPatternColumns>, kPatternRows>& XInsertionPatterns() { return kXPatterns; }
 
-const char* XExtension(uint8_t kind) { return kind <= kXcic ? kXExtensions[kind] : ""; }
+const char* XExtension(uint8_t kind) { return kXFormat.Extension(kind); }
 
 const char* XModelText(int index) { return index >= 0 && index < kXModelCount ? kXModels[index] : nullptr; }
 
@@ -90,60 +92,40 @@ std::vector<uint8_t> XUnscramblePass(std::span<const uint8_t> scrambled, int row
 
 PlainFileResult BuildXFileBytes(std::span<const uint8_t> data, const XFileHeader& header, uint8_t kind,
                                 const Clock& clock, Random& random, std::vector<uint8_t>& file) {
-    if (kind > kXcic) return PlainFileResult::BadSecurityFile;
+    if (!kXFormat.KnowsKind(kind)) return PlainFileResult::BadSecurityFile;
     // Data this long cannot fit, whatever the rows.
     if (data.size() >= kXFileLimit) return PlainFileResult::TooLarge;
     random.Seed(uint64_t(clock.NowSeconds()));
     const int first = int(random.Next() % kPatternRows);
     const int second = int(random.Next() % kPatternRows);
     const std::vector<uint8_t> once = XScramblePass(data, first, true, random);
-    const std::vector<uint8_t> twice = XScramblePass(once, second, false, random);
-    const size_t length = kXHeaderBytes + twice.size();
-    if (length >= kXFileLimit) return PlainFileResult::TooLarge;
-
-    std::vector<uint8_t> out(length, 0);
-    ByteWriter w(std::span<uint8_t>(out.data(), kXHeaderBytes));
-    w.U32(0);  // checksum, below
-    w.U32(uint32_t(length));
-    w.U16(0);
-    w.Bytes(header.modelText.data(), header.modelText.size());
-    w.Bytes(reinterpret_cast<const uint8_t*>(kXExtensions[kind]), 4);
-    w.U8(kind);
-    w.U8(header.modelNumber);
-    w.U16(header.versionWord);
-    w.U8(uint8_t(first));
-    w.U8(uint8_t(second));
-    if (!w.ok()) return PlainFileResult::BadSecurityFile;
-    std::copy(twice.begin(), twice.end(), out.begin() + kXHeaderBytes);
-    ByteWriter(std::span<uint8_t>(out.data(), 4)).U32(SumFrom(out, 8));
-    file = std::move(out);
-    return PlainFileResult::Ok;
+    ScrambledHeader frame;
+    frame.modelText = header.modelText;
+    frame.kind = kind;
+    frame.own[kModelNumberAt] = header.modelNumber;
+    frame.own[kVersionAt] = uint8_t(header.versionWord);
+    frame.own[kVersionAt + 1] = uint8_t(header.versionWord >> 8);
+    frame.own[kFirstRowAt] = uint8_t(first);
+    frame.own[kSecondRowAt] = uint8_t(second);
+    return AssembleScrambledFile(kXFormat, frame, XScramblePass(once, second, false, random), file);
 }
 
 bool ParseXFileBytes(std::span<const uint8_t> file, std::vector<uint8_t>& plain, XFileHeader& header,
                      uint8_t& kind) {
-    // Shorter than its header, it has no fields to check.
-    if (file.size() < kXHeaderBytes || file.size() >= kXFileLimit) return false;
-    ByteReader r(file);
+    ScrambledHeader frame;
+    std::span<const uint8_t> body;
+    if (!SplitScrambledFile(kXFormat, file, frame, body)) return false;
     XFileHeader h;
-    h.checksum = r.U32();
-    h.fileLength = r.U32();
-    r.Skip(2);
-    r.Bytes(h.modelText.data(), h.modelText.size());
-    r.Skip(4);
-    h.kind = r.U8();
-    h.modelNumber = r.U8();
-    h.versionWord = r.U16();
-    h.firstRow = r.U8();
-    h.secondRow = r.U8();
-    if (!r.ok()) return false;
-    if (h.fileLength >= kXFileLimit || h.firstRow >= kPatternRows || h.secondRow >= kPatternRows) return false;
-    // The length field must be the file's own length before the data are touched.
-    if (h.fileLength != file.size()) return false;
-    if (h.checksum != SumFrom(file, 8)) return false;
-    // The callers choose by the kind, so one outside 0..3 is refused too.
-    if (h.kind > kXcic) return false;
-    const std::vector<uint8_t> once = XUnscramblePass(file.subspan(kXHeaderBytes), h.secondRow, false);
+    h.checksum = frame.checksum;
+    h.fileLength = frame.fileLength;
+    h.modelText = frame.modelText;
+    h.kind = frame.kind;
+    h.modelNumber = frame.own[kModelNumberAt];
+    h.versionWord = uint16_t(frame.own[kVersionAt] | frame.own[kVersionAt + 1] << 8);
+    h.firstRow = frame.own[kFirstRowAt];
+    h.secondRow = frame.own[kSecondRowAt];
+    if (h.firstRow >= kPatternRows || h.secondRow >= kPatternRows) return false;
+    const std::vector<uint8_t> once = XUnscramblePass(body, h.secondRow, false);
     plain = XUnscramblePass(once, h.firstRow, true);
     header = h;
     kind = h.kind;
@@ -152,34 +134,17 @@ bool ParseXFileBytes(std::span<const uint8_t> file, std::vector<uint8_t>& plain,
 
 PlainFileOutcome ReadXFile(const fs::path& path, std::vector<uint8_t>& plain, XFileHeader& header, uint8_t& kind) {
     std::vector<uint8_t> bytes;
-    std::string why;
-    if (!ReadFileBytes(path, bytes, kXFileLimit - 1, &why)) {
-        std::error_code ec;
-        const auto size = fs::file_size(path, ec);
-        if (!ec && fs::is_regular_file(path, ec) && size >= kXFileLimit)
-            return Silent(PlainFileResult::BadSecurityFile, path);
-        PlainFileOutcome out = Silent(PlainFileResult::ReadFailed, path);
-        out.message = kCantReadPlainText;
-        out.caption = kFileErrorCaption;
-        out.why = why;
-        return out;
-    }
-    if (!ParseXFileBytes(bytes, plain, header, kind)) return Silent(PlainFileResult::BadSecurityFile, path);
-    return Silent(PlainFileResult::Ok, path);
+    const PlainFileOutcome read = ReadScrambledFile(path, bytes);
+    if (!read.Ok()) return read;
+    if (!ParseXFileBytes(bytes, plain, header, kind)) return SilentFileOutcome(PlainFileResult::BadSecurityFile, path);
+    return read;
 }
 
 PlainFileOutcome WriteXFile(const fs::path& path, std::span<const uint8_t> data, const XFileHeader& header,
                             uint8_t kind, const Clock& clock, Random& random) {
-    const fs::path target =
-        kind <= kXcic ? WithExtension(path, (std::string(".") + kXExtensions[kind]).c_str()) : path;
-    std::vector<uint8_t> file;
-    const PlainFileResult built = BuildXFileBytes(data, header, kind, clock, random, file);
-    if (built != PlainFileResult::Ok) {
-        PlainFileOutcome out = Silent(built, target);
-        if (built == PlainFileResult::TooLarge) out.message = kXTooLargeText;
-        return out;
-    }
-    return WriteWithBackup(target, target, file, kCantWritePlainText);
+    return WriteScrambledFile(kXFormat, path, kind, [&](std::vector<uint8_t>& file) {
+        return BuildXFileBytes(data, header, kind, clock, random, file);
+    });
 }
 
 uint16_t SBinDateWord(const LocalDate& date) {

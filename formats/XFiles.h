@@ -53,6 +53,7 @@
 #include <vector>
 
 #include "formats/PlainFiles.h"
+#include "formats/ScrambledFiles.h"
 #include "formats/SecurityFiles.h"
 #include "image/Tiflashut.h"
 #include "platform/Clock.h"
@@ -61,8 +62,8 @@ namespace orvalink {
 
 class Random;
 
-inline constexpr size_t kXHeaderBytes = 32;
-inline constexpr size_t kXFileLimit = 800000;  // every X file is shorter
+inline constexpr size_t kXHeaderBytes = kScrambledHeaderBytes;
+inline constexpr size_t kXFileLimit = kScrambledFileLimit;  // every X file is shorter
 enum : uint8_t { kXmcf = 0, kXmcu = 1, kXirc = 2, kXcic = 3 };
 
 inline constexpr int kXModelCount = 10;
@@ -116,9 +117,10 @@ PlainFileResult BuildXFileBytes(std::span<const uint8_t> data, const XFileHeader
 bool ParseXFileBytes(std::span<const uint8_t> file, std::vector<uint8_t>& plain, XFileHeader& header,
                      uint8_t& kind);
 
-// Reads, checks and unscrambles. A file-system error gives "Can't perform
-// one of the following file operations: Open, Seek, Read, Close."; a file
-// that is not a good X file fails with no message (BadSecurityFile).
+// Reads, checks and unscrambles (ReadScrambledFile: anything but a regular
+// file, or a file-system error, gives "Can't perform one of the following
+// file operations: Open, Seek, Read, Close."); a file that is not a good X
+// file fails with no message (BadSecurityFile).
 PlainFileOutcome ReadXFile(const std::filesystem::path& path, std::vector<uint8_t>& plain, XFileHeader& header,
                            uint8_t& kind);
 // Scrambles and writes under `path` with the kind's extension, after the

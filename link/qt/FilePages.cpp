@@ -43,6 +43,7 @@ QLineEdit* VersionEdit(QWidget* parent, const QString& name) {
 FilePages::FilePages(const std::filesystem::path& programFolder, UiServices& ui, const Clock& clock,
                      TTiFlashFm& image, TFlashFm& older, QWidget* parent)
     : QWidget(parent),
+      ui_(ui),
       dialogs_(std::make_unique<VFileCommands>(ui, clock, random_, programFolder, image)),
       commands_(std::make_unique<ServiceFileCommands>(ui, clock, random_, programFolder, *dialogs_, image, older)) {
     setAccessibleName(QStringLiteral("File tools"));
@@ -130,19 +131,24 @@ bool FilePages::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void FilePages::m_LoadMcfBtnClick() { commands_->LoadMcfClick(TextOf(m_FlashModelLBox)); }
+void FilePages::Show(const ServiceOutcome& outcome) {
+    for (const MessageRequest& notice : outcome.notices) ui_.ShowMessage(notice);
+}
+
+void FilePages::m_LoadMcfBtnClick() { Show(commands_->LoadMcfClick(TextOf(m_FlashModelLBox))); }
 
 void FilePages::m_MakeXmcfBtnClick() {
-    commands_->MakeXmcfClick(TextOf(m_FlashModelLBox), m_FlashModelLBox->currentRow(),
-                             m_FlashVerEdt->text().toStdString());
+    Show(commands_->MakeXmcfClick(TextOf(m_FlashModelLBox), m_FlashModelLBox->currentRow(),
+                                  m_FlashVerEdt->text().toStdString()));
 }
 
 void FilePages::m_MakeXmcuBtnClick() {
-    commands_->MakeXmcuClick(TextOf(m_McuModelLBox), m_McuModelLBox->currentRow(), m_McuVerEdt->text().toStdString());
+    Show(commands_->MakeXmcuClick(TextOf(m_McuModelLBox), m_McuModelLBox->currentRow(),
+                                  m_McuVerEdt->text().toStdString()));
 }
 
-void FilePages::m_FlashVerEdtDblClick() { commands_->VersionDoubleClick(m_FlashVerEdt->text().toStdString()); }
-void FilePages::m_McuVerEdtDblClick() { commands_->VersionDoubleClick(m_McuVerEdt->text().toStdString()); }
+void FilePages::m_FlashVerEdtDblClick() { Show(commands_->VersionDoubleClick(m_FlashVerEdt->text().toStdString())); }
+void FilePages::m_McuVerEdtDblClick() { Show(commands_->VersionDoubleClick(m_McuVerEdt->text().toStdString())); }
 
 void FilePages::ShowSBin() {
     const SBinHeader& h = commands_->LoadedSBin();
@@ -151,20 +157,24 @@ void FilePages::ShowSBin() {
 }
 
 void FilePages::m_LoadSBinBtnClick() {
-    if (commands_->LoadVcSBinClick(false)) ShowSBin();
+    const ServiceOutcome outcome = commands_->LoadVcSBinClick(false);
+    Show(outcome);
+    if (outcome.Ok()) ShowSBin();
 }
 
-void FilePages::m_MakeSBinBtnClick() { commands_->MakeVcSBinClick(false, m_VcEdt->text().toStdString()); }
+void FilePages::m_MakeSBinBtnClick() { Show(commands_->MakeVcSBinClick(false, m_VcEdt->text().toStdString())); }
 
 void FilePages::m_LoadSBin2BtnClick() {
-    if (commands_->LoadVcSBinClick(true)) ShowSBin();
+    const ServiceOutcome outcome = commands_->LoadVcSBinClick(true);
+    Show(outcome);
+    if (outcome.Ok()) ShowSBin();
 }
 
-void FilePages::m_MakeSBin2BtnClick() { commands_->MakeVcSBinClick(true, m_VcEdt->text().toStdString()); }
+void FilePages::m_MakeSBin2BtnClick() { Show(commands_->MakeVcSBinClick(true, m_VcEdt->text().toStdString())); }
 
 void FilePages::m_WriteBtnClick() {
-    commands_->WriteClick(TextOf(m_FlashModelLBox), m_CodeVerEdt->text().toStdString(),
-                          m_DataVerEdt->text().toStdString());
+    Show(commands_->WriteClick(TextOf(m_FlashModelLBox), m_CodeVerEdt->text().toStdString(),
+                               m_DataVerEdt->text().toStdString()));
 }
 
 }  // namespace orvalink

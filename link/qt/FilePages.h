@@ -1,8 +1,9 @@
 // The communication window's file-making page: the conversions between
 // plain and security files, the upgrade files (X files, S binaries) made from
 // loaded binaries, and the stamping of versions into a loaded flash file.
-// The work is ServiceFileCommands'; the page holds the controls and passes
-// on what the user typed and picked.
+// The work is ServiceFileCommands'; the page holds the controls, passes on
+// what the user typed and picked, and shows the boxes each command's outcome
+// carries.
 #pragma once
 
 #include <QWidget>
@@ -43,10 +44,10 @@ public:
     QLabel* SBinLabel() const { return m_SBinLbe; }
 
     // User events.
-    void m_UnSecBtnClick() { commands_->UnSecClick(); }
-    void m_SetSMcfBtnClick() { commands_->SetSMcfClick(); }
-    void m_SetSModBtnClick() { commands_->SetSModClick(); }
-    void m_LoadBinBtnClick() { commands_->LoadBinClick(); }
+    void m_UnSecBtnClick() { Show(commands_->UnSecClick()); }
+    void m_SetSMcfBtnClick() { Show(commands_->SetSMcfClick()); }
+    void m_SetSModBtnClick() { Show(commands_->SetSModClick()); }
+    void m_LoadBinBtnClick() { Show(commands_->LoadBinClick()); }
     void m_LoadMcfBtnClick();
     void m_MakeXmcfBtnClick();
     void m_MakeXmcuBtnClick();
@@ -56,7 +57,7 @@ public:
     void m_MakeSBinBtnClick();
     void m_LoadSBin2BtnClick();
     void m_MakeSBin2BtnClick();
-    void m_KdtBtnClick() { commands_->KdtToTxtClick(); }
+    void m_KdtBtnClick() { Show(commands_->KdtToTxtClick()); }
     void m_WriteBtnClick();
 
 protected:
@@ -65,7 +66,10 @@ protected:
 private:
     QPushButton* Button(const QString& caption, QWidget* parent, void (FilePages::*click)());
     void ShowSBin();
+    // The boxes of a command's outcome, in their order.
+    void Show(const ServiceOutcome& outcome);
 
+    UiServices& ui_;
     Pcg32Random random_;
     std::unique_ptr<VFileCommands> dialogs_;
     std::unique_ptr<ServiceFileCommands> commands_;

@@ -114,6 +114,23 @@ bool IdentificationMatches(std::span<const uint8_t> answer, std::string_view exp
 int BinaryLoaderPages(BinaryLoader member);
 int TextLoaderPages(TextLoader member);
 
+// How the text loader's remote takes a page: with the page's Sum16 (low
+// byte first) or with "FINISH".
+enum class TextPageAck { SumWord, Finish };
+
+// What the text loader's members differ in.
+struct TextLoaderSpec {
+    int pages;               // pages written (TextLoaderPages)
+    std::string_view wake;   // sent at 2400 bit/s before every "RESTART" but the first
+    uint32_t settleMs;       // the pause at 115200 bit/s before each "RESTART"
+    int restartAttempts;     // "RESTART"s sent before the loader is given up
+    int eraseTries;          // "ERASE"s sent before the loader is given up
+    uint32_t eraseGapMs;     // the pause before every "ERASE" but the first (0: none)
+    int completeTries;       // "COMPLETE"s sent before the loader is given up
+    TextPageAck ack;
+};
+TextLoaderSpec TextLoaderSpecOf(TextLoader member);
+
 // ---- The routines
 
 class Upgrader {

@@ -7,6 +7,12 @@
 //
 // The same window records and shows the steps of a macro for the key
 // property editor (modes ModeStepEdit and ModeStepView).
+//
+// Softlcdut.cpp builds the window, its menus and its commands; the parts
+// are defined in the files named after them: SoftlcdCanvas.cpp (the LCD
+// picture, the key pictures, the mouse and the drag), SoftlcdHardKeys.cpp,
+// SoftlcdKeyList.cpp, SoftlcdSteps.cpp (the macro-step panel) and
+// SoftlcdDevices.cpp (the device tree of the step windows).
 #pragma once
 
 #include <QImage>
@@ -185,9 +191,14 @@ private:
 
     void BuildWindow();
     void BuildMenus();
+    void BuildKeyList();
+    void BuildLcdPanel();
     void BuildHardKeys();
     void BuildStepPanel();
     void BuildDevicePanel();
+    // The device tree and the device box of step windows: loads `device`
+    // when a step window opens it (StepWindowOpensDevice).
+    void OpenStepDevice(int device);
     bool LoadSlot(int device, const KeyInfo& record, const QString& name);
     bool RecordForSlot(int device, KeyInfo& record, QString& name) const;
 

@@ -54,8 +54,8 @@ StateColours StateColoursOf(int state) {
         case kStateNormal: return {kRgbWhite, kRgbBlack, kRgbBlue};
         case kStateSelected: return {kRgbWhite, kRgbRed, kRgbRed};
         case kStatePressed: return {kRgbYellow, kRgbBlack, kRgbRed};
-        case 400: return {kRgbGreen, kRgbBlack, kRgbRed};
-        case 500: return {kRgbWhite, kRgbBlack, kRgbSilver};
+        case kStateMarked: return {kRgbGreen, kRgbBlack, kRgbRed};
+        case kStateDimmed: return {kRgbWhite, kRgbBlack, kRgbSilver};
         default: return {kRgbBlack, kRgbBlack, kRgbBlack};
     }
 }

@@ -57,11 +57,14 @@ EditorRect KeyPictureRect(const KeyInfo& key);
 KeyCells SnapRectToCells(const EditorRect& rect);
 
 // Drawing states of a key (100 to 500); the editors give them their
-// meaning. These three are the ones the layout editor names.
+// meaning. The layout editor draws the first three; 400 and 500 only have
+// their colours.
 enum : int {
     kStateNormal = 100,
     kStateSelected = 200,
     kStatePressed = 300,
+    kStateMarked = 400,
+    kStateDimmed = 500,
 };
 
 struct StateColours {

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "image/Tiflashut.h"
+
 namespace orvalink {
 
 namespace {
@@ -19,6 +21,11 @@ int WholeNumber(std::string_view text) {
 }
 
 }  // namespace
+
+bool StepWindowOpensDevice(int device, int shown) {
+    if (device == shown) return false;
+    return device == kHomeSlot || (device >= 1 && device <= kLastDeviceSlot);
+}
 
 bool StepCursorAcceptable(const MacroStepCursor& c) {
     return c.device <= kMaxCursorNumber && c.key <= kMaxCursorNumber && c.delay <= kMaxStepDelay &&

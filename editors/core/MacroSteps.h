@@ -37,6 +37,11 @@ struct MacroStepCursor {
 // <= 64, key <= 64, delay <= 10, step <= 64 and total <= 64.
 bool StepCursorAcceptable(const MacroStepCursor& cursor);
 
+// A step window's device tree and device box open another device: Home or
+// one of the devices 1..64 (kLastDeviceSlot), and not `shown`, the one the
+// window shows already (the Macro device and anything else are not opened).
+bool StepWindowOpensDevice(int device, int shown);
+
 // The items of the delay box: "0.5", "1" .. "10".
 std::vector<std::string> DelayItems();
 // The delay a recorded step takes from the box's text: "0.5" and "0.3" give

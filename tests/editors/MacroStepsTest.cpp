@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "editors/core/MacroSteps.h"
+#include "image/Tiflashut.h"
 
 namespace orvalink {
 namespace {
@@ -22,6 +23,18 @@ TEST(StepCursor, AcceptedOnlyWithinItsBounds) {
                      MacroStepCursor{0, 0, 11, 1, 0, 16}, MacroStepCursor{0, 0, 0, 65, 0, 16},
                      MacroStepCursor{0, 0, 0, 1, 65, 16}})
         EXPECT_FALSE(StepCursorAcceptable(bad));
+}
+
+TEST(StepWindow, OpensHomeAndTheDevicesButNotMacroNorTheShownOne) {
+    struct Case {
+        int device;
+        int shown;
+        bool opens;
+    };
+    for (const Case& c : {Case{kHomeSlot, 3, true}, Case{1, kHomeSlot, true}, Case{kLastDeviceSlot, 1, true},
+                          Case{7, 7, false}, Case{kHomeSlot, kHomeSlot, false}, Case{kMacroSlot, 1, false},
+                          Case{kLastDeviceSlot + 1, 1, false}, Case{-1, 1, false}, Case{1000, 1, false}})
+        EXPECT_EQ(StepWindowOpensDevice(c.device, c.shown), c.opens) << c.device << " shown " << c.shown;
 }
 
 TEST(RecordStep, NewAppendsAndCounts) {

@@ -148,6 +148,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The model code the documents and model files of this program carry.
+    static constexpr uint16_t kDocumentModelCode = 2000;
+
     void BuildMenus();
     void ToolWindowClosed();
     void BuildTreePanel();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <string_view>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -15,7 +14,6 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -24,13 +22,10 @@
 #include "app/AboutBox.h"
 #include "app/QuickPictures.h"
 #include "editors/Configut.h"
+#include "editors/core/DeviceCommands.h"
 #include "formats/Flashut.h"
 #include "formats/PlainFiles.h"
-#include "formats/PreProgram.h"
 #include "image/qt/TreePictures.h"
-#include "image/BlockStore.h"
-#include "image/CodeRecords.h"
-#include "image/DeviceBundle.h"
 #include "image/DeviceTree.h"
 #include "image/Settings.h"
 #include "image/Tiflashut.h"
@@ -47,7 +42,6 @@ constexpr int kPictureDevice = 3;
 constexpr int kEntryRole = Qt::UserRole + 1;  // index into the node record list
 const char kHomeText[] = "Home ";
 const char kMacroText[] = "Macro ";
-constexpr uint16_t kDocumentModelCode = 2000;
 
 QPixmap TreePictureAt(int index) {
     return TreePixmap(index == kPictureHome    ? TreePicture::Home
@@ -66,6 +60,7 @@ TMainFm::TMainFm(const AppServices& services, Brand brand, QWidget* parent)
     mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdi_);
+    editors_ = std::make_unique<EditorWindows>(*this, *mdi_);
     BuildTreePanel();
     BuildMenus();
 
@@ -233,9 +228,7 @@ void TMainFm::SetLinkBusy(bool busy) {
     downloadAct_->setEnabled(!busy && services_.link != nullptr);
     uploadAct_->setEnabled(!busy && services_.link != nullptr);
     // The editors wait too: what they would store could be overwritten.
-    for (TSoftLCDFm* e : Editors())
-        if (e->Mode() == ModeNormal || e->Mode() == ModeMacroDevice || e->Mode() == ModeHomeDevice)
-            e->setEnabled(!busy);
+    editors_->SetLinkBusy(busy);
 }
 
 // ---------------------------------------------------------------------------
@@ -288,41 +281,14 @@ std::string TMainFm::DeviceNameFor(int slot) const {
     return DeviceNameText(k.label);
 }
 
-std::vector<TSoftLCDFm*> TMainFm::Editors() const {
-    std::vector<TSoftLCDFm*> out;
-    for (QMdiSubWindow* w : mdi_->subWindowList(QMdiArea::CreationOrder))
-        if (auto* e = qobject_cast<TSoftLCDFm*>(w->widget())) out.push_back(e);
-    return out;
-}
-
-QMdiSubWindow* TMainFm::SubWindowOf(const TSoftLCDFm* editor) const {
-    for (QMdiSubWindow* w : mdi_->subWindowList())
-        if (w->widget() == editor) return w;
-    return nullptr;
-}
-
-TSoftLCDFm* TMainFm::EditorForSlot(int slot) const {
-    for (TSoftLCDFm* e : Editors())
-        if (e->Slot() == slot) return e;
-    return nullptr;
-}
-
-TSoftLCDFm* TMainFm::FindEditorByMode(int mode) const {
-    if (mode < 1000 || mode > 9000) return nullptr;
-    for (TSoftLCDFm* e : Editors())
-        if (e->Mode() == mode) return e;
-    return nullptr;
-}
-
-bool TMainFm::ShowEditorFor(int slot) {
-    TSoftLCDFm* e = EditorForSlot(slot);
-    if (!e) return false;
-    QMdiSubWindow* w = SubWindowOf(e);
-    if (w->isMinimized()) w->showNormal();
-    mdi_->setActiveSubWindow(w);
-    w->raise();
-    return true;
-}
+std::vector<TSoftLCDFm*> TMainFm::Editors() const { return editors_->Editors(); }
+QMdiSubWindow* TMainFm::SubWindowOf(const TSoftLCDFm* editor) const { return editors_->SubWindowOf(editor); }
+TSoftLCDFm* TMainFm::EditorForSlot(int slot) const { return editors_->ForSlot(slot); }
+TSoftLCDFm* TMainFm::FindEditorByMode(int mode) const { return editors_->ByMode(mode); }
+bool TMainFm::ShowEditorFor(int slot) { return editors_->Show(slot); }
+void TMainFm::CloseAllEditors() { editors_->CloseAll(); }
+void TMainFm::StoreAllEditors() { editors_->StoreAll(); }
+void TMainFm::ReloadAllEditors() { editors_->ReloadAll(); }
 
 TSoftLCDFm* TMainFm::OpenDeviceEditor(int slot, EditorMode mode) {
     if (slot < 0 || slot >= kDeviceSlots) return nullptr;
@@ -333,64 +299,8 @@ TSoftLCDFm* TMainFm::OpenDeviceEditor(int slot, EditorMode mode) {
                                         services_.codePicker, keyEditor_, stepEditor_, services_.programFolder};
     auto* editor = new TSoftLCDFm(editorServices, slot, mode, name, record);
     editor->setEnabled(!linkBusy_);
-    editor->setAttribute(Qt::WA_DeleteOnClose);
-    QMdiSubWindow* w = mdi_->addSubWindow(editor);
-    w->setAttribute(Qt::WA_DeleteOnClose);
-    editor->LoadDevice();
-    w->show();
-    KeepInView(w);
-    mdi_->setActiveSubWindow(w);
+    editors_->Add(editor);
     return editor;
-}
-
-void TMainFm::KeepInView(QMdiSubWindow* w) {
-    // A step window is wider than the area of a main window of its first
-    // size: the main window grows to hold it, as far as the screen allows.
-    QSize area = mdi_->viewport()->size();
-    const QSize need = w->size();
-    const int dx = std::max(0, need.width() - area.width());
-    const int dy = std::max(0, need.height() - area.height());
-    if ((dx > 0 || dy > 0) && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) && screen()) {
-        const QRect avail = screen()->availableGeometry();
-        const QRect outer = frameGeometry();
-        const int extraW = outer.width() - width(), extraH = outer.height() - height();
-        // Never smaller than it is.
-        const QSize grown(std::max(width(), std::min(width() + dx, avail.width() - extraW)),
-                          std::max(height(), std::min(height() + dy, avail.height() - extraH)));
-        QPoint at = outer.topLeft();
-        at.setX(std::max(avail.left(), std::min(at.x(), avail.right() + 1 - grown.width() - extraW)));
-        at.setY(std::max(avail.top(), std::min(at.y(), avail.bottom() + 1 - grown.height() - extraH)));
-        area += grown - size();
-        move(at);
-        resize(grown);
-    }
-    // The area places a new window in cascade; one that would be cut off at
-    // the right or the bottom moves back in as far as the area allows.
-    QRect frame = w->geometry();
-    frame.moveLeft(std::max(0, std::min(frame.left(), area.width() - frame.width())));
-    frame.moveTop(std::max(0, std::min(frame.top(), area.height() - frame.height())));
-    if (frame.topLeft() != w->pos()) w->move(frame.topLeft());
-}
-
-void TMainFm::CloseAllEditors() {
-    auto editors = Editors();
-    for (auto it = editors.rbegin(); it != editors.rend(); ++it) {
-        TSoftLCDFm* e = *it;
-        QMdiSubWindow* w = SubWindowOf(e);
-        // A modified editor saves itself as it closes, but only into the
-        // contents it was opened on: once a download or another document has
-        // replaced them, its keys belong to no image any more.
-        if (e->ModifiedMark() == kMarkChanged && e->OnCurrentImage()) e->m_SaveBtnClick();
-        if (w) {
-            w->close();
-            delete w;  // closed windows go at once, so the editor list is current
-        }
-    }
-}
-
-void TMainFm::StoreAllEditors() {
-    auto editors = Editors();
-    for (auto it = editors.rbegin(); it != editors.rend(); ++it) (*it)->StoreIntoImage();
 }
 
 void TMainFm::SaveEditorsAndDocument() {
@@ -404,29 +314,6 @@ void TMainFm::ImageReplaced() {
     RebuildTree();
 }
 
-void TMainFm::ReloadAllEditors() {
-    auto editors = Editors();
-    for (auto it = editors.rbegin(); it != editors.rend(); ++it) (*it)->ReloadFromImage();
-}
-
-TSoftLCDFm* TMainFm::ActiveEditor() const {
-    QMdiSubWindow* w = mdi_->activeSubWindow();
-    return w ? qobject_cast<TSoftLCDFm*>(w->widget()) : nullptr;
-}
-
-void TMainFm::CancelEditorOf(int slot) {
-    for (TSoftLCDFm* e : Editors())
-        if (e->Slot() == slot || e->Slot() == kHomeSlot) {
-            QMdiSubWindow* w = SubWindowOf(e);
-            e->m_CancelBtnClick();
-            if (w) {
-                w->close();
-                delete w;
-            }
-            return;
-        }
-}
-
 void TMainFm::SetKeyClipboard(const KeyInfo& key) {
     clipboard_ = CopyKeyInfo(key);
     clipboardFilled_ = true;
@@ -438,14 +325,7 @@ bool TMainFm::GetKeyClipboard(KeyInfo& key) const {
     return true;
 }
 
-std::vector<int> TMainFm::FreeDeviceNumbers() const {
-    std::vector<int> free;
-    for (int d = 1; d <= 64; ++d) {
-        LinkTrailer trailer;
-        if (ReadLinkTrailer(services_.flash, d, trailer) && trailer.linkState == 0xFF) free.push_back(d);
-    }
-    return free;
-}
+std::vector<int> TMainFm::FreeDeviceNumbers() const { return UnlinkedDeviceNumbers(services_.flash); }
 
 void TMainFm::DeviceStored(int) {
     RebuildTree();
@@ -453,30 +333,19 @@ void TMainFm::DeviceStored(int) {
 }
 
 LayoutHost::CodeFill TMainFm::FillDeviceFromCode(int device, uint16_t codeNumber) {
-    if (device < 1 || device > 64 || codeNumber >= 4000) return CodeFill::Failed;
-    DeviceBundle bundle;
-    switch (BuildPreProgramBundle(services_.programFolder, services_.flash, codeNumber, bundle)) {
-        case PreProgramResult::Ok: break;
-        case PreProgramResult::NoLibrary:
-            services_.ui.Inform("File Not Found ! ---> dev_model.dll \n Please Check the file ! ", MsgIcon::Warning);
-            return CodeFill::NoLibrary;
-        default: return CodeFill::Failed;
-    }
     // An editor still showing the old device would write it back.
-    for (TSoftLCDFm* e : Editors())
-        if (e->Slot() == device) {
-            QMdiSubWindow* w = SubWindowOf(e);
-            e->m_CancelBtnClick();
-            if (w) {
-                w->close();
-                delete w;
-            }
-        }
-    DeleteDeviceTree(services_.flash, device);
-    PasteDeviceIn(services_.flash, bundle, device);
+    return ReplaceDevice(device, codeNumber, [this, device] { editors_->CancelEditorsOn(device); });
+}
+
+LayoutHost::CodeFill TMainFm::ReplaceDevice(int device, uint16_t codeNumber,
+                                            const std::function<void()>& cancelEditors) {
+    const CodeFill fill = ReplaceDeviceFromCode(services_.programFolder, services_.flash, device, codeNumber, cancelEditors);
+    if (fill == CodeFill::NoLibrary)
+        services_.ui.Inform("File Not Found ! ---> dev_model.dll \n Please Check the file ! ", MsgIcon::Warning);
+    if (fill != CodeFill::Filled) return fill;
     RebuildTree();
     SetModifiedMark(kMarkChanged);
-    return CodeFill::Filled;
+    return fill;
 }
 
 void TMainFm::ShowExtraButtons() {
@@ -663,22 +532,22 @@ void TMainFm::closeEvent(QCloseEvent* event) {
 // Edit menu
 
 void TMainFm::m_eUndoItClick() {
-    if (TSoftLCDFm* e = ActiveEditor()) e->Undo();
+    if (TSoftLCDFm* e = editors_->Active()) e->Undo();
 }
 void TMainFm::m_eRedoItClick() {
-    if (TSoftLCDFm* e = ActiveEditor()) e->Redo();
+    if (TSoftLCDFm* e = editors_->Active()) e->Redo();
 }
 void TMainFm::m_eCutItClick() {
-    if (TSoftLCDFm* e = ActiveEditor()) e->m_CutItClick();
+    if (TSoftLCDFm* e = editors_->Active()) e->m_CutItClick();
 }
 void TMainFm::m_eCopyItClick() {
-    if (TSoftLCDFm* e = ActiveEditor()) e->m_CopyItClick();
+    if (TSoftLCDFm* e = editors_->Active()) e->m_CopyItClick();
 }
 void TMainFm::m_ePasteItClick() {
-    if (TSoftLCDFm* e = ActiveEditor()) e->m_PasteItClick();
+    if (TSoftLCDFm* e = editors_->Active()) e->m_PasteItClick();
 }
 void TMainFm::m_eDeleteItClick() {
-    if (TSoftLCDFm* e = ActiveEditor()) e->m_DeleteItClick();
+    if (TSoftLCDFm* e = editors_->Active()) e->m_DeleteItClick();
 }
 
 void TMainFm::m_eRemoteConfigItClick() {
@@ -695,198 +564,6 @@ void TMainFm::m_eRemoteConfigItClick() {
     dialogFinished_ = true;
     SetFormEnabled(true);
     RebuildTree();
-}
-
-// ---------------------------------------------------------------------------
-// Link commands
-
-void TMainFm::SetToolWindow(QWidget* tools) {
-    if (tools_) tools_->removeEventFilter(this);
-    tools_ = tools;
-    if (tools_) tools_->installEventFilter(this);
-    updateLibraryAct_->setEnabled(tools_ != nullptr);
-}
-
-namespace {
-size_t HashOfImage(const TTiFlashFm& flash) {
-    std::span<const uint8_t> bytes = flash.Image();
-    return std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
-}  // namespace
-
-// The upgrade page may load a flash file or a backup into the memory image,
-// so the open editors are stored and closed first, as before a download, and
-// the tree is rebuilt when the window is closed and the image has changed.
-void TMainFm::m_tUpdateLibraryItClick() {
-    if (!tools_ || toolsOpen_ || linkBusy_) return;
-    std::string path = currentPath_;
-    path.erase(0, path.find_first_not_of(" \t"));
-    path.erase(path.find_last_not_of(" \t") + 1);
-    if (path.empty()) path = "NoneName.vmcf";
-    // Unsaved work is offered a save first; an unchanged document is not asked about.
-    const auto editors = Editors();
-    const bool editorChanged =
-        std::any_of(editors.begin(), editors.end(), [](TSoftLCDFm* e) { return e->ModifiedMark() == kMarkChanged; });
-    if (modifiedMark_ == kMarkChanged || editorChanged) {
-        MsgAnswer a = services_.ui.ShowMessage(
-            {"\n Save Changes to " + path + " ?", {}, MsgIcon::Warning, MsgButtons::YesNo});
-        if (a == MsgAnswer::Yes) SaveEditorsAndDocument();
-    }
-    CloseAllEditors();
-    imageHashBeforeTools_ = HashOfImage(services_.flash);
-    toolsOpen_ = true;
-    SetLinkBusy(true);
-    SetFormEnabled(false);
-    tools_->setWindowModality(Qt::ApplicationModal);
-    // Over the main window, wholly on its screen.
-    QRect place = tools_->frameGeometry();
-    place.moveCenter(frameGeometry().center());
-    if (const QScreen* screen = this->screen()) {
-        const QRect room = screen->availableGeometry();
-        place.moveLeft(std::clamp(place.left(), room.left(), std::max(room.left(), room.right() - place.width())));
-        place.moveTop(std::clamp(place.top(), room.top(), std::max(room.top(), room.bottom() - place.height())));
-    }
-    tools_->move(place.topLeft());
-    tools_->show();
-    tools_->raise();
-    tools_->activateWindow();
-}
-
-void TMainFm::ToolWindowClosed() {
-    toolsOpen_ = false;
-    SetFormEnabled(true);
-    SetLinkBusy(false);
-    if (HashOfImage(services_.flash) != imageHashBeforeTools_) {
-        ImageReplaced();
-        SetModifiedMark(kMarkChanged);
-    }
-}
-
-void TMainFm::m_cDownloadItClick() {
-    // One link exchange at a time: both link commands stay disabled until
-    // this one has ended.
-    if (!services_.link || linkBusy_) return;
-    SetLinkBusy(true);
-    std::string path = currentPath_;
-    path.erase(0, path.find_first_not_of(" \t"));
-    path.erase(path.find_last_not_of(" \t") + 1);
-    if (path.empty()) path = "NoneName.vmcf";
-    MsgAnswer a = services_.ui.ShowMessage(
-        {"\n Save Changes to " + path + " ?", {}, MsgIcon::Warning, MsgButtons::YesNo});
-    if (a == MsgAnswer::Yes) SaveEditorsAndDocument();
-    services_.link->SetUserAbort(false);
-    const TransferOutcome outcome = services_.link->DownloadFromRemote();
-    if (outcome.Ok()) {
-        services_.link->CloseLinkPort();
-        ImageReplaced();
-        SetModifiedMark(kMarkChanged);
-    }
-    ShowReports(services_.ui, DownloadReports(outcome, false));
-    SetLinkBusy(false);
-}
-
-void TMainFm::m_cUploadItClick() {
-    if (!services_.link || linkBusy_) return;
-    SetLinkBusy(true);
-    services_.link->SetUserAbort(false);
-    const TransferOutcome outcome = services_.link->UploadToRemote(20);
-    if (outcome.Ok()) services_.link->CloseLinkPort();
-    ShowReports(services_.ui, UploadReports(outcome));
-    SetLinkBusy(false);
-}
-
-// ---------------------------------------------------------------------------
-// Tree menu commands
-
-const KeyInfo* TMainFm::CurrentDeviceEntry() const {
-    const KeyInfo* entry = EntryOf(currentNode_);
-    if (!entry || entry->link < 1 || entry->link > 64) return nullptr;
-    return entry;
-}
-
-void TMainFm::m_tImportItClick() {
-    MsgAnswer a = services_.ui.ShowMessage({"Would you want to delete all of key and child divice ?", {},
-                                            MsgIcon::Information, MsgButtons::YesCancel});
-    if (a != MsgAnswer::Yes) return;
-    const KeyInfo* entry = EntryOf(currentNode_);
-    if (!entry) return;
-    KeyInfo device = CopyKeyInfo(*entry);
-    const bool linksDevice = device.link >= 1 && device.link <= 64;
-    if (linksDevice) CancelEditorOf(device.link);
-    std::vector<uint8_t> payload;
-    VFileHeader header;
-    const DocumentOutcome opened =
-        services_.files.OpenVFile(services_.files.ModuleFolder(), payload, header, FileKind::vmod, true);
-    Report(opened);
-    if (!opened.Ok()) return;
-    if (payload.size() > kMaxModelFileBytes) return;
-    DeviceBundle bundle;
-    if (!UnpackDevice(payload, bundle)) {
-        services_.ui.Inform("Load V File error ! \n\nPath: " + services_.files.ModuleFolder(), MsgIcon::Error);
-        return;
-    }
-    if (!linksDevice) return;
-    DeleteDeviceTree(services_.flash, device.link);
-    PasteDeviceIn(services_.flash, bundle, device.link);
-    RebuildTree();
-    SetModifiedMark(kMarkChanged);
-}
-
-void TMainFm::m_tExportItClick() {
-    const KeyInfo* entry = CurrentDeviceEntry();
-    if (!entry) return;
-    DeviceBundle bundle;
-    std::vector<uint8_t> flat;
-    if (!CopyDeviceOut(services_.flash, entry->link, *entry, bundle) || !PackDevice(bundle, flat)) {
-        services_.ui.Inform("\n This device holds more keys and codes than a model file can carry ! \n"
-                            " Nothing has been exported.",
-                            MsgIcon::Warning);
-        return;
-    }
-    Report(services_.files.SaveModuleVFile(services_.files.DefaultModulePath(), flat, kKindVmod, kDocumentModelCode));
-}
-
-void TMainFm::m_tLoadPreCodeItClick() {
-    MsgAnswer a = services_.ui.ShowMessage({"Would you want to delete all of key and child divice ?", {},
-                                            MsgIcon::Information, MsgButtons::YesCancel});
-    if (a != MsgAnswer::Yes) return;
-    const KeyInfo* entry = EntryOf(currentNode_);
-    bool ok = entry && entry->keyType == kKeyDevice && entry->link >= 1 && entry->link <= 64 &&
-              LoadPreProgramCode(CopyKeyInfo(*entry));
-    services_.ui.Inform(ok ? "Load pre-program code ok !" : "Load pre-program code error !", MsgIcon::Information);
-}
-
-bool TMainFm::LoadPreProgramCode(const KeyInfo& entry) {
-    if (!services_.codePicker) return false;
-    uint16_t codeNumber = 0;
-    if (!services_.codePicker->PickCodeNumber(codeNumber) || codeNumber >= 4000) return false;
-    DeviceBundle bundle;
-    switch (BuildPreProgramBundle(services_.programFolder, services_.flash, codeNumber, bundle)) {
-        case PreProgramResult::Ok: break;
-        case PreProgramResult::NoLibrary:
-            services_.ui.Inform("File Not Found ! ---> dev_model.dll \n Please Check the file ! ", MsgIcon::Warning);
-            return false;
-        default: return false;
-    }
-    CancelEditorOf(entry.link);
-    DeleteDeviceTree(services_.flash, entry.link);
-    PasteDeviceIn(services_.flash, bundle, entry.link);
-    RebuildTree();
-    SetModifiedMark(kMarkChanged);
-    return true;
-}
-
-void TMainFm::m_tDeleteDeviceItClick() {
-    const KeyInfo* found = CurrentDeviceEntry();
-    if (!found || found->ownerDevice > 64 || found->keyNumber < 6 || found->keyNumber > 64) return;
-    KeyInfo entry = CopyKeyInfo(*found);
-    CloseAllEditors();
-    if (!DeleteDeviceTree(services_.flash, entry.link)) return;
-    DeleteCode(services_.flash, entry.ownerDevice, entry.keyNumber);
-    if (DeleteKey(services_.flash, entry.ownerDevice, entry.keyNumber)) {
-        RebuildTree();
-        SetModifiedMark(kMarkChanged);
-    }
 }
 
 // ---------------------------------------------------------------------------

@@ -6,11 +6,14 @@
 #include <QMainWindow>
 #include <QPixmap>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/AppServices.h"
 #include "app/Brand.h"
+#include "app/EditorWindows.h"
 #include "formats/Documents.h"
 #include "editors/Softlcdut.h"
 #include "editors/core/KeyClipboard.h"
@@ -84,7 +87,7 @@ public:
 
     void SetKeyClipboard(const KeyInfo& key) override;
     bool GetKeyClipboard(KeyInfo& key) const override;
-    // Device numbers 1..64 that no Device key links to.
+    // Device numbers 1..kLastDeviceSlot that no Device key links to.
     std::vector<int> FreeDeviceNumbers() const override;
     // What the device editors tell the main window.
     void DeviceStored(int device) override;
@@ -145,21 +148,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Moves a new editor window into the area, growing the main window for one
-    // that is larger than the area.
-    void KeepInView(QMdiSubWindow* w);
+    // The model code the documents and model files of this program carry.
+    static constexpr uint16_t kDocumentModelCode = 2000;
+
     void BuildMenus();
     void ToolWindowClosed();
     void BuildTreePanel();
     void AddDeviceNode(QTreeWidgetItem* parent, const KeyInfo& key, const QString& text, int depth);
-    TSoftLCDFm* ActiveEditor() const;
-    void CancelEditorOf(int slot);
     // Closing with unsaved changes: Save As, and when that is cancelled ask
     // whether to discard them. True when the window may close.
     bool MayClose();
-    // A device entry of the current node that links a device 1..64.
+    // A device entry of the current node that links a device 1..kLastDeviceSlot.
     const KeyInfo* CurrentDeviceEntry() const;
     bool LoadPreProgramCode(const KeyInfo& entry);
+    // Fills `device` from a code number as ReplaceDeviceFromCode does;
+    // `cancelEditors` closes the editors the old device is open in.
+    CodeFill ReplaceDevice(int device, uint16_t codeNumber, const std::function<void()>& cancelEditors);
     bool OpenDocumentInto(const std::string& path, bool ask, std::string* opened);
     // The "Yes" to a save question before the image is replaced: the open
     // editors' changes go into the image, then the image into a document.
@@ -190,6 +194,7 @@ private:
     std::string currentPath_;
 
     QMdiArea* mdi_ = nullptr;
+    std::unique_ptr<EditorWindows> editors_;
     QDockWidget* m_MTreePal = nullptr;
     QTreeWidget* m_MainTView = nullptr;
     QMenu* m_MTreePMu = nullptr;

@@ -3,6 +3,8 @@
 #include <array>
 #include <optional>
 
+#include "image/BlockStore.h"
+
 namespace orvalink {
 
 namespace {
@@ -74,6 +76,15 @@ private:
 }  // namespace
 
 std::vector<DeviceTreeNode> BuildDeviceTree(const TTiFlashFm& flash) { return TreeBuilder(flash).Build(); }
+
+std::vector<int> UnlinkedDeviceNumbers(const TTiFlashFm& flash) {
+    std::vector<int> free;
+    for (int d = 1; d <= kLastDeviceSlot; ++d) {
+        LinkTrailer trailer;
+        if (ReadLinkTrailer(flash, d, trailer) && trailer.linkState == 0xFF) free.push_back(d);
+    }
+    return free;
+}
 
 std::string DeviceNameText(std::span<const uint8_t> label) {
     std::string out;

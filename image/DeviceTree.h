@@ -38,6 +38,10 @@ std::vector<DeviceTreeNode> BuildDeviceTree(const TTiFlashFm& flash);
 // Device keys) that links to it. False when no key links to the slot.
 bool DeviceRecordForSlot(int slot, std::span<const KeyInfo> treeKeys, KeyInfo& record);
 
+// The device numbers 1..64 that no Device key links to, ascending: those
+// whose link trailer reads and marks the device free (link state 0xFF).
+std::vector<int> UnlinkedDeviceNumbers(const TTiFlashFm& flash);
+
 // A device's name for window titles: codes 32..163 as characters, ending at
 // 0 or 13, at most 39 characters.
 std::string DeviceNameText(std::span<const uint8_t> label);

@@ -11,8 +11,6 @@ namespace {
 
 constexpr uint8_t kDeviceKeyFlags = 14;  // has a code, rectangle, white background
 
-bool IsSoftKeyNumber(int key) { return key >= kFirstSoftKey && key <= kLastSoftKey; }
-
 // The record behind a key marks a cycle list: second byte 13, step count
 // (eighth byte) 1..6.
 bool MarksCycleList(const KeyInfo& k) {
@@ -37,7 +35,7 @@ bool CopyImage(const TTiFlashFm& from, TTiFlashFm& to) {
 }  // namespace
 
 bool LayoutKey::IsLinkedDeviceKey() const {
-    return info.keyType == kKeyDevice && info.link >= 1 && info.link <= 64;
+    return info.keyType == kKeyDevice && info.link >= 1 && info.link <= kLastDeviceSlot;
 }
 
 MenuEnabling MenuEnablingOf(int code) {
@@ -168,7 +166,7 @@ int DeviceLayout::LowestFreeKeyNumber() const {
 std::vector<int> DeviceLayout::FreeDeviceNumbers() const {
     std::vector<int> free;
     for (int d : devices_.FreeDeviceNumbers()) {
-        if (d < 1 || d > 64) continue;
+        if (d < 1 || d > kLastDeviceSlot) continue;
         bool taken = std::any_of(state_.keys.begin(), state_.keys.end(), [&](const auto& k) {
             return k->IsLinkedDeviceKey() && k->info.link == d;
         });
@@ -204,13 +202,7 @@ LayoutOutcome DeviceLayout::AddButton() {
         return Refuse(LayoutResult::NoFreeKeyNumber, "All 58 soft key numbers (6 to 63) of this device are in use.");
     LayoutKey key;
     key.info = DefaultKey();
-    key.info.keyNumber = uint8_t(number);
-    key.info.ownerDevice = uint8_t(device_);
-    key.info.page = uint8_t(state_.page);
-    RecordChange();
-    Append(std::move(key));
-    state_.selected = number;
-    return {LayoutResult::Done, {}, number};
+    return PlaceNewKey(std::move(key), number);
 }
 
 LayoutOutcome DeviceLayout::AddDeviceKey(int codeNumber) {
@@ -224,18 +216,12 @@ LayoutOutcome DeviceLayout::AddDeviceKey(int codeNumber) {
         return Refuse(LayoutResult::NoFreeDevice, "<< Out of Device ! >>  \n\n The maximal device is 64 !");
     LayoutKey key;
     key.info = DefaultKey();
-    key.info.keyNumber = uint8_t(number);
-    key.info.ownerDevice = uint8_t(device_);
-    key.info.page = uint8_t(state_.page);
     key.info.keyType = kKeyDevice;
     key.info.link = uint8_t(devices.front());
     key.info.parentKey = uint8_t(number);
     key.info.codeNumber = int16_t(codeNumber);
     key.info.flags = kDeviceKeyFlags;
-    RecordChange();
-    Append(std::move(key));
-    state_.selected = number;
-    return {LayoutResult::Done, {}, number};
+    return PlaceNewKey(std::move(key), number);
 }
 
 LayoutOutcome DeviceLayout::Cut() {
@@ -270,7 +256,7 @@ LayoutOutcome DeviceLayout::Paste() {
     const int number = LowestFreeKeyNumber();
     if (number < 0)
         return Refuse(LayoutResult::NoFreeKeyNumber, "All 58 soft key numbers (6 to 63) of this device are in use.");
-    if (key.info.link > 64) {
+    if (key.info.link > kLastDeviceSlot) {
         key.info.link = 0xFF;
     } else if (key.info.link >= 1) {
         // A pasted key must not take over the device its original stands for.
@@ -279,6 +265,10 @@ LayoutOutcome DeviceLayout::Paste() {
             return Refuse(LayoutResult::NoFreeDevice, "No device number is left for the pasted key.");
         key.info.link = uint8_t(devices.front());
     }
+    return PlaceNewKey(std::move(key), number);
+}
+
+LayoutOutcome DeviceLayout::PlaceNewKey(LayoutKey key, int number) {
     key.info.keyNumber = uint8_t(number);
     key.info.ownerDevice = uint8_t(device_);
     key.info.page = uint8_t(state_.page);

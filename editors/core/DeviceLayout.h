@@ -33,6 +33,8 @@ inline constexpr int kMaxKeyCodeBlocks = 124;  // code records written back by S
 inline constexpr int kMaxLoadedCodeBytes = 2000;
 inline constexpr int kNoCodeChosen = 4000;     // the code picker's "nothing chosen" and above
 
+inline constexpr bool IsSoftKeyNumber(int key) { return key >= kFirstSoftKey && key <= kLastSoftKey; }
+
 
 // One key of the device: its unpacked record with the record behind it (code
 // block count and code blocks), and for a cycle key the steps of its list.
@@ -222,6 +224,9 @@ private:
     void Append(LayoutKey key);
     void RemoveAt(size_t index);
     LayoutOutcome Refuse(LayoutResult result, std::string reason, int keyNumber = -1) const;
+    // A new key (added or pasted) takes key number `number` on this device and
+    // the page shown, as one undo step, and is selected.
+    LayoutOutcome PlaceNewKey(LayoutKey key, int number);
 
     int device_;
     const TTiFlashFm* source_ = nullptr;  // the holder Load read, and its generation then

@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "image/BlockStore.h"
 #include "image/DeviceTree.h"
 #include "support/ImageHelpers.h"
 
@@ -108,6 +115,48 @@ TEST(DeviceRecordForSlot, OtherSlotsTakeTheFirstTreeKeyLinkingThereOrNone) {
     EXPECT_EQ(untouched.column, 17);
     EXPECT_FALSE(DeviceRecordForSlot(3, {}, untouched));
 }
+
+}  // namespace
+}  // namespace orvalink
+
+namespace orvalink {
+namespace {
+
+// A device number is free only when its link trailer says so (0xFF): a
+// linked device (0) and any other state are in use, and Home and Macro are
+// never device numbers.
+struct FreeNumbersCase {
+    const char* name;
+    std::vector<std::pair<int, uint8_t>> linkStates;  // device, link state written
+    std::vector<int> taken;                           // expected to be missing from 1..64
+};
+
+void PrintTo(const FreeNumbersCase& c, std::ostream* os) { *os << c.name; }
+
+class UnlinkedDevices : public ::testing::TestWithParam<FreeNumbersCase> {};
+
+TEST_P(UnlinkedDevices, OnlyTrailersMarkedFreeCount) {
+    TTiFlashFm flash;
+    for (auto [device, state] : GetParam().linkStates) {
+        LinkTrailer trailer;
+        ASSERT_TRUE(ReadLinkTrailer(flash, device, trailer));
+        trailer.linkState = state;
+        ASSERT_TRUE(WriteLinkTrailer(flash, device, trailer));
+    }
+    std::vector<int> expected;
+    for (int d = 1; d <= kLastDeviceSlot; ++d)
+        if (std::find(GetParam().taken.begin(), GetParam().taken.end(), d) == GetParam().taken.end())
+            expected.push_back(d);
+    EXPECT_EQ(UnlinkedDeviceNumbers(flash), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LinkStates, UnlinkedDevices,
+    ::testing::Values(FreeNumbersCase{"FreshImage", {}, {}},
+                      FreeNumbersCase{"LinkedEdges", {{1, 0}, {64, 0}}, {1, 64}},
+                      FreeNumbersCase{"OtherStatesAreInUse", {{2, 1}, {3, 0xFE}, {5, 0xFF}}, {2, 3}},
+                      FreeNumbersCase{"HomeAndMacroAreNoDevices", {{0, 0xFF}, {65, 0xFF}, {7, 0}}, {7}}),
+    [](const ::testing::TestParamInfo<FreeNumbersCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace orvalink

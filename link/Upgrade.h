@@ -81,6 +81,16 @@ struct UpgradeBuffers {
     bool SetLoader(std::span<const uint8_t> bytes);
 };
 
+// The one rule for a flash image from a file (".vmcf", ".xmcf" or fetched),
+// chosen by the model family: an older model (code below 1000) gets the
+// 256 KB older flash holder, filled with 0xFF and the payload at its start;
+// the 2300 family the memory image variant 2300; every other model the
+// variant 5100. The payload is copied up to the target's size, the rest of
+// the target is left as it is. False when the memory image has no variant
+// to take it (the older holder is then untouched).
+bool TakeUpgradeFlash(uint16_t modelCode, std::span<const uint8_t> payload, TTiFlashFm& flash,
+                      std::vector<uint8_t>& olderFlash);
+
 // Our default ROM boot loader (kLoaderBufferBytes bytes, from assets/).
 std::span<const uint8_t> DefaultRomBootLoader();
 

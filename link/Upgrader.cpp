@@ -4,6 +4,8 @@
 // RomBootWriter.cpp and TiFlashFrames.cpp.
 #include <algorithm>
 
+#include "formats/ModelCatalogue.h"
+#include "link/OlderFlashTransfers.h"
 #include "link/Upgrade.h"
 #include "link/UpgradeParts.h"
 
@@ -26,6 +28,20 @@ bool UpgradeBuffers::SetProgram(std::span<const uint8_t> program) {
 bool UpgradeBuffers::SetLoader(std::span<const uint8_t> bytes) {
     if (bytes.empty() || bytes.size() > kLoaderBufferBytes) return false;
     loader.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+bool TakeUpgradeFlash(uint16_t modelCode, std::span<const uint8_t> payload, TTiFlashFm& flash,
+                      std::vector<uint8_t>& olderFlash) {
+    if (IsOlderModel(modelCode)) {
+        olderFlash.assign(kOlderFlashSize, 0xFF);
+        std::copy_n(payload.begin(), std::min(payload.size(), olderFlash.size()), olderFlash.begin());
+        return true;
+    }
+    flash.SelectModel(Is2300Family(modelCode) ? kSelector2300 : kSelector5100);
+    const std::span<uint8_t> image = flash.Image();
+    if (image.empty()) return false;
+    std::copy_n(payload.begin(), std::min(payload.size(), image.size()), image.begin());
     return true;
 }
 

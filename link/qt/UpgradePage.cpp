@@ -405,15 +405,7 @@ bool UpgradePage::TakeMcu(std::vector<uint8_t> payload, const VFileHeader& heade
 }
 
 bool UpgradePage::TakeFlash(std::vector<uint8_t> payload, const VFileHeader& header) {
-    if (IsOlderModel(header.modelCode)) {
-        olderFlash_->assign(kOlderFlashSize, 0xFF);
-        std::copy_n(payload.begin(), std::min(payload.size(), olderFlash_->size()), olderFlash_->begin());
-    } else {
-        flash_.SelectModel(Is2300Family(header.modelCode) ? kSelector2300 : kSelector5100);
-        std::span<uint8_t> image = flash_.Image();
-        if (image.empty()) return false;
-        std::copy_n(payload.begin(), std::min(payload.size(), image.size()), image.begin());
-    }
+    if (!TakeUpgradeFlash(header.modelCode, payload, flash_, *olderFlash_)) return false;
     FlashLbe->setText(QString::fromStdString(VersionText(header.versionWord)));
     FlashNLbe->setText(QString::fromStdString(CatalogueName(header.modelCode)));
     flashLoaded_ = true;

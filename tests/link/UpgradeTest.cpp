@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "formats/ModelCatalogue.h"
+#include "link/OlderFlashTransfers.h"
 #include "link/Upgrade.h"
 #include "support/LinkFixture.h"
 
@@ -201,6 +202,48 @@ TEST_F(UpgradeTest, EveryProgramSizeTheFilesAllowIsTakenAndItsPagesWritten) {
         std::vector<uint8_t> expected(115 * 512, 0xFF);
         std::copy_n(program.begin(), std::min(program.size(), expected.size()), expected.begin());
         EXPECT_EQ(remote.Boot().Firmware(), expected);
+    }
+}
+
+// ---- A flash image from a file
+
+TEST(TakeUpgradeFlash, TheModelFamilyChoosesTheTargetAndThePayloadFillsItsStart) {
+    // A 5100 image at the start, as the window has it; the older holder
+    // with a mark that shows whether it was touched.
+    enum class Target { Older, Image2300, Image5100 };
+    struct Case { uint16_t modelCode; Target target; long sizeDelta; };  // payload = target size + delta
+    const std::vector<uint8_t> olderMark(16, 0x5A);
+    for (const Case c : {Case{500, Target::Older, -1000}, Case{999, Target::Older, +1000},
+                         Case{1000, Target::Image2300, -3000}, Case{1199, Target::Image2300, +3000},
+                         Case{1200, Target::Image5100, -5000}, Case{2010, Target::Image5100, +5000}}) {
+        SCOPED_TRACE(c.modelCode);
+        TTiFlashFm flash;
+        std::vector<uint8_t> older = olderMark;
+        // What a fresh image of the expected variant holds.
+        TTiFlashFm fresh;
+        if (c.target == Target::Image2300) {
+            ASSERT_TRUE(fresh.SelectModel(kSelector2300));
+        }
+        const std::vector<uint8_t> freshImage(fresh.Image().begin(), fresh.Image().end());
+        const size_t targetSize = c.target == Target::Older ? kOlderFlashSize : freshImage.size();
+        std::vector<uint8_t> payload(size_t(long(targetSize) + c.sizeDelta));
+        for (size_t i = 0; i < payload.size(); ++i) payload[i] = uint8_t(i * 31 + i / 251 + 1);
+        const size_t copied = std::min(payload.size(), targetSize);
+
+        ASSERT_TRUE(TakeUpgradeFlash(c.modelCode, payload, flash, older));
+
+        std::vector<uint8_t> expected = c.target == Target::Older ? std::vector<uint8_t>(kOlderFlashSize, 0xFF)
+                                                                   : freshImage;
+        std::copy_n(payload.begin(), copied, expected.begin());
+        if (c.target == Target::Older) {
+            EXPECT_EQ(older, expected);
+            EXPECT_EQ(flash.Selector(), kSelector5100);  // the memory image is not touched
+            EXPECT_EQ(std::vector<uint8_t>(flash.Image().begin(), flash.Image().end()), freshImage);
+        } else {
+            EXPECT_EQ(flash.Selector(), c.target == Target::Image2300 ? kSelector2300 : kSelector5100);
+            EXPECT_TRUE(std::vector<uint8_t>(flash.Image().begin(), flash.Image().end()) == expected);
+            EXPECT_EQ(older, olderMark);  // the older holder is not touched
+        }
     }
 }
 

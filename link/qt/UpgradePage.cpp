@@ -26,6 +26,7 @@
 #include "formats/ModelCatalogue.h"
 #include "formats/VFileCommands.h"
 #include "formats/VFiles.h"
+#include "formats/XFiles.h"
 #include "image/Tiflashut.h"
 #include "link/OlderFlashTransfers.h"
 #include "platform/Clock.h"
@@ -388,26 +389,27 @@ void UpgradePage::CommandFailed(const std::string& text, const std::string& why)
     if (window()) window()->setWindowTitle(QString::fromStdString(why.empty() ? text : text + " (" + why + ")"));
 }
 void UpgradePage::TakeMcuFile(const std::filesystem::path&, std::vector<uint8_t> payload, const VFileHeader& header) {
-    TakeMcu(std::move(payload), header);
+    TakeMcu(payload, header.versionWord, CatalogueName(header.modelCode));
 }
 bool UpgradePage::TakeFlashFile(const std::filesystem::path&, std::vector<uint8_t> payload, const VFileHeader& header) {
-    return TakeFlash(std::move(payload), header);
+    return TakeFlash(payload, header.modelCode, header.versionWord, CatalogueName(header.modelCode));
 }
 
-bool UpgradePage::TakeMcu(std::vector<uint8_t> payload, const VFileHeader& header) {
+bool UpgradePage::TakeMcu(std::span<const uint8_t> payload, uint16_t versionWord, const std::string& modelName) {
     // The buffers' rule decides which programs are taken (the boot loaders
     // write their pages of it).
     if (!runner_.Buffers().SetProgram(payload)) return false;
-    McuLbe->setText(QString::fromStdString(VersionText(header.versionWord)));
-    McuNLbe->setText(QString::fromStdString(CatalogueName(header.modelCode)));
+    McuLbe->setText(QString::fromStdString(VersionText(versionWord)));
+    McuNLbe->setText(QString::fromStdString(modelName));
     mcuLoaded_ = true;
     return true;
 }
 
-bool UpgradePage::TakeFlash(std::vector<uint8_t> payload, const VFileHeader& header) {
-    if (!TakeUpgradeFlash(header.modelCode, payload, flash_, *olderFlash_)) return false;
-    FlashLbe->setText(QString::fromStdString(VersionText(header.versionWord)));
-    FlashNLbe->setText(QString::fromStdString(CatalogueName(header.modelCode)));
+bool UpgradePage::TakeFlash(std::span<const uint8_t> payload, uint16_t modelCode, uint16_t versionWord,
+                            const std::string& modelName) {
+    if (!TakeUpgradeFlash(modelCode, payload, flash_, *olderFlash_)) return false;
+    FlashLbe->setText(QString::fromStdString(VersionText(versionWord)));
+    FlashNLbe->setText(QString::fromStdString(modelName));
     flashLoaded_ = true;
     return true;
 }
@@ -422,11 +424,11 @@ bool UpgradePage::OpenVFileInto(FileKind kind, const std::string& path) {
         return false;
     }
     if (kind == FileKind::vmcu) {
-        if (!TakeMcu(std::move(payload), header)) {
+        if (!TakeMcu(payload, header.versionWord, CatalogueName(header.modelCode))) {
             ui_.Inform("Load VMCU file Error ! \n\nPath: " + path, MsgIcon::Error);
             return false;
         }
-    } else if (!TakeFlash(std::move(payload), header)) {
+    } else if (!TakeFlash(payload, header.modelCode, header.versionWord, CatalogueName(header.modelCode))) {
         return false;  // no image to take it: nothing is said
     }
     SetReadyState();
@@ -440,9 +442,31 @@ bool UpgradePage::LoadUpgradeFile(const std::string& path) {
     return LoadOtherUpgradeFile(path);
 }
 
-bool UpgradePage::LoadOtherUpgradeFile(const std::string&) {
-    // The loaders of .xmcf, .xmcu and .sbin files join here.
-    return false;
+bool UpgradePage::LoadOtherUpgradeFile(const std::string& path) {
+    // X files: an ".xmcu" carries a program, an ".xmcf" a flash image. Their
+    // header names no model code, so the flash image goes where the chosen
+    // model's family puts it; the labels show the header's model text and
+    // version. A file whose stored kind is not its extension's is refused.
+    const std::string ext = std::filesystem::path(path).extension().string();
+    const bool mcu = SameNameIgnoringCase(ext, ".xmcu");
+    if (!mcu && !SameNameIgnoringCase(ext, ".xmcf")) return false;  // .sbin and the rest are not loaded here
+    const std::string failText =
+        std::string(mcu ? "Load VMCU file Error ! \n\nPath: " : "Load VMCF file Error ! \n\nPath: ") + path;
+    std::vector<uint8_t> data;
+    XFileHeader header;
+    uint8_t kind = 0;
+    if (!ReadXFile(PathFromUtf8(path), data, header, kind).Ok() || kind != (mcu ? kXmcu : kXmcf)) {
+        ui_.Inform(failText, MsgIcon::Error);
+        return false;
+    }
+    const bool taken = mcu ? TakeMcu(data, header.versionWord, header.ModelText())
+                           : TakeFlash(data, modelCode_, header.versionWord, header.ModelText());
+    if (!taken) {
+        if (mcu) ui_.Inform(failText, MsgIcon::Error);
+        return false;  // a flash image with no memory image to take it: nothing is said, as for ".vmcf"
+    }
+    SetReadyState();
+    return true;
 }
 
 void UpgradePage::OpenVmcfBtnClick() {

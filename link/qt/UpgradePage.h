@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -67,8 +68,8 @@ public:
     void BackupFirstCBoxClick();
 
     // Loads an upgrade file chosen from the "From File" panel by its
-    // extension: .vmcf and .vmcu here; .xmcf, .xmcu and .sbin go to
-    // LoadOtherUpgradeFile.
+    // extension: .vmcf and .vmcu here; .xmcf and .xmcu go to
+    // LoadOtherUpgradeFile; any other is refused (false).
     bool LoadUpgradeFile(const std::string& path);
 
     UpgradePageState State() const { return state_; }
@@ -129,10 +130,13 @@ private:
     bool RunBackup();
     // The loaded files as the page keeps them; false (nothing kept) for a
     // program the MCU buffer does not take.
-    bool TakeMcu(std::vector<uint8_t> payload, const VFileHeader& header);
-    bool TakeFlash(std::vector<uint8_t> payload, const VFileHeader& header);
-    // Where the loaders of X files and S binaries join the page; false for
-    // a file it cannot load.
+    // The labels show `modelName` and the version; the flash image goes
+    // where `modelCode`'s family puts it (TakeUpgradeFlash).
+    bool TakeMcu(std::span<const uint8_t> payload, uint16_t versionWord, const std::string& modelName);
+    bool TakeFlash(std::span<const uint8_t> payload, uint16_t modelCode, uint16_t versionWord,
+                   const std::string& modelName);
+    // The ".xmcu" and ".xmcf" loader; false for a file it cannot load and
+    // for every other extension.
     bool LoadOtherUpgradeFile(const std::string& path);
     bool OpenVFileInto(FileKind kind, const std::string& path);
 

@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "formats/ModelCatalogue.h"
+#include "formats/FileIo.h"
 #include "formats/VFiles.h"
+#include "formats/XFiles.h"
 #include "image/Tiflashut.h"
 #include "link/OlderFlashTransfers.h"
 #include "link/qt/UpgradePage.h"
@@ -217,6 +219,84 @@ private slots:
         QTest::mouseClick(page_->FlashOnlyLbe, Qt::LeftButton);
         QVERIFY(page_->BackupRBtn->isChecked());
         QVERIFY(page_->BackupPal->isVisibleTo(page_.get()));
+    }
+
+    // X files load like V files: an ".xmcu" into the MCU buffer, an ".xmcf"
+    // into the image of the chosen model's family; the labels show the
+    // header's model text and version. A file that does not read, or whose
+    // stored kind is not its extension's, is refused with the load error;
+    // other extensions are refused silently.
+    void xFilesLoadIntoTheBuffers_data() {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("name");      // the file as the user opens it
+        QTest::addColumn<int>("kind");          // kind written; -1 an S binary
+        QTest::addColumn<bool>("broken");       // one scrambled byte changed
+        QTest::addColumn<bool>("loaded");
+        QTest::addColumn<QString>("message");   // "" none; else the text before the path
+        const QString vmcf = QStringLiteral("Load VMCF file Error ! \n\nPath: ");
+        const QString vmcu = QStringLiteral("Load VMCU file Error ! \n\nPath: ");
+        QTest::newRow("good xmcu") << "QM-5100" << "p.xmcu" << int(kXmcu) << false << true << "";
+        QTest::newRow("good xmcf") << "QM-5100" << "f.xmcf" << int(kXmcf) << false << true << "";
+        QTest::newRow("good xmcf, older model") << "QM-8100/8200" << "f.XMCF" << int(kXmcf) << false << true << "";
+        QTest::newRow("broken xmcf") << "QM-5100" << "f.xmcf" << int(kXmcf) << true << false << vmcf;
+        QTest::newRow("broken xmcu") << "QM-5100" << "p.xmcu" << int(kXmcu) << true << false << vmcu;
+        QTest::newRow("program as xmcf") << "QM-5100" << "f.xmcf" << int(kXmcu) << false << false << vmcf;
+        QTest::newRow("sbin refused") << "QM-5100" << "v.sbin" << -1 << false << false << "";
+    }
+    void xFilesLoadIntoTheBuffers() {
+        QFETCH(QString, model);
+        QFETCH(QString, name);
+        QFETCH(int, kind);
+        QFETCH(bool, broken);
+        QFETCH(bool, loaded);
+        QFETCH(QString, message);
+        Choose(model.toUtf8().constData());
+        page_->FileRBtn->click();
+        const UpgradePageState before = page_->State();
+        std::vector<uint8_t> data(5000);
+        for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7 + 3);
+        const fs::path path = Folder() / name.toStdString();
+        if (kind < 0) {
+            QVERIFY(ReplaceFileBytes(path, BuildSBinBytes(data, kSBinFromMcu, 30, LocalDate{2026, 6, 7})));
+        } else {
+            XFileHeader header;
+            QVERIFY(XHeaderForModel(8, 0x0203, header));  // "QM-2300"
+            Pcg32Random random(5);
+            const fs::path written = fs::path(path).replace_extension(XExtension(uint8_t(kind)));
+            QVERIFY(WriteXFile(written, data, header, uint8_t(kind), clock_, random).Ok());
+            std::vector<uint8_t> bytes;
+            QVERIFY(ReadFileBytes(written, bytes, kXFileLimit));
+            if (broken) bytes[kXHeaderBytes + 10] ^= 0x40;
+            fs::remove(written);
+            QVERIFY(ReplaceFileBytes(path, bytes));
+        }
+        const std::vector<uint8_t> mcuBefore = runner_.buffers.mcu;
+
+        QCOMPARE(page_->LoadUpgradeFile(path.string()), loaded);
+
+        const bool mcu = kind == kXmcu && name.endsWith(QStringLiteral(".xmcu"));
+        QCOMPARE(page_->McuLoaded(), loaded && mcu);
+        QCOMPARE(page_->FlashLoaded(), loaded && !mcu);
+        if (message.isEmpty())
+            QVERIFY(ui_.Messages().empty());
+        else
+            QCOMPARE(ui_.MessageTexts(), std::vector<std::string>{message.toStdString() + path.string()});
+        if (!loaded) {
+            QCOMPARE(int(page_->State()), int(before));
+            QVERIFY(runner_.buffers.mcu == mcuBefore);
+            QVERIFY(page_->McuLbe->text().isEmpty() && page_->FlashLbe->text().isEmpty());
+            return;
+        }
+        QCOMPARE((mcu ? page_->McuLbe : page_->FlashLbe)->text(), QStringLiteral("2.03"));
+        QCOMPARE((mcu ? page_->McuNLbe : page_->FlashNLbe)->text(), QStringLiteral("QM-2300"));
+        const bool older = model == QStringLiteral("QM-8100/8200");
+        std::span<const uint8_t> held = mcu ? std::span<const uint8_t>(runner_.buffers.mcu)
+                                      : older ? std::span<const uint8_t>(page_->OlderFlash())
+                                              : std::span<const uint8_t>(flash_.Image());
+        QVERIFY(held.size() > data.size());
+        QVERIFY(std::equal(data.begin(), data.end(), held.begin()));
+        if (mcu || older) QCOMPARE(held[data.size()], uint8_t(0xFF));  // the rest filled
+        QCOMPARE(int(page_->State()), int(mcu ? UpgradePageState::ProgramOnly : UpgradePageState::FlashOnly));
     }
 
     void qm3400ShowsTheVersionNote() {

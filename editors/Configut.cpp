@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "image/Tiflashut.h"
+#include "image/WelcomePicture.h"
 #include "image/qt/KeyDrawing.h"
 #include "platform/UiServices.h"
 
@@ -60,12 +61,9 @@ QImage ReducedPicture(const QImage& source, int threshold) {
         QPainter p(&out);
         p.drawImage((kLcdWidth - fitted.width()) / 2, (kLcdHeight - fitted.height()) / 2, fitted);
     }
-    for (int y = 0; y < out.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x)
-            line[x] = qGray(line[x]) < threshold ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
-    }
-    return out;
+    PictureBytes bytes;
+    if (!ReduceWelcomePicture(FromQImage(out), threshold, bytes)) return out;
+    return ToQImage(DrawPicture(bytes));
 }
 
 TConfigFm::TConfigFm(TTiFlashFm& flash, UiServices& ui, std::function<void()> showExtras, QWidget* parent)

@@ -32,9 +32,9 @@ std::string SliderHintText(int setting, int value);
 
 // A picture reduced to the welcome picture's 104 x 160 black and white:
 // scaled to fit (keeping its proportions, centred on white), transparent
-// parts taken as white, and every pixel whose grey level is below
-// `threshold` (1..255) black, every other one white. A picture of exactly
-// 104 x 160 is not scaled.
+// parts taken as white, then reduced by ReduceWelcomePicture (every pixel
+// whose grey level is below `threshold`, 1..255, black, every other one
+// white). A picture of exactly 104 x 160 is not scaled.
 QImage ReducedPicture(const QImage& source, int threshold);
 
 class TConfigFm : public QDialog {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "link/LinkEngine.h"
+#include "link/sim/SimLink.h"
 #include "platform/doubles/FixedClock.h"
 #include "platform/doubles/LoopbackSerialPort.h"
 #include "platform/doubles/MemoryRegistry.h"
@@ -48,12 +49,9 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
     VirtualEventPump pump;
-    LoopbackSerialPort port(pump, 3);
+    LoopbackSerialPort port(pump, kSimComNumber);
     MemoryRegistry registry;
-    const std::string key = std::string(kNtAdapterKey) + "\\fuzz";
-    registry.SetValue(key + "\\Control", "ActiveService", "Ser2pl");
-    registry.SetValue(key + "\\Control", "DeviceReference", "1");
-    registry.SetValue(key + "\\Device Parameters", "PortName", "COM3");
+    RegisterSimPort(registry, "fuzz");
     ScriptedUiServices ui;
     FixedClock clock;
     LinkView view;

@@ -2,6 +2,7 @@
 // and closing the link port, and the test page's settings combos.
 #include <gtest/gtest.h>
 
+#include "link/sim/SimLink.h"
 #include "support/LinkFixture.h"
 
 namespace orvalink::testing {
@@ -39,6 +40,19 @@ TEST_F(PortDiscoveryTest, ThePresentAdapterWinsOverAnUnpluggedOneVisitedFirst) {
     int n = 0;
     ASSERT_TRUE(link.FindVisualComPort(n));
     EXPECT_EQ(n, 5);
+}
+
+// The virtual remote's registration (benchmarks, fuzz targets) is a present,
+// serviced adapter: it wins over an unplugged one visited first, and a serviced
+// one visited later, and its number is the one the simulator's port answers to.
+TEST_F(PortDiscoveryTest, TheVirtualRemotesRegistrationIsFound) {
+    AddNtAdapter(registry, "z", "COM6", /*present=*/false);
+    RegisterSimPort(registry, "m");
+    AddNtAdapter(registry, "a", "COM5", /*present=*/false);
+    int n = 0;
+    ASSERT_TRUE(link.FindVisualComPort(n));
+    EXPECT_EQ(n, kSimComNumber);
+    EXPECT_EQ(link.Discovery().PortName(), "COM3");
 }
 
 TEST_F(PortDiscoveryTest, WithoutAPresentAdapterTheFirstServicedOneIsTaken) {

@@ -14,11 +14,11 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 #include "image/Tiflashut.h"
 #include "link/LinkEngine.h"
+#include "tools/link-bench/BenchRemote.h"
 #include "tools/link-bench/BenchTiming.h"
 #include "link/Transfers.h"
 #include "link/Upgrade.h"
@@ -39,30 +39,15 @@ int main(int argc, char** argv) {
     if (argc > 1) sim = QString::fromLocal8Bit(argv[1]);
 
     QTemporaryDir dir;
-    const QString flashFile = dir.filePath("remote.flash");
-    {
-        std::vector<uint8_t> flash(VirtualRemote::kDefaultFlashBytes, 0xFF);
-        std::ofstream out(flashFile.toStdString(), std::ios::binary);
-        out.write(reinterpret_cast<const char*>(flash.data()), std::streamsize(flash.size()));
-    }
     QProcess remote;
-    remote.setProgram(sim);
-    remote.setArguments({"--flash", flashFile, "--wire"});
-    remote.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    remote.start();
-    if (!remote.waitForStarted(5000) || !remote.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "orvalink-upgrade-bench: cannot start %s\n", qPrintable(sim));
-        return 1;
-    }
-    const std::string path = QString::fromUtf8(remote.readLine()).trimmed().toStdString();
+    const std::string path =
+        StartRemoteSim(remote, sim, dir, std::vector<uint8_t>(VirtualRemote::kDefaultFlashBytes, 0xFF), "orvalink-upgrade-bench");
+    if (path.empty()) return 1;
 
-    QtSerialPort port([&path](int n) { return n == 3 ? path : std::string(); });
+    QtSerialPort port(SimPortNames(path));
     QtEventPump pump;
     MemoryRegistry registry;
-    const std::string key = std::string(kNtAdapterKey) + "\\bench";
-    registry.SetValue(key + "\\Control", "ActiveService", "Ser2pl");
-    registry.SetValue(key + "\\Control", "DeviceReference", "1");
-    registry.SetValue(key + "\\Device Parameters", "PortName", "COM3");
+    RegisterSimPort(registry, "bench");
     ScriptedUiServices ui;
     SystemClock clock;
     LinkView view;

@@ -421,4 +421,94 @@ bool IsSameFile(const fs::path& a, const fs::path& b) {
     return !ec && same;
 }
 
+// ---------------------------------------------------------------------------
+// FileAppender
+
+FileAppender::~FileAppender() { Abandon(); }
+
+bool FileAppender::Begin(const fs::path& given, std::string* why) {
+    Abandon();
+    try {
+        target_ = ResolvedTarget(given);
+        StatBuffer st;
+        if (PathStat(target_, st) == 0 && !IsRegular(st)) {
+            Say(why, IsFolder(st) ? "is a folder" : "not a regular file");
+            return false;
+        }
+        for (unsigned attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
+            temp_ = TemporaryNameFor(target_, attempt);
+            fd_ = CreateNew(temp_);
+            if (fd_ < 0 && errno != EEXIST) break;
+        }
+        if (fd_ < 0) {
+            Say(why, ErrnoText(errno));
+            temp_.clear();
+            return false;
+        }
+        failed_ = false;
+        failure_.clear();
+        return true;
+    } catch (const std::exception&) {
+        Say(why, "out of memory");
+        return false;
+    }
+}
+
+bool FileAppender::Append(std::span<const uint8_t> bytes) {
+    if (fd_ < 0 || failed_) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        errno = 0;
+        const long n = system_.Write(fd_, bytes.subspan(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            failed_ = true;
+            failure_ = ErrnoText(n == 0 || errno == 0 ? ENOSPC : errno);
+            return false;
+        }
+        done += size_t(n);
+    }
+    return true;
+}
+
+bool FileAppender::Commit(std::string* why) {
+    if (fd_ < 0) {
+        Say(why, "no file is being written");
+        return false;
+    }
+    bool ok = !failed_;
+    if (!ok) Say(why, failure_);
+    if (ok && !system_.Sync(fd_)) {
+        Say(why, ErrnoText(errno ? errno : EIO));
+        ok = false;
+    }
+    if (CloseFd(fd_) != 0 && ok) {
+        Say(why, ErrnoText(errno));
+        ok = false;
+    }
+    fd_ = -1;
+    if (!ok) {
+        std::error_code ec;
+        fs::remove(temp_, ec);
+        temp_.clear();
+        return false;
+    }
+    const bool renamed = RenameOver(temp_, target_, why);
+    temp_.clear();
+    if (renamed) SyncFolder(FolderOf(target_));
+    return renamed;
+}
+
+void FileAppender::Abandon() {
+    if (fd_ >= 0) {
+        CloseFd(fd_);
+        fd_ = -1;
+    }
+    if (!temp_.empty()) {
+        std::error_code ec;
+        fs::remove(temp_, ec);
+        temp_.clear();
+    }
+}
+
 }  // namespace orvalink

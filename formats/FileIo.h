@@ -62,4 +62,38 @@ bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 // Whether `name` is what a save of `target` names its temporary file.
 bool IsTemporaryNameOf(const std::filesystem::path& target, const std::string& name);
 
+// A file written a piece at a time over a long while (a recording), with
+// the same promise as ReplaceFileBytes: the pieces go to a temporary file
+// beside the target ("<name>.~<16 hex digits>.tmp"), and only Commit puts
+// it at the target, flushed to the disk, in one rename. Until then the
+// target keeps what it held; Abandon (or the destructor without a Commit)
+// removes the temporary file. A failed Append is remembered: Commit then
+// fails too, and the target stays as it was.
+class FileAppender {
+public:
+    FileAppender() = default;
+    ~FileAppender();
+    FileAppender(const FileAppender&) = delete;
+    FileAppender& operator=(const FileAppender&) = delete;
+
+    // Creates the temporary file for `target`; false (with why) when the
+    // target is a folder or a device, or nothing can be made beside it.
+    bool Begin(const std::filesystem::path& target, std::string* why = nullptr);
+    bool Append(std::span<const uint8_t> bytes);
+    // Flushes, closes and renames over the target. False with why when any
+    // write failed or the rename did not happen; the target is then untouched.
+    bool Commit(std::string* why = nullptr);
+    void Abandon();
+    bool IsOpen() const { return fd_ >= 0; }
+    const std::filesystem::path& Target() const { return target_; }
+
+private:
+    FileWrites system_;
+    std::filesystem::path target_;
+    std::filesystem::path temp_;
+    int fd_ = -1;
+    bool failed_ = false;
+    std::string failure_;
+};
+
 }  // namespace orvalink

@@ -30,13 +30,32 @@ std::array<uint8_t, 8> ClockFrame(uint8_t code, const LocalDateTime& when) {
     return f;
 }
 
+bool BlockProtocol::SendAck(uint8_t byte) {
+    const bool sent = channel_.SendByte(byte);
+    if (sent && channel_.Trace().Recording()) {
+        TraceFrame f;
+        f.direction = TraceDirection::Sent;
+        f.kind = TraceKind::Ack;
+        f.code = byte;
+        channel_.Trace().Frame(f);
+    }
+    return sent;
+}
+
+void BlockProtocol::NoteSent(TraceKind kind) {
+    TraceFrame f;
+    f.direction = TraceDirection::Sent;
+    f.kind = kind;
+    channel_.Note(f);
+}
+
 WakeResult BlockProtocol::LinkWakeUp(uint32_t settleMs) {
     WakeResult r;
     if (!discovery_.OpenLinkPortAt(300)) return r;
     // Whatever came before the wake byte is no answer to it.
     channel_.Receiver().ClearFrameReady();
     channel_.Receiver().ResetAssembly();
-    channel_.SendByte(kWakeByte);
+    if (channel_.SendByte(kWakeByte)) NoteSent(TraceKind::Wake);
     if (!discovery_.OpenLinkPortAt(115200)) return r;
     r.portOk = true;
     channel_.WaitTicks(settleMs);
@@ -48,6 +67,18 @@ bool BlockProtocol::WakeForTransfer() {
     WakeResult r = LinkWakeUp(kSettleTransferMs);
     if (!r.portOk) return false;
     if (r.replied && r.reply != kAccept) channel_.SetLinkStatus(kLinkFailed);
+    return true;
+}
+
+bool BlockProtocol::SendFrame(const std::array<uint8_t, 8>& frame) {
+    if (!channel_.SendBytes(frame)) return false;
+    if (channel_.Trace().Recording()) {
+        TraceFrame f;
+        f.direction = TraceDirection::Sent;
+        f.kind = TraceKind::Command;
+        f.command = frame;
+        channel_.Trace().Frame(f);
+    }
     return true;
 }
 
@@ -63,32 +94,53 @@ bool BlockProtocol::SendFrameAndJudge(const std::array<uint8_t, 8>& frame, bool 
     return true;
 }
 
-bool BlockProtocol::ReceiveBlock(std::span<uint8_t> out264) {
+bool BlockProtocol::ReceiveBlock(std::span<uint8_t> out264, int number) {
     if (!channel_.WaitFrame(kBlockTimeoutMs)) {
-        channel_.SendByte(kRefuse);
+        channel_.NoteTimeout("block", kBlockTimeoutMs, number);
+        SendAck(kRefuse);
         return false;
     }
     const auto frame = channel_.Receiver().Frame();
     ByteReader r(frame.data(), std::min(frame.size(), kBlockBytes + 2));
     auto data = r.View(kBlockBytes);
     uint16_t sum = r.U16();
-    if (!r.ok() || Sum16(data) != sum) {
-        channel_.SendByte(kRefuse);
+    const bool good = r.ok() && Sum16(data) == sum;
+    if (channel_.Trace().Recording()) {
+        TraceFrame f;
+        f.direction = TraceDirection::Received;
+        f.kind = TraceKind::Block;
+        f.number = number;
+        f.sum = sum;
+        f.expected = r.ok() ? Sum16(data) : 0;
+        f.good = good;
+        channel_.Trace().Frame(f);
+    }
+    if (!good) {
+        SendAck(kRefuse);
         return false;
     }
     channel_.Receiver().ResetAssembly();
     channel_.Receiver().ClearFrameReady();
-    channel_.SendByte(kAccept);
+    SendAck(kAccept);
     std::copy(data.begin(), data.end(), out264.begin());
     return true;
 }
 
-bool BlockProtocol::SendBlock(std::span<const uint8_t> block264) {
+bool BlockProtocol::SendBlock(std::span<const uint8_t> block264, int number) {
     const uint16_t sum = Sum16(block264);
     const uint8_t sumBytes[2] = {uint8_t(sum), uint8_t(sum >> 8)};
     for (int attempt = 0; attempt < 3; ++attempt) {
         channel_.SendBytes(block264);
         channel_.SendBytes(sumBytes);
+        if (channel_.Trace().Recording()) {
+            TraceFrame f;
+            f.direction = TraceDirection::Sent;
+            f.kind = TraceKind::Block;
+            f.number = number;
+            f.sum = sum;
+            f.attempt = attempt + 1;
+            channel_.Trace().Frame(f);
+        }
         uint8_t reply = 0;
         if (channel_.RecvReply(reply) && reply == kAccept) return true;
         if (channel_.ShouldStop()) return false;
@@ -111,7 +163,7 @@ bool BlockProtocol::ReadBlocks(uint16_t first, uint16_t count, std::span<uint8_t
     receiver.SetMode(ReceiveMode::Block266);
     receiver.ResetAssembly();
     for (int i = 0; i < count; ++i) {
-        if (!ReceiveBlock(out.subspan(size_t(i) * kBlockBytes, kBlockBytes))) return false;
+        if (!ReceiveBlock(out.subspan(size_t(i) * kBlockBytes, kBlockBytes), first + i)) return false;
         channel_.SetProgress(first + i);
         if (progress) progress(first + i);
         if (channel_.ShouldStop()) return false;
@@ -124,7 +176,7 @@ bool BlockProtocol::WriteBlocks(uint16_t first, uint16_t count, std::span<const 
     if (data.size() < size_t(count) * kBlockBytes) return false;
     if (!SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, first, count), false)) return false;
     for (int i = 0; i < count; ++i) {
-        if (!SendBlock(data.subspan(size_t(i) * kBlockBytes, kBlockBytes))) return false;
+        if (!SendBlock(data.subspan(size_t(i) * kBlockBytes, kBlockBytes), first + i)) return false;
         channel_.SetProgress(first + i);
         if (progress) progress(first + i);
         if (channel_.ShouldStop()) return false;
@@ -151,20 +203,33 @@ bool BlockProtocol::IrLearnReceive(std::array<uint8_t, kIrCodeBytes>& code, cons
     if (!channel_.RecvReplyUnless(start, kIrLearnStartTimeoutMs, stop) || start != kAccept) return false;
     ReceiveAssembler& receiver = channel_.Receiver();
     receiver.Expect(ReceiveMode::IrCode514);
-    if (!channel_.SendByte(kAccept)) return false;
-    if (!channel_.WaitFrame(kIrLearnCodeTimeoutMs)) return false;
+    if (!SendAck(kAccept)) return false;
+    if (!channel_.WaitFrame(kIrLearnCodeTimeoutMs)) {
+        channel_.NoteTimeout("ir-code", kIrLearnCodeTimeoutMs);
+        return false;
+    }
     receiver.ClearFrameReady();
     receiver.ResetAssembly();
     const auto frame = receiver.Frame();
     ByteReader r(frame.data(), std::min(frame.size(), kIrCodeBytes + 2));
     auto data = r.View(kIrCodeBytes);
     uint16_t sum = r.U16();
-    if (!r.ok() || Sum16(data) != sum) return false;
+    const bool good = r.ok() && Sum16(data) == sum;
+    if (channel_.Trace().Recording()) {
+        TraceFrame f;
+        f.direction = TraceDirection::Received;
+        f.kind = TraceKind::IrCode;
+        f.sum = sum;
+        f.expected = r.ok() ? Sum16(data) : 0;
+        f.good = good;
+        channel_.Trace().Frame(f);
+    }
+    if (!good) return false;
     std::copy(data.begin(), data.end(), code.begin());
     return true;
 }
 
-void BlockProtocol::IrStop() { channel_.SendByte(kRefuse); }
+void BlockProtocol::IrStop() { SendAck(kRefuse); }
 
 bool BlockProtocol::IrSendStart() {
     WakeResult r = LinkWakeUp(kSettleIrSendMs);
@@ -182,15 +247,22 @@ bool BlockProtocol::IrSendCode(std::span<const uint8_t> code512) {
     out[kIrCodeBytes] = uint8_t(sum);
     out[kIrCodeBytes + 1] = uint8_t(sum >> 8);
     if (!channel_.SendBytes(out)) return false;
+    if (channel_.Trace().Recording()) {
+        TraceFrame f;
+        f.direction = TraceDirection::Sent;
+        f.kind = TraceKind::IrCode;
+        f.sum = sum;
+        channel_.Trace().Frame(f);
+    }
     uint8_t reply = 0;
     channel_.RecvReply(reply);  // the answer is not judged
-    return channel_.SendByte(kAccept);
+    return SendAck(kAccept);
 }
 
 void BlockProtocol::IrSendRelease() {
-    channel_.SendByte(kAccept);
+    SendAck(kAccept);
     uint8_t reply = 0;
-    if (!channel_.RecvReply(reply, kIrReleaseTimeoutMs)) channel_.SendByte(kAccept);
+    if (!channel_.RecvReply(reply, kIrReleaseTimeoutMs)) SendAck(kAccept);
 }
 
 }  // namespace orvalink

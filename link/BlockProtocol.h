@@ -64,16 +64,18 @@ public:
     // The wake-up of downloads and uploads: false only when the port would not
     // open; a reply other than 'B' sets linkStatus 9, no reply is let pass.
     bool WakeForTransfer();
-    bool SendFrame(const std::array<uint8_t, 8>& frame) { return channel_.SendBytes(frame); }
+    // Sends an eight-byte command frame (and names it in the trace).
+    bool SendFrame(const std::array<uint8_t, 8>& frame);
     // Sends a block or clock frame, waits 10 ms, takes the reply: not 'B' sets
     // linkStatus 9. No reply gives !missingIsFailure.
     bool SendFrameAndJudge(const std::array<uint8_t, 8>& frame, bool missingIsFailure);
 
-    // One block of a read (mode Block266 must be set): 3 s, checksum, 'B' or 'C'.
-    bool ReceiveBlock(std::span<uint8_t> out264);
+    // One block of a read (mode Block266 must be set): 3 s, checksum, 'B' or
+    // 'C'. `number` names the block in the trace (-1: not known).
+    bool ReceiveBlock(std::span<uint8_t> out264, int number = -1);
     // One block of a write: up to 3 attempts, 'B' expected. The caller moves
     // the progress counter (it knows the block's place in its range).
-    bool SendBlock(std::span<const uint8_t> block264);
+    bool SendBlock(std::span<const uint8_t> block264, int number = -1);
 
     // Called with the block number after every block moved; the progress
     // counter is set to that number too.
@@ -96,6 +98,10 @@ public:
     void IrSendRelease();
 
 private:
+    // Sends an acknowledgement byte and names it in the trace.
+    bool SendAck(uint8_t byte);
+    void NoteSent(TraceKind kind);
+
     LinkChannel& channel_;
     PortDiscovery& discovery_;
 };

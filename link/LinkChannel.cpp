@@ -6,8 +6,8 @@
 
 namespace orvalink {
 
-LinkChannel::LinkChannel(SerialPort& port, EventPump& pump, UiServices& ui, LinkView& view)
-    : port_(port), pump_(pump), ui_(ui), view_(view) {
+LinkChannel::LinkChannel(SerialPort& port, EventPump& pump, UiServices& ui, LinkView& view, LinkTrace& trace)
+    : port_(port), pump_(pump), ui_(ui), view_(view), trace_(trace) {
     receiver_.SetTestFrameSink([this](std::span<const uint8_t> frame) { view_.TestFrameReceived(frame); });
     port_.SetDataAvailableHandler([this](size_t count) { aPort1TriggerAvail(count); });
 }
@@ -24,6 +24,27 @@ void LinkChannel::aPort1TriggerAvail(size_t count) {
         got = port_.Read(readBuffer_);
     }
     receiver_.Assemble({readBuffer_.data(), got});
+}
+
+void LinkChannel::NoteTimeout(const char* what, uint32_t ms, int number) {
+    if (!trace_.Recording()) return;
+    TraceFrame f;
+    f.direction = TraceDirection::Received;
+    f.kind = TraceKind::Timeout;
+    f.what = what;
+    f.value = ms;
+    f.number = number;
+    trace_.Frame(f);
+}
+
+void LinkChannel::NoteReceived(TraceKind kind, uint32_t value) {
+    if (!trace_.Recording()) return;
+    TraceFrame f;
+    f.direction = TraceDirection::Received;
+    f.kind = kind;
+    f.code = uint8_t(value);
+    f.value = value;
+    trace_.Frame(f);
 }
 
 bool LinkChannel::WaitFrame(uint32_t ms) {
@@ -67,19 +88,26 @@ bool LinkChannel::RecvReplyUnless(uint8_t& out, uint32_t timeoutMs, const std::f
     receiver_.ResetAssembly();
     const bool came =
         pump_.PumpUntil([&] { return receiver_.FrameReady() || (stop && stop()); }, timeoutMs) && receiver_.FrameReady();
-    if (!came) return false;
+    if (!came) {
+        // Given up because the exchange ended is no time-out.
+        if (!(stop && stop())) NoteTimeout("reply", timeoutMs);
+        return false;
+    }
     receiver_.ClearFrameReady();
     out = receiver_.Frame()[0];
+    NoteReceived(TraceKind::Ack, out);
     return true;
 }
 
 uint8_t LinkChannel::RecvByte() {
     receiver_.SetMode(ReceiveMode::AnyByte);
     if (!WaitAndTake(kRecvByteTimeoutMs)) {
+        NoteTimeout("byte", kRecvByteTimeoutMs);
         linkStatus_ = kLinkFailed;
         Inform("RecvByte Time Out!");
         return 0xFF;
     }
+    NoteReceived(TraceKind::Byte, receiver_.Frame()[0]);
     return receiver_.Frame()[0];
 }
 
@@ -87,12 +115,14 @@ uint16_t LinkChannel::RecvWord() {
     receiver_.ResetAssembly();
     receiver_.SetMode(ReceiveMode::Word2);
     if (!WaitAndTake(kRecvWordTimeoutMs)) {
+        NoteTimeout("word", kRecvWordTimeoutMs);
         linkStatus_ = kLinkFailed;
         Inform("RecvWord Time Out!");
         return lastWord_;
     }
     const auto f = receiver_.Frame();
     lastWord_ = uint16_t(f[0] << 8 | f[1]);
+    NoteReceived(TraceKind::Word, lastWord_);
     return lastWord_;
 }
 
@@ -100,22 +130,27 @@ uint32_t LinkChannel::RecvDWord() {
     receiver_.ResetAssembly();
     receiver_.SetMode(ReceiveMode::Dword4);
     if (!WaitAndTake(kRecvDWordTimeoutMs)) {
+        NoteTimeout("dword", kRecvDWordTimeoutMs);
         linkStatus_ = kLinkFailed;
         Inform("RecvDWord Time Out!");
         return 0;
     }
     ByteReader r(receiver_.Frame().data(), 4);
-    return r.U32BE();
+    const uint32_t value = r.U32BE();
+    NoteReceived(TraceKind::DWord, value);
+    return value;
 }
 
 uint16_t LinkChannel::RecvWordKeepMode() {
     if (!WaitAndTake(1000)) {
+        NoteTimeout("word", 1000);
         linkStatus_ = kLinkFailed;
         Inform("RecvWord Time Out!");
         return lastWord_;
     }
     const auto f = receiver_.Frame();
     lastWord_ = uint16_t(f[0] << 8 | f[1]);
+    NoteReceived(TraceKind::Word, lastWord_);
     return lastWord_;
 }
 
@@ -124,9 +159,14 @@ uint32_t LinkChannel::RecvDWordLittle(bool* ok) {
     receiver_.SetMode(ReceiveMode::Dword4);
     bool got = WaitAndTake(700);
     if (ok) *ok = got;
-    if (!got) return 0;
+    if (!got) {
+        NoteTimeout("dword", 700);
+        return 0;
+    }
     ByteReader r(receiver_.Frame().data(), 4);
-    return r.U32();
+    const uint32_t value = r.U32();
+    NoteReceived(TraceKind::DWord, value);
+    return value;
 }
 
 bool LinkChannel::WaitXon(uint8_t byte) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "link/LinkTrace.h"
 #include "link/LinkView.h"
 #include "link/ReceiveAssembler.h"
 #include "platform/EventPump.h"
@@ -33,7 +34,9 @@ inline constexpr uint32_t kRecvDWordTimeoutMs = 500;
 
 class LinkChannel {
 public:
-    LinkChannel(SerialPort& port, EventPump& pump, UiServices& ui, LinkView& view);
+    // The port is the one the trace records (a TracingSerialPort over the
+    // real one when recording can be switched on).
+    LinkChannel(SerialPort& port, EventPump& pump, UiServices& ui, LinkView& view, LinkTrace& trace);
     ~LinkChannel();
     LinkChannel(const LinkChannel&) = delete;
     LinkChannel& operator=(const LinkChannel&) = delete;
@@ -44,6 +47,15 @@ public:
     LinkView& View() { return view_; }
     ReceiveAssembler& Receiver() { return receiver_; }
     const ReceiveAssembler& Receiver() const { return receiver_; }
+    LinkTrace& Trace() { return trace_; }
+    // Hands a frame to the trace when it records.
+    void Note(const TraceFrame& frame) {
+        if (trace_.Recording()) trace_.Frame(frame);
+    }
+    // A wait for `what` (block n, or -1) that ended after ms without its frame.
+    void NoteTimeout(const char* what, uint32_t ms, int number = -1);
+    // A value read by itself (a reply byte, a word of the boot loaders).
+    void NoteReceived(TraceKind kind, uint32_t value);
 
     // linkStatus: kLinkGood, or kLinkFailed once an exchange failed.
     int LinkStatus() const { return linkStatus_; }
@@ -107,6 +119,7 @@ private:
     EventPump& pump_;
     UiServices& ui_;
     LinkView& view_;
+    LinkTrace& trace_;
     ReceiveAssembler receiver_;
     std::vector<uint8_t> readBuffer_;
     int linkStatus_ = kLinkGood;

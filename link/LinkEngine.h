@@ -20,6 +20,7 @@
 
 #include "link/BlockProtocol.h"
 #include "link/LinkChannel.h"
+#include "link/LinkTrace.h"
 #include "link/LinkView.h"
 #include "link/PacketProtocol.h"
 #include "link/PortDiscovery.h"
@@ -38,6 +39,12 @@ public:
     // windowsVersion is a GetVersion value (it decides the discovery keys).
     LinkEngine(SerialPort& port, EventPump& pump, Registry& registry, UiServices& ui, Clock& clock,
                LinkView& view, uint32_t windowsVersion = kNtVersionWord);
+    // The same, with the conversation handed to `trace` (a recorder that may
+    // be switched on and off): the port is wrapped so that every byte and
+    // every open and close is recorded, and the protocol classes name the
+    // frames.
+    LinkEngine(SerialPort& port, EventPump& pump, Registry& registry, UiServices& ui, Clock& clock,
+               LinkView& view, LinkTrace& trace, uint32_t windowsVersion = kNtVersionWord);
     LinkEngine(const LinkEngine&) = delete;
     LinkEngine& operator=(const LinkEngine&) = delete;
 
@@ -54,6 +61,7 @@ public:
     UiServices& Ui() { return channel_.Ui(); }
     Clock& GetClock() { return clock_; }
     LinkView& View() { return channel_.View(); }
+    LinkTrace& Trace() { return channel_.Trace(); }
 
     // ---- The link state
     // linkStatus: kLinkGood or kLinkFailed.
@@ -80,6 +88,8 @@ public:
 
 private:
     Clock& clock_;
+    NullLinkTrace noTrace_;
+    TracingSerialPort tracedPort_;
     LinkChannel channel_;
     PortDiscovery discovery_;
     BlockProtocol blocks_;

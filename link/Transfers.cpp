@@ -48,7 +48,7 @@ bool Transfers::ReadIntoImage(uint16_t count, const std::function<void(int)>& pr
     link_.SetReceiveMode(ReceiveMode::Block266);
     link_.ResetAssembly();
     for (int b = 0; b < count; ++b) {
-        if (!link_.Blocks().ReceiveBlock(std::span<uint8_t>(staging).subspan(BlockOffset(b), kBlockBytes))) return false;
+        if (!link_.Blocks().ReceiveBlock(std::span<uint8_t>(staging).subspan(BlockOffset(b), kBlockBytes), b)) return false;
         link_.SetProgress(b);
         if (progress) progress(b);
         if (link_.Channel().ShouldStop()) return false;
@@ -73,7 +73,7 @@ bool Transfers::WriteRange(uint16_t first, uint16_t count) {
     if (!link_.Blocks().SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, first, count), true)) return false;
     auto image = flash_.Image();
     for (int b = first; b < first + count; ++b) {
-        if (!link_.Blocks().SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) return false;
+        if (!link_.Blocks().SendBlock(image.subspan(BlockOffset(b), kBlockBytes), b)) return false;
         link_.SetProgress(b - first);
         if (link_.Channel().ShouldStop()) return false;
     }
@@ -145,7 +145,7 @@ bool Transfers::RunUploadToRemote(TransferProgress& progress, int kind) {
     auto image = flash_.Image();
     bool ok = true;
     for (int b = 0; b < kConfigBlocks; ++b) {
-        if (!link_.Blocks().SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) {
+        if (!link_.Blocks().SendBlock(image.subspan(BlockOffset(b), kBlockBytes), b)) {
             ok = false;
             break;
         }

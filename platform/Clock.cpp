@@ -5,6 +5,11 @@
 
 namespace orvalink {
 
+uint64_t Clock::MonotonicMicros() const {
+    using namespace std::chrono;
+    return uint64_t(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 int64_t SystemClock::NowSeconds() const {
     using namespace std::chrono;
     return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();

@@ -21,9 +21,20 @@ struct LocalDateTime {
     int second = 0;
 };
 
-class Clock {
+// A clock that only goes forward: microseconds since an arbitrary start.
+// The link trace stamps every byte with it; the tests' virtual pump is one,
+// so a recorded conversation carries the simulated time.
+class MonotonicClock {
 public:
-    virtual ~Clock() = default;
+    virtual ~MonotonicClock() = default;
+    virtual uint64_t MonotonicMicros() const = 0;
+};
+
+class Clock : public MonotonicClock {
+public:
+    ~Clock() override = default;
+    // The computer's steady clock (never set back).
+    uint64_t MonotonicMicros() const override;
     // Seconds since 1970-01-01 00:00 UTC.
     virtual int64_t NowSeconds() const = 0;
     // Today's date in local time.

@@ -9,6 +9,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/EventPump.h"
 
 namespace orvalink {
@@ -24,8 +25,9 @@ public:
     static constexpr uint64_t kNever = UINT64_MAX;
 };
 
-class VirtualEventPump final : public EventPump {
+class VirtualEventPump final : public EventPump, public MonotonicClock {
 public:
+    uint64_t MonotonicMicros() const override { return nowMicros_; }
     uint32_t TickCount() const override { return uint32_t(nowMicros_ / 1000); }
     bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) override;
 

@@ -7,6 +7,7 @@
 namespace orvalink {
 
 class TTiFlashFm;
+class LinkTrace;
 
 // Loads a QM-5100 family document into `flash`; prints the reason and
 // returns false when it cannot.
@@ -31,8 +32,9 @@ std::string ExecutableFolder();
 // The remote's configuration into a document at `out` (untouched pages from
 // the factory document; nothing is written when the download fails), and a
 // document to the remote, over the POSIX serial port and the poll() pump.
-int DownloadCommand(const std::string& portPath, const std::string& out);
-int UploadCommand(const std::string& portPath, const std::string& in);
+// The conversation goes to `trace` (a recorder without a file records nothing).
+int DownloadCommand(const std::string& portPath, const std::string& out, LinkTrace& trace);
+int UploadCommand(const std::string& portPath, const std::string& in, LinkTrace& trace);
 // The upgrade files of a model from the upgrade server:
 // fetch --model NAME [--url BASE] [--folder DIR].
 int FetchCommand(const std::vector<std::string>& args);

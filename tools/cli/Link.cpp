@@ -102,10 +102,10 @@ private:
 // registry view knows: an empty sysfs keeps real adapters out of it.
 // Ctrl+C and SIGTERM are the progress dialog's Cancel: userAbort is set.
 struct LinkRig {
-    LinkRig(const std::string& portPath, CancelSignals& signals)
+    LinkRig(const std::string& portPath, CancelSignals& signals, LinkTrace& trace)
         : registry(sysRoot.Path()),
           port([this](int n) { return registry.PortPath(n); }, pump),
-          link(port, pump, registry, ui, clock, view),
+          link(port, pump, registry, ui, clock, view, trace),
           transfers(link, flash),
           cancel(signals, pump, [this] { link.SetUserAbort(true); }) {
         registry.AddPort(portPath, kCliComNumber);
@@ -188,7 +188,7 @@ void LoadFactoryDocument(TTiFlashFm& flash) {
 
 }  // namespace
 
-int DownloadCommand(const std::string& portPath, const std::string& out) {
+int DownloadCommand(const std::string& portPath, const std::string& out, LinkTrace& trace) {
     CancelSignals signals;
     // The document is written only after the whole transfer: a folder that
     // cannot take it is found out before the transfer starts.
@@ -198,7 +198,7 @@ int DownloadCommand(const std::string& portPath, const std::string& out) {
         return 1;
     }
     if (!PortUsable(portPath)) return 1;
-    LinkRig rig(portPath, signals);
+    LinkRig rig(portPath, signals, trace);
     if (!rig.sysRoot.IsValid()) {
         std::cerr << "orvalink-cli: cannot make a temporary folder\n";
         return 1;
@@ -226,10 +226,10 @@ int DownloadCommand(const std::string& portPath, const std::string& out) {
     return 0;
 }
 
-int UploadCommand(const std::string& portPath, const std::string& in) {
+int UploadCommand(const std::string& portPath, const std::string& in, LinkTrace& trace) {
     CancelSignals signals;
     if (!PortUsable(portPath)) return 1;
-    LinkRig rig(portPath, signals);
+    LinkRig rig(portPath, signals, trace);
     if (!rig.sysRoot.IsValid()) {
         std::cerr << "orvalink-cli: cannot make a temporary folder\n";
         return 1;
@@ -257,8 +257,8 @@ int NoLink(const char* command) {
 }
 }  // namespace
 
-int DownloadCommand(const std::string&, const std::string&) { return NoLink("download"); }
-int UploadCommand(const std::string&, const std::string&) { return NoLink("upload"); }
+int DownloadCommand(const std::string&, const std::string&, LinkTrace&) { return NoLink("download"); }
+int UploadCommand(const std::string&, const std::string&, LinkTrace&) { return NoLink("upload"); }
 
 #endif
 

@@ -11,6 +11,7 @@
 #include "formats/ModelCatalogue.h"
 #include "tools/cli/CancelSignals.h"
 #include "tools/cli/CliCommands.h"
+#include "tools/cli/CliTrace.h"
 #include "tools/cli/TemporaryFolder.h"
 
 #if defined(ORVALINK_CLI_LINK)
@@ -119,10 +120,10 @@ private:
 // Ctrl+C and SIGTERM are the page's CANCEL: userAbort set, linkStatus 9,
 // progress 0.
 struct UpgradeRig {
-    UpgradeRig(const std::string& portPath, CancelSignals& signals)
+    UpgradeRig(const std::string& portPath, CancelSignals& signals, LinkTrace& trace)
         : registry(sysRoot.Path()),
           port([this](int n) { return registry.PortPath(n); }, pump),
-          link(port, pump, registry, ui, clock, view),
+          link(port, pump, registry, ui, clock, view, trace),
           upgrader(link, flash, buffers),
           cancel(signals, pump, [this] {
               link.SetUserAbort(true);
@@ -188,7 +189,7 @@ void Show(UiServices& ui, const std::vector<LinkReport>& reports) {
 }
 
 int RunUpgrade(const std::string& portPath, uint16_t model, const std::optional<std::string>& mcu,
-               const std::optional<std::string>& flashFile, int kind, CancelSignals& signals) {
+               const std::optional<std::string>& flashFile, int kind, CancelSignals& signals, LinkTrace& trace) {
     const UpgradeSteps steps = UpgradeStepsFor(model);
     if (!steps.supported) {
         std::cerr << "orvalink-cli: model " << model << " is upgraded over the older packet protocol, which this "
@@ -200,7 +201,7 @@ int RunUpgrade(const std::string& portPath, uint16_t model, const std::optional<
         return kExitUsage;
     }
     if (!IsTerminal(portPath)) return kExitFailed;
-    UpgradeRig rig(portPath, signals);
+    UpgradeRig rig(portPath, signals, trace);
     if (!rig.sysRoot.IsValid()) {
         std::cerr << "orvalink-cli: cannot make a temporary folder\n";
         return kExitFailed;
@@ -259,14 +260,15 @@ int RunUpgrade(const std::string& portPath, uint16_t model, const std::optional<
     return outcome.Ok() ? kExitOk : kExitFailed;
 }
 
-int RunBackup(const std::string& portPath, uint16_t model, const std::string& out, CancelSignals& signals) {
+int RunBackup(const std::string& portPath, uint16_t model, const std::string& out, CancelSignals& signals,
+              LinkTrace& trace) {
     std::string why;
     if (!CanReplaceFile(PathFromUtf8(out), &why)) {
         std::cerr << "orvalink-cli: cannot write " << out << ": " << why << "\n";
         return kExitFailed;
     }
     if (!IsTerminal(portPath)) return kExitFailed;
-    UpgradeRig rig(portPath, signals);
+    UpgradeRig rig(portPath, signals, trace);
     if (!rig.sysRoot.IsValid()) {
         std::cerr << "orvalink-cli: cannot make a temporary folder\n";
         return kExitFailed;
@@ -300,7 +302,7 @@ int RunBackup(const std::string& portPath, uint16_t model, const std::string& ou
 #endif
 
 int UpgradeCommand(const std::string& command, const std::vector<std::string>& args) {
-    std::optional<std::string> port, model, mcu, flash, kindText, file;
+    std::optional<std::string> port, model, mcu, flash, kindText, file, traceFile;
     for (size_t i = 0; i < args.size(); ++i) {
         auto value = [&](std::optional<std::string>& into) {
             if (i + 1 >= args.size() || args[i + 1].empty() || into) return false;
@@ -311,6 +313,7 @@ int UpgradeCommand(const std::string& command, const std::vector<std::string>& a
         bool ok = true;
         if (a == "--port") ok = value(port);
         else if (a == "--model") ok = value(model);
+        else if (a == "--trace") ok = value(traceFile);
         else if (command == "upgrade" && a == "--mcu") ok = value(mcu);
         else if (command == "upgrade" && a == "--flash") ok = value(flash);
         else if (command == "upgrade" && a == "--kind") ok = value(kindText);
@@ -324,15 +327,25 @@ int UpgradeCommand(const std::string& command, const std::vector<std::string>& a
     if (!code) return UsageError("unknown model " + *model);
 #if defined(ORVALINK_CLI_LINK)
     CancelSignals signals;
+    // The trace is no file the command reads or writes otherwise.
+    if (traceFile) {
+        for (const auto& other : {file, mcu, flash})
+            if (other && (*other == *traceFile || IsSameFile(PathFromUtf8(*other), PathFromUtf8(*traceFile))))
+                return UsageError("--trace " + *traceFile + " is " + *other + "; name another file");
+    }
     if (command == "backup") {
         if (!file) return UsageError("backup needs OUT.vmcf");
-        return RunBackup(*port, *code, *file, signals);
+        CliTrace trace;
+        if (traceFile && !trace.Begin(*traceFile)) return kExitFailed;
+        return trace.End(RunBackup(*port, *code, *file, signals, trace.Recorder()));
     }
     int kind = kKindWhole;
     if (kindText && *kindText == "code") kind = kKindPartial;
     else if (kindText && *kindText != "all") return UsageError("--kind is all or code");
     if (!mcu && !flash) return UsageError("upgrade needs --mcu FILE.vmcu, --flash FILE.vmcf or both");
-    return RunUpgrade(*port, *code, mcu, flash, kind, signals);
+    CliTrace trace;
+    if (traceFile && !trace.Begin(*traceFile)) return kExitFailed;
+    return trace.End(RunUpgrade(*port, *code, mcu, flash, kind, signals, trace.Recorder()));
 #else
     std::cerr << "orvalink-cli: this build has no serial link (" << command
               << " needs the Linux platform layer)\n";

@@ -22,6 +22,7 @@
 #include "platform/Clock.h"
 #include "platform/Random.h"
 #include "tools/cli/CliCommands.h"
+#include "tools/cli/CliTrace.h"
 
 using namespace orvalink;
 
@@ -42,11 +43,13 @@ const char kUsage[] =
     "  orvalink-cli codes --sbin IN.sbin [--pronto]\n"
     "  orvalink-cli codes --from-pronto TEXT|- OUT.sbin\n"
     "  orvalink-cli render FILE SLOT OUT.png\n"
-    "  orvalink-cli download --port PATH OUT.vmcf\n"
-    "  orvalink-cli upload --port PATH IN.vmcf\n"
+    "  orvalink-cli download --port PATH [--trace FILE] OUT.vmcf\n"
+    "  orvalink-cli upload --port PATH [--trace FILE] IN.vmcf\n"
     "  orvalink-cli fetch --model NAME [--url BASE] [--folder DIR]\n"
     "  orvalink-cli upgrade --port PATH --model NAME|CODE [--mcu FILE.vmcu] [--flash FILE.vmcf] [--kind all|code]\n"
-    "  orvalink-cli backup --port PATH --model NAME|CODE OUT.vmcf\n"
+    "                       [--trace FILE]\n"
+    "  orvalink-cli backup --port PATH --model NAME|CODE [--trace FILE] OUT.vmcf\n"
+    "  orvalink-cli trace FILE\n"
     "  orvalink-cli sec FILE --kind mcf|mod|sdc\n"
     "  orvalink-cli unsec FILE\n"
     "  orvalink-cli xfile make IN --kind mcf|mcu|irc --model NAME [--version X.YY]\n"
@@ -188,14 +191,18 @@ int Devices(const std::string& path) {
     return kExitOk;
 }
 
-// download/upload: "--port PATH" and one file, in either order.
+// download/upload: "--port PATH", "--trace FILE" and one file, in any order.
 int Transfer(const std::string& command, const std::vector<std::string>& args) {
-    std::optional<std::string> port, file;
+    std::optional<std::string> port, file, traceFile;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--port") {
             if (i + 1 >= args.size() || args[i + 1].empty()) return Usage("--port needs a path");
             if (port) return Usage("--port given twice");
             port = args[++i];
+        } else if (args[i] == "--trace") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return Usage("--trace needs a file");
+            if (traceFile) return Usage("--trace given twice");
+            traceFile = args[++i];
         } else if (args[i].size() > 1 && args[i][0] == '-') {
             return Usage("unknown option " + args[i]);
         } else {
@@ -204,7 +211,12 @@ int Transfer(const std::string& command, const std::vector<std::string>& args) {
         }
     }
     if (!port || !file) return Usage(command + " needs --port PATH and a file");
-    return command == "download" ? DownloadCommand(*port, *file) : UploadCommand(*port, *file);
+    if (traceFile && (*traceFile == *file || IsSameFile(PathFromUtf8(*traceFile), PathFromUtf8(*file))))
+        return Usage("--trace " + *traceFile + " is the document " + *file + "; name another file");
+    CliTrace trace;
+    if (traceFile && !trace.Begin(*traceFile)) return kExitFailed;
+    return trace.End(command == "download" ? DownloadCommand(*port, *file, trace.Recorder())
+                                           : UploadCommand(*port, *file, trace.Recorder()));
 }
 
 }  // namespace
@@ -249,6 +261,7 @@ int main(int argc, char** argv) {
     if (command == "codes") return CodesCommand(args);
     if (command == "download" || command == "upload") return Transfer(command, args);
     if (command == "fetch") return FetchCommand(args);
+    if (command == "trace") return TraceCommand(args);
     if (command == "upgrade" || command == "backup") return UpgradeCommand(command, args);
     if (IsServiceFileCommand(command)) return ServiceFileCommand(command, args);
     if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);

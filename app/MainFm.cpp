@@ -83,6 +83,7 @@ TMainFm::~TMainFm() = default;
 void TMainFm::SetRemoteLink(RemoteLink* link) {
     services_.link = link;
     SetLinkBusy(linkBusy_);
+    if (m_tRecordTraceIt) m_tRecordTraceIt->setEnabled(link != nullptr);
 }
 
 void TMainFm::BuildTreePanel() {
@@ -138,6 +139,12 @@ void TMainFm::BuildMenus() {
     updateLibraryAct_ = toolsMenu->addAction(QStringLiteral("Update Library"), this, [this] { m_tUpdateLibraryItClick(); });
     updateLibraryAct_->setEnabled(false);
     toolsMenu->addAction(QStringLiteral("Icon Edit Tools"));
+    toolsMenu->addSeparator();
+    m_tRecordTraceIt = toolsMenu->addAction(QString::fromUtf8("Record link trace\u2026"));
+    m_tRecordTraceIt->setObjectName(QStringLiteral("m_tRecordTraceIt"));
+    m_tRecordTraceIt->setCheckable(true);
+    m_tRecordTraceIt->setEnabled(services_.link != nullptr);
+    connect(m_tRecordTraceIt, &QAction::triggered, this, [this](bool checked) { m_tRecordTraceItClick(checked); });
 
     auto* helpMenu = new QMenu(QStringLiteral("&Help"), this);
     helpMenu->addAction(QStringLiteral("How to use help ?"));

@@ -130,6 +130,9 @@ public:
     void m_tLoadPreCodeItClick();
     void m_tDeleteDeviceItClick();
     void m_tUpdateLibraryItClick();
+    // Tools > Record link trace...: checked asks for a file and records the
+    // link conversation into it until unchecked.
+    void m_tRecordTraceItClick(bool checked);
     void m_HomeTBtnClick();
     void m_MacroTBtnClick();
     void m_hWebItClick();
@@ -141,6 +144,7 @@ public:
 
     QAction* DownloadAction() const { return downloadAct_; }
     QAction* UploadAction() const { return uploadAct_; }
+    QAction* RecordTraceAction() const { return m_tRecordTraceIt; }
     QMenu* TreeMenu() const { return m_MTreePMu; }
 
 protected:
@@ -173,6 +177,7 @@ private:
 
     AppServices services_;
     Brand brand_;
+    QAction* m_tRecordTraceIt = nullptr;
     const BrandTexts& texts_;
     TAboutBox* about_ = nullptr;
 

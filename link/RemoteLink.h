@@ -3,6 +3,8 @@
 // let the user break a transfer off. The communication window implements it.
 #pragma once
 
+#include <string>
+
 #include "link/Transfers.h"
 
 namespace orvalink {
@@ -16,6 +18,15 @@ public:
     virtual TransferOutcome DownloadFromRemote() = 0;
     virtual TransferOutcome UploadToRemote(int kind) = 0;
     virtual void CloseLinkPort() = 0;
+
+    // Recording the link conversation into a file (a link trace) until it is
+    // stopped; the file takes the recording when it stops. False with why
+    // when it cannot be started or written.
+    virtual bool StartLinkTrace(const std::string& /*path*/, std::string& why) {
+        why = "this link cannot be recorded";
+        return false;
+    }
+    virtual bool StopLinkTrace(std::string& /*why*/) { return true; }
 };
 
 }  // namespace orvalink

@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "formats/FileKinds.h"
 #include "formats/ModelCatalogue.h"
 #include "formats/SideFiles.h"
 #include "formats/ServiceFileCommands.h"
@@ -53,11 +54,13 @@ TComTestFm::TComTestFm(const std::filesystem::path& programFolder, UiServices& u
       clock_(clock),
       registry_(registry),
       port_([this](int n) { return registry_.PortPath(n); }),
-      link_(std::make_unique<LinkEngine>(port_, pump_, registry_, ui, clock, *this)),
+      trace_(clock),
+      link_(std::make_unique<LinkEngine>(port_, pump_, registry_, ui, clock, *this, trace_)),
       flash_(flash),
       transfers_(*link_, flash),
       older_(std::make_unique<TFlashFm>()) {
     setWindowTitle(QStringLiteral("Communications"));
+    trace_.AddSink(monitorTrace_);
     BuildPages();
     http_ = std::make_unique<QtHttpClient>();
     upgradeRunner_ = std::make_unique<LinkUpgradeRunner>(*link_, flash_);
@@ -93,6 +96,9 @@ TComTestFm::TComTestFm(const std::filesystem::path& programFolder, UiServices& u
 
 TComTestFm::~TComTestFm() {
     link_->CloseLinkPort();
+    // A recording still running ends with the program and keeps its file.
+    std::string why;
+    if (traceFile_.IsOpen()) StopLinkTrace(why);
     DeleteSignalFile(programFolder_);
 }
 
@@ -117,6 +123,7 @@ void TComTestFm::BuildPages() {
     testPage_ = new TSerialTestPage(*link_, ui_, link_->GetClock(), programFolder_,
                                     [this](int n) { return registry_.PortPath(n); }, pages_);
     testPage_->UseOlderFlash(older_->flash.bytes);
+    testPage_->UseMonitorTrace(monitorTrace_);
     Receive1Mo = testPage_->Receive1Mo;
     m_ComPortCBox = testPage_->m_ComPortCBox;
     m_BaudRateCBox = testPage_->m_BaudRateCBox;
@@ -227,9 +234,31 @@ void TComTestFm::PortLost(const std::string& hint) {
 }
 
 void TComTestFm::BytesSent(const std::string& hex) { Receive1Mo->appendPlainText(QString::fromStdString(hex)); }
-void TComTestFm::MonitorWrapped() { Receive1Mo->clear(); }
+void TComTestFm::MonitorWrapped() {
+    Receive1Mo->clear();
+    monitorTrace_.Clear();
+}
 void TComTestFm::PacketLog(const std::string& text) { Receive1Mo->appendPlainText(QString::fromStdString(text)); }
-void TComTestFm::PacketReadStarting() { Receive1Mo->clear(); }
+void TComTestFm::PacketReadStarting() {
+    Receive1Mo->clear();
+    monitorTrace_.Clear();
+}
+
+bool TComTestFm::StartLinkTrace(const std::string& path, std::string& why) {
+    if (traceFile_.IsOpen()) {
+        why = "a link trace is being recorded already";
+        return false;
+    }
+    if (!traceFile_.Open(PathFromUtf8(path), &why)) return false;
+    trace_.AddSink(traceFile_);
+    return true;
+}
+
+bool TComTestFm::StopLinkTrace(std::string& why) {
+    if (!traceFile_.IsOpen()) return true;
+    trace_.RemoveSink(traceFile_);
+    return traceFile_.Close(&why);
+}
 
 void TComTestFm::SetTrayImage(int image) { LinkTryIcon->setIcon(TrayPicture(image)); }
 void TComTestFm::SetTrayHint(const std::string& text) { LinkTryIcon->setToolTip(QString::fromStdString(text)); }

@@ -60,6 +60,11 @@ public:
     TransferOutcome DownloadFromRemote() override;
     TransferOutcome UploadToRemote(int kind) override;
     void CloseLinkPort() override { link_->CloseLinkPort(); }
+    bool StartLinkTrace(const std::string& path, std::string& why) override;
+    bool StopLinkTrace(std::string& why) override;
+    bool RecordingLinkTrace() const { return traceFile_.IsOpen(); }
+    // The conversation since the monitor last started over, as a trace.
+    const TraceMemory& MonitorTrace() const { return monitorTrace_; }
 
     // What the link tells.
     void DiscoveryStarted() override;
@@ -113,6 +118,11 @@ private:
     Registry& registry_;
     QtSerialPort port_;
     QtEventPump pump_;
+    // The link's recorder: always into the monitor's memory, and into a file
+    // while Tools > Record link trace is checked.
+    LinkTraceRecorder trace_;
+    TraceMemory monitorTrace_;
+    TraceFile traceFile_;
     std::unique_ptr<LinkEngine> link_;
     TTiFlashFm& flash_;
     Transfers transfers_;

@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+#include "formats/FileIo.h"
+#include "formats/FileKinds.h"
 #include "formats/PlainFiles.h"
 #include "platform/UiServices.h"
 
@@ -159,12 +161,15 @@ void TSerialTestPage::BuildTestPage() {
     Edit1->setAccessibleName(QStringLiteral("Send text"));
     m_Send1Btn = Button("Send", "Send", this);
     m_ClearViewBtn = Button("Clear View", "Clear View", this);
+    m_SaveTraceBtn = Button("Save trace\u2026", "Save trace", this);
     line->addWidget(Edit1, 1);
     line->addWidget(m_Send1Btn);
     line->addWidget(m_ClearViewBtn);
+    line->addWidget(m_SaveTraceBtn);
     right->addLayout(line);
 
     connect(m_ClearViewBtn, &QPushButton::clicked, this, [this] { ClearViewBtnClick(); });
+    connect(m_SaveTraceBtn, &QPushButton::clicked, this, [this] { SaveTraceBtnClick(); });
     connect(m_Send1Btn, &QPushButton::clicked, this, [this] { Send1BtnClick(); });
     connect(m_ClearBufBtn, &QPushButton::clicked, this, [this] { ClearBufBtnClick(); });
     connect(m_ParityCBox, &QComboBox::textActivated, this, [this](const QString& t) { ParityCBoxChange(t); });
@@ -230,6 +235,27 @@ void TSerialTestPage::SetBootWriter(BootWriter writer) {
 void TSerialTestPage::ClearViewBtnClick() {
     Receive1Mo->clear();
     Memo1->clear();
+    if (monitorTrace_) monitorTrace_->Clear();
+}
+
+void TSerialTestPage::SaveTraceBtnClick() {
+    if (!monitorTrace_ || monitorTrace_->Empty()) {
+        ui_.Inform("The monitor shows no link conversation to save.", MsgIcon::Information);
+        return;
+    }
+    FileDialogRequest request;
+    request.mode = FileDialogRequest::Mode::Save;
+    request.initialFolder = programFolder_.string();
+    request.proposedName = "link.trace";
+    request.filter = "Link traces (*.trace)|*.trace|All Files (*.*)|*.*";
+    request.defaultExtension = "trace";
+    request.confirmOverwrite = true;
+    const auto chosen = ui_.ChooseFile(request);
+    if (!chosen) return;
+    const std::string& text = monitorTrace_->Text();
+    std::string why;
+    if (!ReplaceFileBytes(PathFromUtf8(*chosen), {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, &why))
+        ui_.Inform("Write file error ! \n\nPath: " + *chosen + (why.empty() ? "" : "\n" + why), MsgIcon::Error);
 }
 
 void TSerialTestPage::Send1BtnClick() {

@@ -53,6 +53,9 @@ public:
     // The window's one older flash holder, shared with the file and upgrade
     // pages (the page keeps a buffer of its own until it is given one).
     void UseOlderFlash(std::vector<uint8_t>& shared) { flashFileData_ = &shared; }
+    // The link trace of what the monitor shows (kept by the window); "Save
+    // trace..." writes it, "Clear View" starts it over.
+    void UseMonitorTrace(TraceMemory& trace) { monitorTrace_ = &trace; }
     const std::vector<uint8_t>& TransferBuffer() const { return transfer_; }
     // The ROM boot mode writer of the "32k Boot Mode" panel's "Write"; the
     // button stays disabled until one is given.
@@ -64,6 +67,7 @@ public:
 
     // User events.
     void ClearViewBtnClick();
+    void SaveTraceBtnClick();
     void Send1BtnClick();
     void ClearBufBtnClick();
     void ParityCBoxChange(const QString& text);
@@ -97,6 +101,7 @@ public:
     QPushButton* m_ClearBufBtn = nullptr;
     QPushButton* m_Send1Btn = nullptr;
     QPushButton* m_ClearViewBtn = nullptr;
+    QPushButton* m_SaveTraceBtn = nullptr;
     QPushButton* m_LoopTBtn = nullptr;
     QPushButton* m_NSendTBtn = nullptr;
     QPushButton* m_NRecvTBtn = nullptr;
@@ -136,6 +141,7 @@ private:
     std::vector<uint8_t> loader_;
     std::vector<uint8_t> program_;
     BootWriter bootWriter_;
+    TraceMemory* monitorTrace_ = nullptr;
 
     // The second port (115200 bit/s) and its own receiver; it listens for
     // packet numbers and no exchange uses it.

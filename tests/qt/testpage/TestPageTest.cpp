@@ -22,6 +22,7 @@
 
 #include "image/Tiflashut.h"
 #include "link/qt/Comtestut.h"
+#include "link/LinkTraceReport.h"
 #include "link/PacketProtocol.h"
 #include "link/qt/TestPage.h"
 #include "platform/doubles/FixedClock.h"
@@ -168,6 +169,35 @@ private slots:
         QCOMPARE(rig.LastText(),
                  QStringLiteral("Can't perform one of the following file operations: Open, Create Write, Close."));
         QVERIFY(!fs::exists(folder_ / "missing"));
+    }
+
+    // "Save trace..." writes what the monitor shows as a link trace: the bytes
+    // sent since it last started over, with the remote's answers between.
+    void saveTraceWritesWhatTheMonitorShows() {
+        WriteFile(OlderFlashFile(), OlderPattern(5));
+        QVERIFY(StartSim());
+        Rig rig(folder_, pty_);
+        QCOMPARE(rig.page->m_SaveTraceBtn->accessibleName(), QStringLiteral("Save trace"));
+        rig.page->m_NRecvTBtn->click();
+        QVERIFY2(rig.ui.MessageTexts().empty(), qPrintable(rig.LastText()));
+
+        const fs::path target = folder_ / "monitor.trace";
+        rig.ui.ChooseNext(target.string());
+        rig.page->m_SaveTraceBtn->click();
+        QCOMPARE(rig.ui.Dialogs().back().proposedName, std::string("link.trace"));
+        QVERIFY2(rig.ui.MessageTexts().empty(), qPrintable(rig.LastText()));
+        const auto bytes = ReadFile(target);
+        const TraceReading reading = ReadLinkTrace(std::string(bytes.begin(), bytes.end()));
+        QVERIFY2(reading.ok, reading.error.c_str());
+        QVERIFY(reading.summary.bytesReceived > 0);
+        QCOMPARE(int(reading.summary.bytesSent), HexBytesIn(rig.page->Receive1Mo->toPlainText()));
+
+        // After Clear View there is nothing to save, and no file is asked for.
+        rig.page->m_ClearViewBtn->click();
+        const size_t dialogs = rig.ui.Dialogs().size();
+        rig.page->m_SaveTraceBtn->click();
+        QCOMPARE(rig.LastText(), QStringLiteral("The monitor shows no link conversation to save."));
+        QCOMPARE(rig.ui.Dialogs().size(), dialogs);
     }
 
     void send256WritesTheOlderFlash() {

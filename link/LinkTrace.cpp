@@ -21,11 +21,11 @@ void AppendNumber(std::string& out, const char* key, long long value) {
     out += text;
 }
 
-void AppendSum(std::string& out, const char* key, uint16_t sum) {
+void AppendSum(std::string& out, const char* key, uint32_t sum, bool wide) {
     out += ' ';
     out += key;
     out += '=';
-    AppendHex(out, sum, 4);
+    AppendHex(out, sum, wide ? 8 : 4);
 }
 
 char DirectionChar(TraceDirection direction) {
@@ -67,13 +67,13 @@ void AppendFrame(std::string& out, const TraceFrame& f) {
     case TraceKind::IrCode:
         out += f.kind == TraceKind::Block ? "block" : "ir-code";
         if (f.number >= 0) AppendNumber(out, "n", f.number);
-        AppendSum(out, "sum", f.sum);
+        AppendSum(out, "sum", f.sum, f.wideSum);
         if (f.direction == TraceDirection::Sent) {
             if (f.attempt > 0) AppendNumber(out, "attempt", f.attempt);
         } else if (f.good) {
             out += " good";
         } else {
-            AppendSum(out, "want", f.expected);
+            AppendSum(out, "want", f.expected, f.wideSum);
             out += " bad";
         }
         return;

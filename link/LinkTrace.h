@@ -28,7 +28,7 @@
 //                              day= hour= minute=)
 //   > block n=5 sum=06F8 attempt=2     a block written, its checksum
 //   < block n=5 sum=06F8 good          a block read, its checksum judged
-//   < block n=5 sum=06F9 want=06F8 bad
+//   < block n=5 sum=06F9 want=06F8 bad (the TI flash frames: 8-digit sums)
 //   > ack B   < ack C          an acknowledgement ('A'..'Z' as the letter,
 //                              others as 0x06)
 //   > ir-code sum=1234   < ir-code sum=1234 good|want=.. bad
@@ -78,8 +78,9 @@ struct TraceFrame {
     uint8_t code = 0;
     int32_t number = -1;
     uint32_t value = 0;
-    uint16_t sum = 0;
-    uint16_t expected = 0;
+    uint32_t sum = 0;
+    uint32_t expected = 0;
+    bool wideSum = false;  // a four-byte sum (the TI flash frames), else two bytes
     int attempt = 0;
     bool good = true;
     const char* what = "";  // a fixed text: what a timed-out wait waited for

@@ -64,7 +64,6 @@ bool Upgrader::TiRange(uint16_t first, uint16_t count) {
 }
 
 bool Upgrader::TiSendBlocks(uint16_t first, uint16_t count, std::span<const uint8_t> data, int progressBase) {
-    (void)first;
     LinkChannel& ch = link_.Channel();
     for (int b = 0; b < count; ++b) {
         const auto block = data.subspan(BlockOffset(size_t(b)), kBlockBytes);
@@ -73,6 +72,16 @@ bool Upgrader::TiSendBlocks(uint16_t first, uint16_t count, std::span<const uint
         for (int attempt = 0; attempt < 3 && !taken; ++attempt) {
             ch.SendBytes(block);
             ch.SendBytes(Le32(sum));
+            if (ch.Trace().Recording()) {
+                TraceFrame f;
+                f.direction = TraceDirection::Sent;
+                f.kind = TraceKind::Block;
+                f.number = first + b;
+                f.sum = sum;
+                f.wideSum = true;
+                f.attempt = attempt + 1;
+                ch.Trace().Frame(f);
+            }
             bool answered = false;
             const uint32_t answer = ch.RecvDWordLittle(&answered);
             if (answered && answer == sum) {
@@ -91,11 +100,12 @@ bool Upgrader::TiSendBlocks(uint16_t first, uint16_t count, std::span<const uint
     return true;
 }
 
-bool Upgrader::TiReceiveBlocks(uint16_t count, std::span<uint8_t> out) {
+bool Upgrader::TiReceiveBlocks(uint16_t count, std::span<uint8_t> out, uint16_t first) {
     LinkChannel& ch = link_.Channel();
     link_.Expect(ReceiveMode::Reply268);
     for (int b = 0; b < count; ++b) {
         if (!ch.WaitFrame(kTiBlockWaitMs)) {
+            ch.NoteTimeout("block", kTiBlockWaitMs, first + b);
             ch.SendBytes(Le32(kTiTimeoutValue));
             return false;
         }
@@ -106,6 +116,17 @@ bool Upgrader::TiReceiveBlocks(uint16_t count, std::span<uint8_t> out) {
         const uint32_t told = r.U32();
         std::array<uint8_t, 4> echo{};
         std::copy(frame.begin() + long(kBlockBytes), frame.begin() + long(kBlockBytes) + 4, echo.begin());
+        if (ch.Trace().Recording()) {
+            TraceFrame f;
+            f.direction = TraceDirection::Received;
+            f.kind = TraceKind::Block;
+            f.number = first + b;
+            f.sum = told;
+            f.expected = sum;
+            f.wideSum = true;
+            f.good = sum == told;
+            ch.Trace().Frame(f);
+        }
         if (sum != told) {
             link_.ResetAssembly();
             link_.Receiver().ClearFrameReady();
@@ -127,7 +148,7 @@ bool Upgrader::TiBlocksRead(uint16_t first, uint16_t count, std::span<uint8_t> d
     link_.SetLinkStatus(kLinkGood);
     if (!TiWake("GD")) return false;
     if (!TiRange(first, count)) return false;
-    return TiReceiveBlocks(count, data);
+    return TiReceiveBlocks(count, data, first);
 }
 
 bool Upgrader::TiBlocksWrite(uint16_t first, uint16_t count, std::span<const uint8_t> data) {

@@ -185,7 +185,8 @@ private:
     bool TiWake(std::string_view word);
     bool TiRange(uint16_t first, uint16_t count);
     bool TiSendBlocks(uint16_t first, uint16_t count, std::span<const uint8_t> data, int progressBase);
-    bool TiReceiveBlocks(uint16_t count, std::span<uint8_t> out);
+    // `first` names the blocks in the link trace.
+    bool TiReceiveBlocks(uint16_t count, std::span<uint8_t> out, uint16_t first = 0);
     TransferOutcome OutcomeOf(bool ok) const;
     bool ImageHolds(uint16_t blocks) const;
 

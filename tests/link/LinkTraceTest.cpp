@@ -13,6 +13,7 @@
 #include "formats/FileIo.h"
 #include "link/LinkTrace.h"
 #include "link/LinkTraceReport.h"
+#include "link/Upgrade.h"
 #include "support/LinkFixture.h"
 
 namespace orvalink::testing {
@@ -127,6 +128,50 @@ INSTANTIATE_TEST_SUITE_P(
                    "<REM  no reply within 800 ms  ** TIME-OUT **"},
                   2, 3, 0, 1}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+// The TI flash frames of the upgrade: blocks with four-byte sums, the
+// remote's sum answered as a word of four bytes.
+struct TiCase {
+    const char* name;
+    bool write;
+    int badBlock;
+    std::vector<std::string> faultLine;  // all on one line
+    std::string next;
+};
+
+void PrintTo(const TiCase& c, std::ostream* os) { *os << c.name; }
+
+class LinkTraceTiFrames : public TracedLink, public ::testing::WithParamInterface<TiCase> {};
+
+TEST_P(LinkTraceTiFrames, ShowTheFaultAtItsBlock) {
+    const TiCase& c = GetParam();
+    UpgradeBuffers buffers;
+    Upgrader upgrader(link, flash, buffers);
+    ASSERT_TRUE(flash.SelectModel(kSelector2300));
+    ASSERT_TRUE(link.EnsureLinkPort());
+    remote.Boot().Faults().badSumBlock = c.badBlock;
+    const TransferOutcome outcome = c.write ? upgrader.TiFlashWrite2300(kKindWhole) : upgrader.TiFlashRead2300();
+    EXPECT_EQ(outcome.kind, TransferResult::Failed);
+    const TraceReading reading = ReadLinkTrace(memory.Text());
+    ASSERT_TRUE(reading.ok) << reading.error;
+    size_t at = 0;
+    for (; at < reading.lines.size(); ++at)
+        if (std::all_of(c.faultLine.begin(), c.faultLine.end(),
+                        [&](const std::string& part) { return reading.lines[at].find(part) != std::string::npos; }))
+            break;
+    ASSERT_LT(at + 1, reading.lines.size()) << "no line with \"" << c.faultLine[0] << "\"";
+    EXPECT_NE(reading.lines[at + 1].find(c.next), std::string::npos) << reading.lines[at + 1];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Upgrade, LinkTraceTiFrames,
+    ::testing::Values(
+        // Three attempts, each answered with a sum one higher than sent.
+        TiCase{"WriteWrongSumAnswered", true, 40, {"PC>   block 40, sum ", ", attempt 3  (268 bytes)  ** RETRY **"},
+               "<REM  dword "},
+        TiCase{"ReadBadSum", false, 10, {"<REM  block 10, sum ", "  (268 bytes)", "** CHECKSUM FAULT **"},
+               "PC>   data "}),
+    [](const ::testing::TestParamInfo<TiCase>& info) { return std::string(info.param.name); });
 
 // The fault line names the block with the checksum it carried and the one it
 // should have had, and a block read good counts as received.

@@ -199,6 +199,37 @@ class GuidePictures(UserPathCase):
         save_picture("about", p.process.pid, framed=[about])
         p.key("Escape")
 
+    def test_make_code(self):
+        """Button Properties' "Make code…" with NEC device 4, function 8."""
+        import test_key_codes
+        p = self.start_program(extra_env={})
+        picker = p.window("Model Select")
+        p.click(p.wait("QM-5100", ["list item"], picker))
+        ok = p.find("OK", ["push button"], picker)
+        wait_for("OK to become usable", lambda: sensitive(ok))
+        p.click(ok)
+        dialog = self.start_dialog(p)
+        p.click(p.find("Yes", ["push button"], dialog))
+        wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
+        main = self.main_window(p)
+        p.click(p.wait("TV", ["table cell", "tree item"], main))
+        lcd = p.wait("Soft keys", None, main)
+        editor = test_key_codes.KeyCodes.open_key_6(self, p, lcd)
+        p.click(p.find("Make code\u2026", ["push button"], editor))
+        make = p.window("Make code")
+        for name, value in (("Device", 4), ("Function", 8)):
+            p.click(p.find(name, ["spin button"], make))
+            p.key("ctrl+a")
+            p.type(str(value))
+        wait_for("the code read back", lambda: next(
+            (l for l in p.find_all(None, ["label"], make) if l.name.startswith("Decoded: NEC 4 / 8")), None))
+        save_picture("make-code", p.process.pid, framed=[editor, make])
+        p.click(p.find("Cancel", ["push button"], make))
+
+    def key_pictures(self, p, lcd):
+        import test_key_codes
+        return test_key_codes.KeyCodes.key_pictures(self, p, lcd)
+
 
 if __name__ == "__main__":
     unittest.main()

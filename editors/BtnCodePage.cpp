@@ -217,6 +217,14 @@ void TBtnCodePage::m_ProntoPasteBtnClick() {
 // ---------------------------------------------------------------------------
 // Codes made, imported and exported
 
+// A dialog of this page stands over the page's waveform, so Button
+// Properties' caption, the key's code and its buttons stay in sight.
+void TBtnCodePage::OpenBesideTheKey(QDialog* dialog) {
+    dialog->adjustSize();
+    dialog->move(m_Cht->mapToGlobal(QPoint(m_Cht->width() / 4, 0)));
+    dialog->open();
+}
+
 TMakeCodeFm* TBtnCodePage::MakeDialog() const { return static_cast<TMakeCodeFm*>(makeFm_.data()); }
 TImportCodeFm* TBtnCodePage::ImportDialog() const { return static_cast<TImportCodeFm*>(importFm_.data()); }
 
@@ -230,7 +238,7 @@ void TBtnCodePage::m_MakeCodeBtnClick() {
                                                                              : std::string("made"));
         StoreLearned(fm->Candidate().learned, QStringLiteral("The %1 code").arg(what));
     });
-    fm->open();
+    OpenBesideTheKey(fm);
 }
 
 void TBtnCodePage::m_ImportCodeBtnClick() {
@@ -258,7 +266,7 @@ void TBtnCodePage::m_ImportCodeBtnClick() {
     connect(fm, &QDialog::accepted, this, [this, fm, name] {
         StoreLearned(fm->Candidate().learned, QStringLiteral("The code imported from %1").arg(name));
     });
-    fm->open();
+    OpenBesideTheKey(fm);
 }
 
 void TBtnCodePage::m_ExportCodeBtnClick() {

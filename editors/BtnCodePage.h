@@ -73,6 +73,7 @@ private:
     // on the status bar.
     bool StoreLearned(const LearnedCode& learned, const QString& source);
     void ShowCode(const IrCodeInfo& code);
+    void OpenBesideTheKey(QDialog* dialog);
 
     BtnOpenKey& open_;
     BtnIrSession& session_;

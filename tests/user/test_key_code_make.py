@@ -92,6 +92,7 @@ class KeyCodeMake(UserPathCase):
         wait_for("the dialog to close", lambda: p.find("Make code") is None)
         wait_for("the key editor active again", lambda: states(editor).contains(pyatspi.STATE_ACTIVE))
         p.wait("Protocol: NEC 4 / 8", ["label"], editor)
+        p.shot("key-editor-made")
 
         self.assert_nec(self.shoot(p, editor), 4, 8)
         self.close_editor(p, editor)

@@ -225,6 +225,11 @@ void TBtnCodePage::OpenBesideTheKey(QDialog* dialog) {
     dialog->open();
 }
 
+void TBtnCodePage::CloseDialogs() {
+    for (QDialog* dialog : {makeFm_.data(), importFm_.data()})
+        if (dialog) dialog->reject();
+}
+
 TMakeCodeFm* TBtnCodePage::MakeDialog() const { return static_cast<TMakeCodeFm*>(makeFm_.data()); }
 TImportCodeFm* TBtnCodePage::ImportDialog() const { return static_cast<TImportCodeFm*>(importFm_.data()); }
 

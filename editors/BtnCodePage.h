@@ -37,6 +37,9 @@ public:
     // While learning the learning, loading and sending buttons are off; the
     // leave button is on while this page (`own`) learns.
     void SetLearningControls(bool learning, bool own);
+    // OK and Cancel of Button Properties: a Make or Import dialog still
+    // open is cancelled with them.
+    void CloseDialogs();
 
     // ---- User events.
     void m_LearnBtnClick();

@@ -182,6 +182,15 @@ private Q_SLOTS:
                 QVERIFY(f.KeyAsItWas());
             }
         }
+        // Button Properties ended while the dialog is open (its Cancel, the
+        // window closed): the dialog goes with it and its OK never comes.
+        Fixture f;
+        f.btn->m_MakeCodeBtnClick();
+        QPointer<TMakeCodeFm> fm = f.Page()->MakeDialog();
+        QVERIFY(fm && fm->Outcome().Ok());
+        f.btn->m_CancelBtnClick();
+        QTRY_VERIFY(!fm);
+        QVERIFY(f.KeyAsItWas());
     }
 
     void importCodeOkCancelAndRefusal() {
@@ -196,7 +205,7 @@ private Q_SLOTS:
         }
         WriteText(folder / "amp.txt", "Power: " + NecPronto(0x12, 0x34) + "\nVol_up: " + NecPronto(0x12, 0x35) +
                                           "\nStatic: " + noise + "\n");
-        WriteText(folder / "broken.ir", "Filetype: IR signals file\nVersion: 1\n#\nname: X\ntype: parsed\nprotocol: NEC43\n");
+        WriteText(folder / "broken.conf", "begin remote\n  name amp\n  bits 16\n  flags SPACE_ENC\n  header 9000\n");
         const struct {
             const char* file;
             int row;
@@ -207,7 +216,7 @@ private Q_SLOTS:
             {"amp.txt", 0, Ending::Ok, 0x34},
             {"amp.txt", 0, Ending::Cancel, 0},
             {"amp.txt", 2, Ending::Refused, 0},
-            {"broken.ir", -1, Ending::Refused, 0},
+            {"broken.conf", -1, Ending::Refused, 0},
             {"missing.ir", -1, Ending::Refused, 0},
         };
         for (const auto& c : cases) {

@@ -114,10 +114,11 @@ public:
         }
     }
     uint64_t Total() const { return total_; }
+    // Joined marks or spaces longer than a reader gives are cut to it.
     std::vector<IrPulse> Pulses() const {
         std::vector<IrPulse> out;
         for (size_t i = 0; i < d_.size(); i += 2) {
-            const auto clamp = [](uint64_t v) { return uint32_t(std::min<uint64_t>(v, UINT32_MAX)); };
+            const auto clamp = [](uint64_t v) { return uint32_t(std::min<uint64_t>(v, kIrMaxDurationUs)); };
             out.push_back({clamp(d_[i]), i + 1 < d_.size() ? clamp(d_[i + 1]) : 0});
         }
         return out;
@@ -543,6 +544,8 @@ private:
                 s.line = c.line;
                 s.code.carrierHz = r.frequency;
                 s.code.once = CodeFrame(r, c.value, true, true);
+                if (s.code.once.empty())
+                    return failAt(c.line, "the code of " + Quoted(c.name) + " sends no mark");
                 s.code.repeat = RepeatFrame(r, c.value);
                 s.decoded = DecodeIr(s.code.once);
                 Add(std::move(s));
@@ -638,11 +641,13 @@ uint64_t Reversed(uint64_t v, unsigned bits) {
     return out;
 }
 
-// One word: blanks and '#' (a comment) become '_'.
+// One word: blanks and '#' (a comment) become '_'; "begin" and "end" would
+// open or close a section and get an '_' after them.
 std::string LircName(std::string_view name, size_t index) {
     std::string out = PrintableName(name, index);
     for (char& c : out)
         if (IsBlank(c) || c == '#') c = '_';
+    if (EqualsNoCase(out, "begin") || EqualsNoCase(out, "end")) out += '_';
     return out;
 }
 

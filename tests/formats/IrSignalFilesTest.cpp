@@ -170,6 +170,7 @@ const BrokenFile kBrokenFiles[] = {
     {"lirc-pre-data-wider-than-bits.conf", 1, "pre_data 0x20DF has more than 8 bits"},
     {"lirc-unknown-section.conf", 10, "unknown section \"buttons\""},
     {"lirc-line-too-long.conf", 11, "longer than 65536 bytes"},
+    {"lirc-code-without-marks.conf", 8, "the code of \"KEY_POWER\" sends no mark"},
 };
 
 TEST(IrSignalFiles, EveryBrokenFileIsRefusedWithItsLineAndChangesNothing) {
@@ -295,7 +296,8 @@ TEST(IrSignalFiles, LircReadsBackWhatItWrites) {
         std::vector<IrSignal> in;
         for (const auto& [file, index] : c.signals) in.push_back(ReadGood(file).at(index));
         SCOPED_TRACE(in[0].name + " ...");
-        in[0].name = "two words";  // a LIRC name is one word
+        in[0].name = "two words";  // a LIRC name is one word, and not a section's
+        if (in.size() > 1) in[1].name = "End";
         std::string text, error;
         ASSERT_TRUE(WriteLircConf("my remote", in, text, error)) << error;
         EXPECT_NE(text.find(c.flags), std::string::npos) << text;
@@ -307,7 +309,7 @@ TEST(IrSignalFiles, LircReadsBackWhatItWrites) {
         uint32_t longestGap = 0;
         for (const IrSignal& s : in) longestGap = std::max(longestGap, s.code.once.back().space);
         for (size_t i = 0; i < in.size(); ++i) {
-            EXPECT_EQ(back[i].name, i == 0 ? "two_words" : in[i].name);
+            EXPECT_EQ(back[i].name, i == 0 ? "two_words" : i == 1 ? "End_" : in[i].name);
             EXPECT_EQ(Describe(back[i].decoded), Describe(in[i].decoded));
             EXPECT_EQ(back[i].code.carrierHz, in[i].code.carrierHz);
             if (!raw) {

@@ -176,8 +176,6 @@ std::string ExtensionOf(std::string_view fileName) {
 
 }  // namespace
 
-bool ParseFlipperIr(std::string_view, std::string_view, std::vector<IrSignal>&, std::string& e) { return NotYet(e); }
-bool WriteFlipperIr(const std::vector<IrSignal>&, std::string&, std::string& e) { return NotYet(e); }
 
 bool ParseProntoList(std::string_view text, std::string_view fileName, std::vector<IrSignal>& signals,
                      std::string& error) {

@@ -11,11 +11,6 @@ using namespace irtext;
 
 namespace {
 
-bool NotYet(std::string& error) {
-    error = "this file format cannot be read or written yet";
-    return false;
-}
-
 bool IsComment(std::string_view line) {
     const std::string_view t = Trim(line);
     return !t.empty() && t[0] == '#';

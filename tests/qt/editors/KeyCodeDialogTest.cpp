@@ -276,11 +276,11 @@ private Q_SLOTS:
         const struct {
             const char* file;
             bool written;
-            const char* start;  // how the written file begins
+            const char* holds;  // a line only its format has
         } cases[] = {
             {"mute.ir", true, "Filetype: IR signals file"},
-            {"lircd.conf", true, nullptr},
-            {"mute.txt", true, "Mute"},
+            {"lircd.conf", true, "begin remote"},
+            {"mute.txt", true, "Mute: 0000 "},
             {"mute.sbin", false, nullptr},
             {"no-such-folder/mute.ir", false, nullptr},
         };
@@ -320,7 +320,7 @@ private Q_SLOTS:
             QVERIFY2(f.ui.Messages().empty(), f.ui.Messages().empty() ? "" : f.ui.Messages().back().text.c_str());
             std::ifstream in(path, std::ios::binary);
             const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (c.start) QVERIFY2(text.rfind(c.start, 0) == 0, text.c_str());
+            QVERIFY2(text.find(c.holds) != std::string::npos, text.c_str());
             std::vector<IrSignal> back;
             QVERIFY2(ReadIrSignalFile(path.string(), back, error), error.c_str());
             QCOMPARE(back.size(), size_t(1));

@@ -13,11 +13,6 @@ import pyatspi
 import test_key_codes
 from userpath import CLI, UserPathCase, extents, states, wait_for, xdotool
 
-# The helpers of the key code tests, borrowed one by one: the class itself
-# in this module would run its tests here too.
-_KeyCodes = test_key_codes.KeyCodes
-
-
 def nec_timings(device, function):
     """An NEC frame's marks and spaces in microseconds as the protocol
     publishes them (the space after the last mark is the gap)."""
@@ -29,13 +24,15 @@ def nec_timings(device, function):
 
 
 class KeyCodeMake(UserPathCase):
-    remote = _KeyCodes.remote
-    log_lines = _KeyCodes.log_lines
-    open_key_6 = _KeyCodes.open_key_6
-    key_pictures = _KeyCodes.key_pictures
-    shoot = _KeyCodes.shoot
-    open_tv = _KeyCodes.open_tv
-    nec_pronto = staticmethod(_KeyCodes.nec_pronto)
+    # The helpers of the key code tests, borrowed one by one: their class
+    # itself in this module would run its tests here too.
+    remote = test_key_codes.KeyCodes.remote
+    log_lines = test_key_codes.KeyCodes.log_lines
+    open_key_6 = test_key_codes.KeyCodes.open_key_6
+    key_pictures = test_key_codes.KeyCodes.key_pictures
+    shoot = test_key_codes.KeyCodes.shoot
+    open_tv = test_key_codes.KeyCodes.open_tv
+    nec_pronto = staticmethod(test_key_codes.KeyCodes.nec_pronto)
 
     def sent_timings(self, received_hex):
         """The marks and spaces of the first frame of a code the remote

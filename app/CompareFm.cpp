@@ -51,6 +51,7 @@ TCompareFm::TCompareFm(const ImageComparison& comparison, const QString& fileNam
     m_DiffTView->setHeaderHidden(true);
     m_DiffTView->setColumnCount(1);
     m_DiffTView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_DiffTView->setExpandsOnDoubleClick(false);  // a double click opens the key
     m_DiffTView->header()->setStretchLastSection(true);
 
     for (const DeviceDifferences& d : comparison.devices) {

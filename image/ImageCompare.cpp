@@ -15,6 +15,7 @@
 #include "image/IrDecoder.h"
 #include "image/IrWaveform.h"
 #include "image/KeyRecords.h"
+#include "image/LabelWords.h"
 #include "image/LcdBitmaps.h"
 #include "image/MacroRecords.h"
 
@@ -48,12 +49,8 @@ struct DeviceIndex {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-std::string LabelText(const KeyInfo& key) {
-    std::string text;
-    int length = 0;
-    if (!LabelToText(std::span<const uint8_t>(key.label.data(), key.label.size()), text, length)) return {};
-    return text;
-}
+// What the label shows on the LCD, icons read as their words ("vol up").
+std::string LabelText(const KeyInfo& key) { return LabelWords(key.label); }
 
 std::string KeyName(int key, const KeyInfo* info) {
     std::string name = "key " + std::to_string(key);

@@ -123,12 +123,29 @@ std::string KeysText(const std::set<int>& keys) {
 
 }  // namespace
 
+namespace {
+
+// Every slot's name, from one walk of the tree.
+std::vector<std::string> DeviceDisplayNames(const TTiFlashFm& flash) {
+    std::vector<std::string> names(kDeviceSlots);
+    for (int slot = 0; slot < kDeviceSlots; ++slot) names[size_t(slot)] = "device " + std::to_string(slot);
+    names[kHomeSlot] = "Home";
+    names[kMacroSlot] = "Macro";
+    std::vector<bool> named(kDeviceSlots, false);
+    for (const DeviceTreeNode& node : BuildDeviceTree(flash)) {
+        const int slot = node.key.link;
+        if (slot < 1 || slot > kLastDeviceSlot || named[size_t(slot)] || node.text.empty()) continue;
+        named[size_t(slot)] = true;
+        names[size_t(slot)] = "device " + node.text;
+    }
+    return names;
+}
+
+}  // namespace
+
 std::string DeviceDisplayName(const TTiFlashFm& flash, int slot) {
-    if (slot == kHomeSlot) return "Home";
-    if (slot == kMacroSlot) return "Macro";
-    for (const DeviceTreeNode& node : BuildDeviceTree(flash))
-        if (node.key.link == slot && !node.text.empty()) return "device " + node.text;
-    return "device " + std::to_string(slot);
+    if (slot < 0 || slot >= kDeviceSlots) return "device " + std::to_string(slot);
+    return DeviceDisplayNames(flash)[size_t(slot)];
 }
 
 std::vector<PageRegion> DescribePages(const TTiFlashFm& flash, std::span<const uint32_t> pages) {
@@ -214,12 +231,14 @@ std::vector<PageRegion> DescribePages(const TTiFlashFm& flash, std::span<const u
         }
     }
 
+    std::vector<std::string> names;
     std::vector<PageRegion> out;
     out.reserve(regions.size());
     for (Building& b : regions) {
         if (b.run) b.region.what = PagesText(b.region.pages.front(), b.region.pages.back());
         else if (b.device >= 0) {
-            b.region.what = DeviceDisplayName(flash, b.device);
+            if (names.empty()) names = DeviceDisplayNames(flash);
+            b.region.what = names[size_t(b.device)];
             if (!b.keys.empty()) b.region.what += " " + KeysText(b.keys);
         }
         out.push_back(std::move(b.region));

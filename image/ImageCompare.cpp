@@ -273,12 +273,14 @@ private:
             dev.keys.push_back(std::move(kd));
             return;
         }
-        if (hasA) CompareKeyRecords(ka, kb, kd);
+        if (hasA)
+            CompareKeyRecords(ka, kb, (ca.kind == CodeRecord::None) == (cb.kind == CodeRecord::None), kd);
         CompareCodes(slot, ca, cb, kd);
         if (!kd.changes.empty()) dev.keys.push_back(std::move(kd));
     }
 
-    void CompareKeyRecords(const KeyInfo& ka, const KeyInfo& kb, KeyDifferences& kd) {
+    // `codeKept`: the key has a code on both sides or on neither.
+    void CompareKeyRecords(const KeyInfo& ka, const KeyInfo& kb, bool codeKept, KeyDifferences& kd) {
         if (ka.page != kb.page || ka.column != kb.column || ka.row != kb.row)
             kd.changes.push_back({DiffTopic::KeyMoved, "moved from " + PlaceText(ka) + " to " + PlaceText(kb)});
         if (ka.width != kb.width || ka.height != kb.height)
@@ -305,7 +307,9 @@ private:
         if ((fa ^ fb) & kFlagAlignRight)
             looks.push_back(fb & kFlagAlignRight ? "label middle to right" : "label right to middle");
         if ((fa ^ fb) & kFlagWhite) looks.push_back(fb & kFlagWhite ? "black to white" : "white to black");
-        if ((fa ^ fb) & kFlagHasCode) looks.push_back(fb & kFlagHasCode ? "code mark set" : "code mark cleared");
+        // The code mark follows the type and the code, which say it themselves.
+        if (((fa ^ fb) & kFlagHasCode) && ka.keyType == kb.keyType && codeKept)
+            looks.push_back(fb & kFlagHasCode ? "code mark set" : "code mark cleared");
         if (ka.reserved2 != kb.reserved2 || ka.reserved7 != kb.reserved7)
             looks.push_back("record bytes carried for the remote changed");
         if (!looks.empty()) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "editors/core/DeviceLayout.h"
+#include "editors/core/KeyEditing.h"
 #include "image/ImageCompare.h"
 #include "image/LcdBitmaps.h"
 #include "image/MacroRecords.h"
@@ -73,8 +74,8 @@ void SetCode(LayoutKey& key, const std::vector<uint8_t>& record) {
 }
 
 // Home: Device keys "TV" (slot 1) and "DVD" (slot 2). TV: "Vol+" (8, NEC 4/8),
-// "Mute" (9, NEC 4/13), the cycle key "Inp" (10, two steps) and the Power
-// hard key's code. Macro: key 6, two steps. Default settings.
+// "Mute" (9, NEC 4/13), the cycle key "Inp" (10, two steps), the label key
+// "Info" (11) and the Power hard key's code. Macro: key 6, two steps. Default settings.
 void MakeBase(TTiFlashFm& flash) {
     ASSERT_TRUE(WriteKey(flash, 0, 6, DeviceKey("TV", 1, 120)));
     ASSERT_TRUE(WriteKey(flash, 0, 7, DeviceKey("DVD", 2)));
@@ -95,6 +96,11 @@ void MakeBase(TTiFlashFm& flash) {
     cycle.steps[1] = NecCode(4, 21);
     ASSERT_TRUE(WriteCycle(flash, 1, 10, cycle));
     ASSERT_TRUE(WriteIrCode(flash, 1, 0, NecCode(4, 1)));
+    KeyInfo info = SoftKey("Info", 2, 1);
+    info.keyType = kKeyLabel;
+    info.flags = kFlagRectangle | kFlagWhite;
+    info.column = 3;
+    ASSERT_TRUE(WriteKey(flash, 1, 11, info));
     KeyInfo macroKey = SoftKey("Film");
     macroKey.keyType = kKeyMacro;
     ASSERT_TRUE(WriteKey(flash, kMacroSlot, 6, macroKey));
@@ -180,6 +186,23 @@ TEST(ImageCompare, EachEditorChangeIsReportedOnceInItsPlaceAndNothingElse) {
          },
          {{1, 8, DiffTopic::IrCode}},
          {"IR code changed from NEC 4 / 8 to NEC 4 / 9"}},
+        {"a label key made an IR code key with a learned code",
+         [](TTiFlashFm& f) {
+             EditDevice(f, 1, [](DeviceLayout& l) {
+                 LayoutKey k = *l.FindKey(11);
+                 AttributeInput in;
+                 in.radio = kRadioIrCode;
+                 in.shapeRect = true;
+                 in.backgroundWhite = true;
+                 in.label = {'I', 'n', 'f', 'o'};
+                 in.keyNumber = 11;
+                 ASSERT_EQ(WriteAttributes(in, k.info), OkResult::Written);
+                 SetCode(k, Packed(NecCode(4, 30)));
+                 ASSERT_TRUE(l.ReplaceKey(k).ok());
+             });
+         },
+         {{1, 11, DiffTopic::KeyType}, {1, 11, DiffTopic::IrCode}},
+         {"type changed from Label to IR code", "IR code NEC 4 / 30 added"}},
         {"a hard key's code set",
          [](TTiFlashFm& f) {
              EditDevice(f, 1, [](DeviceLayout& l) {

@@ -51,7 +51,7 @@ PageArea AreaOfPage(const TTiFlashFm& flash, uint32_t page) {
     const uint32_t picturePages = (kPictureBytes + kPage - 1) / kPage;
 
     const Area fixed[] = {
-        {0, glyphs, "image head"},
+        {0, 1, "image head"},
         {glyphs, icons, "glyphs"},
         {icons, icons + (165 * 48 + kPage - 1) / kPage, "icons"},
         {welcome10, welcome10 + picturePages, "welcome picture (system)"},

@@ -34,7 +34,8 @@ TEST(ImageRegions, PagesAreNamedByWhatTheyHold) {
         std::vector<uint32_t> pages;
         const char* text;
     } cases[] = {
-        {{0, 3}, "image head"},
+        {{0}, "image head"},
+        {{1, 2, 3}, "pages 1-3"},
         {{4, 9}, "glyphs"},
         {{10, 39}, "icons"},
         {{95, 102}, "welcome picture (system)"},

@@ -526,6 +526,7 @@ void TMainFm::closeEvent(QCloseEvent* event) {
         return;
     }
     CloseAllEditors();
+    if (compare_) compare_->close();
     event->accept();
 }
 

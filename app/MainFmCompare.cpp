@@ -33,10 +33,16 @@ void TMainFm::m_fCompareItClick() {
     const ImageComparison comparison = CompareImages(other, services_.flash);
     if (compare_) compare_->close();
     const QString name = QString::fromStdString(PathFromUtf8(chosen).filename().string());
-    auto* window = new TCompareFm(comparison, name, [this](int slot, int key) { OpenEditorOnKey(slot, key); }, this);
+    // A window of its own, not one kept above the main window: a key opened
+    // from it comes to the front in its editor. The main window closes it
+    // as it closes.
+    auto* window = new TCompareFm(comparison, name, [this](int slot, int key) { OpenEditorOnKey(slot, key); });
     window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(windowIcon());
     compare_ = window;
     window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 bool TMainFm::OpenEditorOnKey(int slot, int key) {
@@ -48,6 +54,7 @@ bool TMainFm::OpenEditorOnKey(int slot, int key) {
                                         : slot == kMacroSlot ? ModeMacroDevice
                                                              : ModeNormal);
     if (!editor) return false;
+    raise();
     activateWindow();
     return editor->SelectKeyOnPage(key, kStateSelected);
 }

@@ -79,6 +79,7 @@ class CompareWith(UserPathCase):
             return None
         self.assertEqual(wait_for("the TV editor on key 15", selected), "Key 15 \u2014 -/--")
         self.assertIsNotNone(p.find("Soft keys", None, main))
+        p.shot("compare-key-opened")
 
 
 if __name__ == "__main__":

@@ -11,11 +11,6 @@ using namespace irtext;
 
 namespace {
 
-bool NotYet(std::string& error) {
-    error = "this file format cannot be read or written yet";
-    return false;
-}
-
 bool IsComment(std::string_view line) {
     const std::string_view t = Trim(line);
     return !t.empty() && t[0] == '#';
@@ -176,8 +171,6 @@ std::string ExtensionOf(std::string_view fileName) {
 
 }  // namespace
 
-bool ParseFlipperIr(std::string_view, std::string_view, std::vector<IrSignal>&, std::string& e) { return NotYet(e); }
-bool WriteFlipperIr(const std::vector<IrSignal>&, std::string&, std::string& e) { return NotYet(e); }
 
 bool ParseProntoList(std::string_view text, std::string_view fileName, std::vector<IrSignal>& signals,
                      std::string& error) {

@@ -20,7 +20,6 @@
 // significant first. A raw signal's data are the durations between level
 // changes in microseconds, mark first, possibly over several "data" lines.
 // "IR library file" (the universal remotes' libraries) is the same format.
-#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdio>

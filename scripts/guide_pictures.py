@@ -253,6 +253,33 @@ class GuidePictures(UserPathCase):
         save_picture("make-code", p.process.pid, framed=[editor, make])
         p.click(p.find("Cancel", ["push button"], make))
 
+    def test_link_trace(self):
+        """Tools "Record link trace…" checked, its menu open."""
+        p = self.start_program(extra_env={})
+        picker = p.window("Model Select")
+        p.click(p.wait("QM-5100", ["list item"], picker))
+        ok = p.find("OK", ["push button"], picker)
+        wait_for("OK to become usable", lambda: sensitive(ok))
+        p.click(ok)
+        dialog = self.start_dialog(p)
+        p.click(p.find("Yes", ["push button"], dialog))
+        wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
+        main = self.main_window(p)
+        item = "Record link trace\u2026"
+        p.click(p.find("Tools", ["menu item"], p.find(None, ["menu bar"], main)))
+        p.click(p.wait(item, ["menu item", "check menu item"]))
+        wait_for("the save dialog", lambda: next((w for w in p.windows() if w.name != "Orvalink "), None))
+        time.sleep(0.3)
+        p.key("ctrl+a")
+        p.type(os.path.join(FOLDER, "link.trace"))
+        p.key("Return")
+        wait_for("the save dialog to close", lambda: all(w.name == "Orvalink " for w in p.windows()))
+        p.click(p.find("Tools", ["menu item"], p.find(None, ["menu bar"], main)))
+        p.wait(item, ["menu item", "check menu item"])
+        menu = wait_for("the Tools menu", lambda: popups(p.process.pid))
+        save_picture("link-trace-menu", p.process.pid, framed=[main], bare=menu)
+        p.key("Escape")
+
     def key_pictures(self, p, lcd):
         import test_key_codes
         return test_key_codes.KeyCodes.key_pictures(self, p, lcd)

@@ -50,6 +50,7 @@ declare -A parsers=(
   [FuzzLabelLayout]="image/LabelLayout.cpp image/LcdBitmaps.cpp"
   [FuzzLearnedToStored]="image/LearnedCodes.cpp image/CodeRecords.cpp"
   [FuzzLibraryCode]="image/CodeLibrary.cpp"
+  [FuzzLinkTrace]="link/LinkTraceReport.cpp link/LinkTrace.cpp"
   [FuzzLoadVFile]="formats/VFileArchive.cpp formats/VFileHeader.cpp formats/VFiles.cpp"
   [FuzzPacketProtocol]="link/PacketProtocol.cpp"
   [FuzzPlainFiles]="formats/PlainFiles.cpp formats/SecurityFiles.cpp"

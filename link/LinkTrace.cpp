@@ -98,6 +98,20 @@ void AppendFrame(std::string& out, const TraceFrame& f) {
         out += "dword ";
         AppendHex(out, f.value, 8);
         return;
+    case TraceKind::Packet:
+        out += "packet";
+        if (f.number >= 0) AppendNumber(out, "n", f.number);
+        AppendSum(out, "sum", f.sum, false);
+        // A packet written: the remote's sum of it, judged.
+        if (f.direction == TraceDirection::Received && f.attempt > 0) {
+            if (f.good) {
+                out += " good";
+            } else {
+                AppendSum(out, "want", f.expected, false);
+                out += " bad";
+            }
+        }
+        return;
     case TraceKind::Timeout:
         out += "timeout ";
         out += f.what && *f.what ? f.what : "frame";

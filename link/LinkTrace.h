@@ -32,6 +32,9 @@
 //   > ack B   < ack C          an acknowledgement ('A'..'Z' as the letter,
 //                              others as 0x06)
 //   > ir-code sum=1234   < ir-code sum=1234 good|want=.. bad
+//   > packet n=12 sum=1234     the older protocol's packet written
+//   < packet n=12 sum=1234 good|want=.. bad   the remote's sum of it
+//   < packet n=12 sum=1234     a packet read
 //   < byte 11   < word 1234   < dword 00012345   single values read
 //   < timeout reply ms=800     a wait that ended without its frame (block
 //                              waits add n=)
@@ -70,6 +73,8 @@ enum class TraceKind : uint8_t {
     Word,       // value
     DWord,      // value
     Timeout,    // what, value: the milliseconds waited (number: the block, or -1)
+    Packet,     // the older protocol's 128 bytes: number, sum (a write: the
+                // remote's sum judged against ours in expected, good)
 };
 
 struct TraceFrame {

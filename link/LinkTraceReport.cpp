@@ -267,6 +267,15 @@ bool Reader::Line(size_t lineNumber, std::string_view line, std::string& error) 
             what += " good";
             if (block) ++sum.blocksReceived;
         }
+    } else if (record == "packet") {
+        what = "packet" + n + ", sum " + Str(f.Get("sum"));
+        if (f.Has("bad")) {
+            what += ", the remote's sum, expected " + Str(f.Get("want"));
+            mark = "CHECKSUM FAULT";
+            ++sum.checksumFaults;
+        } else if (f.Has("good")) {
+            what += ", the remote's sum, good";
+        }
     } else if (record == "ack") {
         if (f.bare.empty()) return fail("ack without its byte");
         const std::string_view b = f.bare[0];
@@ -282,7 +291,8 @@ bool Reader::Line(size_t lineNumber, std::string_view line, std::string& error) 
         what = Str(record) + " " + Str(f.bare[0]);
     } else if (record == "timeout") {
         const std::string waited = f.bare.empty() ? std::string("frame") : Str(f.bare[0]);
-        what = "no " + (waited == "ir-code" ? std::string("IR code") : waited) + n + " within " + Str(f.Get("ms")) + " ms";
+        what = "no " + (waited == "ir-code" ? std::string("IR code") : waited) + n + " within " + Str(f.Get("ms")) +
+               " ms";
         if (bytes > 0) what += " (an incomplete frame)";
         mark = "TIME-OUT";
         ++sum.timeouts;

@@ -8,6 +8,28 @@
 
 namespace orvalink {
 
+bool PacketProtocol::TakeAck(uint32_t ms) {
+    if (!channel_.WaitAndTake(ms)) {
+        channel_.NoteTimeout("reply", ms);
+        return false;
+    }
+    channel_.NoteReceived(TraceKind::Ack, FirstByte());
+    return true;
+}
+
+void PacketProtocol::NotePacket(TraceDirection direction, uint16_t number, uint16_t sum, const uint16_t* judged) {
+    if (!channel_.Trace().Recording()) return;
+    TraceFrame f;
+    f.direction = direction;
+    f.kind = TraceKind::Packet;
+    f.number = number;
+    f.sum = judged ? *judged : sum;
+    f.expected = sum;
+    f.attempt = judged ? 1 : 0;
+    f.good = !judged || *judged == sum;
+    channel_.Trace().Frame(f);
+}
+
 bool PacketProtocol::PacketWakeUp(int rounds, uint32_t echoWaitMs, bool readSide) {
     channel_.Receiver().Expect(ReceiveMode::WakeEcho);
     for (int round = 0; round < rounds; ++round) {
@@ -34,20 +56,20 @@ bool PacketProtocol::PacketWriteStart() {
     // The wake-up left the mode at AckOrTimeout.
     channel_.Receiver().ClearFrameReady();
     channel_.SendByte(kPacketWake);
-    return channel_.WaitAndTake(1000) && FirstByte() == kPacketAck;
+    return TakeAck(1000) && FirstByte() == kPacketAck;
 }
 
 bool PacketProtocol::PacketRateWriter() {
     channel_.Receiver().Expect(ReceiveMode::AckOrTimeout);
     channel_.SendByte('L');
-    bool ok = channel_.WaitAndTake(500) && FirstByte() == kPacketAck;
+    bool ok = TakeAck(500) && FirstByte() == kPacketAck;
     channel_.WaitTicks(2);
     return ok;
 }
 
 bool PacketProtocol::PacketRateReader() {
     channel_.Receiver().Expect(ReceiveMode::RateHL);
-    if (!channel_.WaitAndTake(500)) return false;
+    if (!TakeAck(500)) return false;
     channel_.Receiver().Expect(ReceiveMode::AckOrTimeout);
     channel_.SendByte(kPacketTimeout);
     return true;
@@ -57,7 +79,7 @@ bool PacketProtocol::PacketSend(uint16_t number, std::span<const uint8_t> packet
     if (packet128.size() != kPacketBytes) return false;
     channel_.Receiver().Expect(ReceiveMode::AckOrTimeout);
     channel_.SendByte(kPacketAck);
-    if (!channel_.WaitAndTake(1500)) {
+    if (!TakeAck(1500)) {
         channel_.Warn("Packet Time Out! Over 500 ms! ");
         return false;
     }
@@ -67,7 +89,7 @@ bool PacketProtocol::PacketSend(uint16_t number, std::span<const uint8_t> packet
     }
     const uint8_t num[2] = {uint8_t(number >> 8), uint8_t(number)};
     channel_.SendBytes(num);
-    if (!channel_.WaitAndTake(2500)) {
+    if (!TakeAck(2500)) {
         channel_.Warn("Segment Time Out! Over 500 ms!");
         return false;
     }
@@ -77,12 +99,17 @@ bool PacketProtocol::PacketSend(uint16_t number, std::span<const uint8_t> packet
     }
     channel_.Receiver().Expect(ReceiveMode::Checksum2);
     channel_.SendBytes(packet128);
+    const uint16_t ours = Sum16(packet128);
+    NotePacket(TraceDirection::Sent, number, ours);
     if (!channel_.WaitAndTake(1500)) {
+        channel_.NoteTimeout("sum", 1500, number);
         channel_.Warn(kPacketNoAnswerText);
         return false;
     }
     const auto sum = channel_.Receiver().Frame();
-    if (uint16_t(sum[0] << 8 | sum[1]) != Sum16(packet128)) {
+    const uint16_t theirs = uint16_t(sum[0] << 8 | sum[1]);
+    NotePacket(TraceDirection::Received, number, ours, &theirs);
+    if (theirs != ours) {
         channel_.Warn("Packet Check Sum Error !!!");
         return false;
     }
@@ -104,7 +131,7 @@ bool PacketProtocol::PacketReadStart(uint16_t first, uint16_t last) {
     channel_.WaitTicks(is95 ? 150 : 100);
     channel_.Receiver().Expect(ReceiveMode::AckOrTimeout);
     channel_.SendByte(kPacketRead);
-    if (!channel_.WaitAndTake(1100) || FirstByte() != kPacketAck) {
+    if (!TakeAck(1100) || FirstByte() != kPacketAck) {
         channel_.View().PacketLog("Trans Action Error! \n");
         return false;
     }
@@ -138,7 +165,7 @@ bool PacketProtocol::PacketReadStart(uint16_t first, uint16_t last) {
 
 bool PacketProtocol::PacketReceive(std::span<uint8_t> buffer, uint16_t* number) {
     // The packet's start byte may already be in: the remote sends it unasked.
-    if (!channel_.WaitAndTake(500)) {
+    if (!TakeAck(500)) {
         channel_.Warn("Packet ABC Time Out! Over 500 ms! ");
         return false;
     }
@@ -146,14 +173,17 @@ bool PacketProtocol::PacketReceive(std::span<uint8_t> buffer, uint16_t* number) 
     channel_.Receiver().Expect(ReceiveMode::PacketNumber);
     channel_.SendByte(kPacketAck);
     if (!channel_.WaitAndTake(500)) {
+        channel_.NoteTimeout("word", 500);
         channel_.Warn("Segment Time Out! Over 500 ms!");
         return false;
     }
     const auto numberFrame = channel_.Receiver().Frame();
     const uint16_t p = uint16_t(numberFrame[0] << 8 | numberFrame[1]);
+    channel_.NoteReceived(TraceKind::Word, p);
     channel_.Receiver().Expect(ReceiveMode::Packet128);
     channel_.SendByte(kPacketAck);
     if (!channel_.WaitAndTake(500)) {
+        channel_.NoteTimeout("packet", 500, p);
         channel_.Warn(kPacketNoAnswerText);
         return false;
     }
@@ -163,6 +193,7 @@ bool PacketProtocol::PacketReceive(std::span<uint8_t> buffer, uint16_t* number) 
     std::copy_n(frame.begin(), kPacketBytes, packet.begin());
     channel_.Receiver().Expect(ReceiveMode::AckOrTimeout);
     const uint16_t sum = Sum16(packet);
+    NotePacket(TraceDirection::Received, p, sum);
     const uint8_t sumBytes[2] = {uint8_t(sum >> 8), uint8_t(sum)};
     channel_.SendBytes(sumBytes);
     if (p < kPacketCount && (size_t(p) + 1) * kPacketBytes <= buffer.size())

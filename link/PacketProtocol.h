@@ -40,6 +40,11 @@ public:
 private:
     bool PacketWakeUp(int rounds, uint32_t echoWaitMs, bool readSide);
     uint8_t FirstByte() const { return channel_.Receiver().Frame()[0]; }
+    // WaitAndTake of a one-byte answer, named in the trace (the byte, or the
+    // wait that ran out).
+    bool TakeAck(uint32_t ms);
+    // A packet in the trace; `judged` is the remote's sum of a packet written.
+    void NotePacket(TraceDirection direction, uint16_t number, uint16_t sum, const uint16_t* judged = nullptr);
 
     LinkChannel& channel_;
     PortDiscovery& discovery_;

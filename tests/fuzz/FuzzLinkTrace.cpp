@@ -66,7 +66,7 @@ void RoundTrip(const uint8_t* data, size_t size) {
             continue;
         }
         TraceFrame f;
-        f.kind = TraceKind(in.U8() % (int(TraceKind::Timeout) + 1));
+        f.kind = TraceKind(in.U8() % (int(TraceKind::Packet) + 1));
         f.direction = f.kind == TraceKind::PortOpen || f.kind == TraceKind::PortClose
                           ? TraceDirection::Port
                           : (op & 8 ? TraceDirection::Sent : TraceDirection::Received);

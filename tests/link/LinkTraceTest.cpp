@@ -173,6 +173,42 @@ INSTANTIATE_TEST_SUITE_P(
                "PC>   data "}),
     [](const ::testing::TestParamInfo<TiCase>& info) { return std::string(info.param.name); });
 
+// The older packet protocol: each packet written with its sum, the remote's
+// sum of it judged; a wrong one is marked at its packet.
+TEST_F(TracedLink, APacketTheRemoteSumsWronglyIsMarkedAtItsNumber) {
+    VirtualRemote old(256 * 1024);
+    RemoteOnCable oldOnCable(old, port);
+    old.Faults().corruptBlock = 9;
+    ASSERT_TRUE(link.EnsureLinkPort());
+    ASSERT_TRUE(link.OpenLinkPortAt(38400));
+    ASSERT_TRUE(link.Packets().PacketWakeUpWrite());
+    link.WaitTicks(50);
+    ASSERT_TRUE(link.Packets().PacketWriteStart());
+    link.WaitTicks(100);
+    ASSERT_TRUE(link.Packets().PacketRateWriter());
+    const std::vector<uint8_t> packet(128, 2);
+    EXPECT_TRUE(link.Packets().PacketSend(8, packet));
+    EXPECT_FALSE(link.Packets().PacketSend(9, packet));
+    const TraceReading reading = ReadLinkTrace(memory.Text());
+    ASSERT_TRUE(reading.ok) << reading.error;
+    const auto& lines = reading.lines;
+    const struct {
+        const char* sent;
+        const char* answer;
+    } expected[] = {
+        {"PC>   packet 8, sum 0100  (128 bytes)", "<REM  packet 8, sum 0100, the remote's sum, good  (2 bytes)"},
+        {"PC>   packet 9, sum 0100  (128 bytes)",
+         "<REM  packet 9, sum 0101, the remote's sum, expected 0100  (2 bytes)"},
+    };
+    for (const auto& e : expected) {
+        const size_t at = FindLine(lines, e.sent);
+        ASSERT_LT(at + 1, lines.size()) << e.sent;
+        EXPECT_NE(lines[at + 1].find(e.answer), std::string::npos) << lines[at + 1];
+    }
+    EXPECT_NE(lines[FindLine(lines, "<REM  packet 9,")].find("** CHECKSUM FAULT **"), std::string::npos);
+    EXPECT_EQ(reading.summary.checksumFaults, 1);
+}
+
 // The fault line names the block with the checksum it carried and the one it
 // should have had, and a block read good counts as received.
 TEST_F(TracedLink, ABadChecksumIsMarkedWithBothSums) {

@@ -97,6 +97,10 @@ private slots:
             << "upload" << QStringList{"--refuse-block", "4", "--refuse-times", "1"} << 0
             << "<REM  ack 'C' refused  (1 byte)" << "PC>   block 4, sum"
             << QStringList{"retries: 1", "refusals: 1", "checksum faults: 0", "blocks sent: 1015"};
+        // The upgrade page's commands take it too: the whole flash read.
+        QTest::newRow("backup") << "backup" << QStringList{} << 0 << "<REM  block 4095, sum"
+                                << "PC>   ack 'B' accepted  (1 byte)"
+                                << QStringList{"blocks received: 4096", "checksum faults: 0", "time-outs: 0"};
     }
 
     void transferTraceShowsTheFaultAtItsBlock() {
@@ -119,13 +123,15 @@ private slots:
             QVERIFY(SaveVFile(folder_->filePath(document).toStdString(), Pattern(kDocumentImageBytes, 9), header,
                               clock, random));
         }
-        const Run run = Cli({command, "--port", pty_, "--trace", "link.trace", document});
+        QStringList args{command, "--port", pty_, "--trace", "link.trace", document};
+        if (command == "backup") args << "--model" << "QM-5100";
+        const Run run = Cli(args);
         QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
         QVERIFY2(run.out.contains("trace: link.trace"), qPrintable(run.out));
         // Only the trace (and the document where the download worked) came.
         QStringList expected{"link.trace", "remote.flash"};
         if (command == "upload") expected << "in.vmcf";
-        if (command == "download" && exitCode == 0) expected << "out.vmcf";
+        if (command != "upload" && exitCode == 0) expected << "out.vmcf";
         expected.sort();
         QCOMPARE(QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden), expected);
 

@@ -173,6 +173,56 @@ INSTANTIATE_TEST_SUITE_P(
                "PC>   data "}),
     [](const ::testing::TestParamInfo<TiCase>& info) { return std::string(info.param.name); });
 
+// IR codes both ways: the learned code judged by its sum, the code sent with
+// its sum, each with the command that started the exchange.
+TEST_F(TracedLink, IrCodesAreFramesWithTheirSums) {
+    std::array<uint8_t, 512> code{};
+    for (size_t i = 0; i < code.size(); ++i) code[i] = uint8_t(i * 5 + 1);
+    const uint16_t sum = Sum16(code);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%04X", sum);
+    remote.SetLearnedCode(code);
+    ASSERT_TRUE(link.Blocks().IrLearnStart());
+    std::array<uint8_t, 512> got{};
+    bool learned = false;
+    for (int round = 0; round < 5 && !learned; ++round) {
+        learned = link.Blocks().IrLearnReceive(got);
+        if (!learned) link.WaitTicks(100);
+    }
+    ASSERT_TRUE(learned);
+    link.Blocks().IrStop();
+    pump.Advance(10);
+    ASSERT_TRUE(link.Blocks().IrSendStart());
+    ASSERT_TRUE(link.Blocks().IrSendCode(code));
+    link.Blocks().IrSendRelease();
+
+    const TraceReading reading = ReadLinkTrace(memory.Text());
+    ASSERT_TRUE(reading.ok) << reading.error;
+    const auto& lines = reading.lines;
+    const std::string in = std::string("<REM  IR code, sum ") + hex + " good  (514 bytes)";
+    const std::string out = std::string("PC>   IR code, sum ") + hex + "  (514 bytes)";
+    const struct {
+        std::string line, before, after;
+    } expected[] = {
+        {"PC>   command B3 IR learn", "", ""},
+        {in, "PC>   ack 'B' accepted", "PC>   ack 'C' refused"},
+        {"PC>   command B2 IR send", "", ""},
+        {out, "<REM  ack 'B' accepted", "<REM  ack 'B' accepted"},
+    };
+    size_t from = 0;
+    for (const auto& e : expected) {
+        const size_t at = FindLine(lines, e.line, from);
+        ASSERT_LT(at, lines.size()) << "no \"" << e.line << "\" after line " << from;
+        if (!e.before.empty()) {
+            EXPECT_NE(lines[at - 1].find(e.before), std::string::npos) << lines[at - 1];
+        }
+        if (!e.after.empty()) {
+            EXPECT_NE(lines[at + 1].find(e.after), std::string::npos) << lines[at + 1];
+        }
+        from = at + 1;
+    }
+}
+
 // The older packet protocol: each packet written with its sum, the remote's
 // sum of it judged; a wrong one is marked at its packet.
 TEST_F(TracedLink, APacketTheRemoteSumsWronglyIsMarkedAtItsNumber) {

@@ -69,6 +69,9 @@ struct UpgradeBuffers {
     std::vector<uint8_t> loader;
     // kKindWhole (20, everything) or kKindPartial (10, pre-programmed code only).
     int kind = kKindWhole;
+    // Whether the 5100- and 1400-family flash writes read their blocks back
+    // and compare them (Transfers::SetVerifyWrites).
+    bool verify = false;
 
     // The one rule for a program from a file, for the window and the command
     // line alike: puts it at the start of the MCU buffer, the rest 0xFF.

@@ -196,7 +196,11 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
                     Emit(kC, timing_.replyMicros, kLineRate);
                     break;
                 }
-                std::copy(data.begin(), data.end(), flash_.begin() + size_t(block) * kBlock);
+                auto stored = flash_.begin() + long(size_t(block) * kBlock);
+                std::copy(data.begin(), data.end(), stored);
+                if (block == faults_.storeOtherBlock)
+                    std::for_each(stored, stored + long(kBlock), [](uint8_t& v) { v = uint8_t(~v); });
+                if (block == faults_.flipBitBlock) stored[RemoteFaults::kFlippedByte] ^= RemoteFaults::kFlippedBit;
                 ++blocksWritten_;
                 ++index_;
                 ++sessionBlocks_;

@@ -22,7 +22,8 @@
 // emits. Its replies come after short delays of its own (RemoteTiming); the
 // host asks NextEventMicros and calls RunUntil. Faults make it refuse a
 // block, spoil a block's checksum, fall silent or hang up after some blocks,
-// or answer garbage.
+// answer garbage, or acknowledge a block and store other bytes (all of them,
+// or one bit).
 #pragma once
 
 #include <array>
@@ -48,6 +49,14 @@ struct RemoteFaults {
     int silentAfter = -1;
     int hangUpAfter = -1;
     bool garbage = false;         // every answer replaced by random bytes
+    // A flash that lies: block number a write acknowledges ('B') but stores
+    // with every byte inverted, and block number a write stores with one bit
+    // flipped (bit kFlippedBit of byte kFlippedByte). Every write of the
+    // block is spoiled; a read sends what was stored.
+    int storeOtherBlock = -1;
+    int flipBitBlock = -1;
+    static constexpr size_t kFlippedByte = 100;
+    static constexpr uint8_t kFlippedBit = 0x08;
 };
 
 struct RemoteTiming {

@@ -1,0 +1,160 @@
+// Verify after upload against the virtual remote on the virtual clock: a
+// remote that acknowledges a block but keeps other bytes (all of them, or one
+// bit) is caught by the read-back and the block named; without the read-back
+// it goes unnoticed; a sound remote passes.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "image/ImageRegions.h"
+#include "link/Upgrade.h"
+#include "support/LinkFixture.h"
+
+namespace orvalink::testing {
+namespace {
+
+enum class Fault { None, StoreOther, FlipBit };
+
+void Arm(VirtualRemote& remote, Fault fault, int block) {
+    if (fault == Fault::StoreOther) remote.Faults().storeOtherBlock = block;
+    if (fault == Fault::FlipBit) remote.Faults().flipBitBlock = block;
+}
+
+class VerifyTest : public LinkFixture {
+protected:
+    void FillImageWithPattern() {
+        auto img = flash.Image();
+        for (size_t i = 0; i < img.size(); ++i) img[i] = uint8_t(i * 13 + i / 264);
+    }
+    bool RemoteBlockEqualsImage(int block) const {
+        auto img = flash.Image();
+        auto f = remote.Flash();
+        const size_t at = size_t(block) * kBlockBytes;
+        return std::equal(img.begin() + long(at), img.begin() + long(at + kBlockBytes), f.begin() + long(at));
+    }
+};
+
+TEST_F(VerifyTest, TheReadBackCatchesABlockStoredOtherThanSentAndNamesIt) {
+    struct Case {
+        const char* name;
+        Fault fault;
+        int block;
+        bool verify;
+        VerifyResult result;
+    };
+    const Case cases[] = {
+        {"sound remote, verified", Fault::None, -1, true, VerifyResult::Same},
+        {"sound remote, not verified", Fault::None, -1, false, VerifyResult::NotRun},
+        {"other bytes stored at 500, verified", Fault::StoreOther, 500, true, VerifyResult::Differ},
+        {"other bytes stored at 500, not verified", Fault::StoreOther, 500, false, VerifyResult::NotRun},
+        {"one bit flipped at 1012, verified", Fault::FlipBit, 1012, true, VerifyResult::Differ},
+        {"one bit flipped at 1012, not verified", Fault::FlipBit, 1012, false, VerifyResult::NotRun},
+        {"one bit flipped in the settings block, verified", Fault::FlipBit, 103, true, VerifyResult::Differ},
+        {"other bytes stored at block 0, verified", Fault::StoreOther, 0, true, VerifyResult::Differ},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        VirtualRemote fresh;
+        remote.Faults() = fresh.Faults();
+        std::copy(fresh.Flash().begin(), fresh.Flash().end(), remote.Flash().begin());
+        ScriptedProgress dialog(link);
+        FillRemote(uint8_t(c.block));
+        FillImageWithPattern();
+        Arm(remote, c.fault, c.block);
+        const int sentBefore = remote.BlocksSent();
+
+        const UploadOutcome outcome = transfers.UploadAndVerify(dialog, kKindWhole, c.verify);
+
+        // Every block was acknowledged, so the upload itself went through.
+        EXPECT_TRUE(outcome.upload.Ok());
+        EXPECT_EQ(outcome.verify.result, c.result);
+        EXPECT_EQ(outcome.Ok(), c.result != VerifyResult::Differ);
+        // The fault is real: the remote holds other bytes than were sent.
+        if (c.fault != Fault::None) {
+            EXPECT_FALSE(RemoteBlockEqualsImage(c.block));
+        }
+        const UploadWords words = VerifiedUploadReports(outcome, flash);
+        if (c.verify) {
+            // Its own run of the dialog, reading every block back.
+            EXPECT_EQ(dialog.opens, 2);
+            EXPECT_EQ(dialog.status, kVerifyingStatus);
+            EXPECT_EQ(dialog.maximum, 1012);
+            EXPECT_EQ(remote.BlocksSent() - sentBefore, 1 + 1013);
+            EXPECT_EQ(outcome.verify.blocks, 1013u);
+        } else {
+            EXPECT_EQ(dialog.opens, 1);
+            EXPECT_EQ(remote.BlocksSent() - sentBefore, 1);  // block 103 only, before the upload
+            ASSERT_EQ(words.reports.size(), 1u);
+            EXPECT_EQ(words.reports[0].text, "Upload Flash Data Ok !");
+        }
+        EXPECT_TRUE(dialog.succeeded);
+        if (c.result == VerifyResult::Same) {
+            EXPECT_TRUE(outcome.verify.differing.empty());
+            ASSERT_EQ(words.reports.size(), 1u);
+            EXPECT_NE(words.reports[0].text.find("Upload verified: 1013 blocks as sent."), std::string::npos);
+            EXPECT_TRUE(words.again.empty());
+        }
+        if (c.result == VerifyResult::Differ) {
+            const std::vector<uint32_t> named{uint32_t(c.block)};
+            EXPECT_EQ(outcome.verify.differing, named);
+            EXPECT_TRUE(words.reports.empty());
+            const std::string expected = "Verify failed: 1 block differs \u2014 " + DescribePagesText(flash, named);
+            EXPECT_EQ(words.again.rfind(expected, 0), 0u) << words.again;
+            EXPECT_NE(words.again.find("Upload again?"), std::string::npos);
+        }
+        link.CloseLinkPort();
+    }
+}
+
+// The upgrade page's 5100-family flash write reads back what it wrote, the
+// partial kind's own copies of blocks 103 and 111 included.
+TEST_F(VerifyTest, TheUpgradeFlashWriteReadsBackWhatItWrote) {
+    struct Case {
+        const char* name;
+        int kind;
+        Fault fault;
+        int block;
+        bool verify;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"partial, sound", kKindPartial, Fault::None, -1, true, true},
+        {"partial, a code page flipped", kKindPartial, Fault::FlipBit, 2000, true, false},
+        {"partial, the kept block 111 stored other", kKindPartial, Fault::StoreOther, 111, true, false},
+        {"partial, a code page flipped, not verified", kKindPartial, Fault::FlipBit, 2000, false, true},
+        {"whole, block 4095 stored other", kKindWhole, Fault::StoreOther, 4095, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        VirtualRemote fresh;
+        remote.Faults() = fresh.Faults();
+        FillRemote(3);
+        FillImageWithPattern();
+        Arm(remote, c.fault, c.block);
+        transfers.SetVerifyWrites(c.verify);
+        ASSERT_TRUE(link.EnsureLinkPort());
+        const TransferOutcome outcome = transfers.WriteFlash5100(c.kind);
+        EXPECT_EQ(outcome.Ok(), c.ok);
+        const VerifyOutcome& verify = transfers.LastWriteVerify();
+        if (!c.verify) {
+            EXPECT_EQ(verify.result, VerifyResult::NotRun);
+        } else if (c.ok) {
+            EXPECT_EQ(verify.result, VerifyResult::Same);
+            // Blocks 103 and 111 and the code region.
+            EXPECT_EQ(verify.blocks, uint32_t(2 + kPartial5100Count));
+        } else {
+            const std::vector<uint32_t> named{uint32_t(c.block)};
+            EXPECT_EQ(verify.differing, named);
+            EXPECT_EQ(outcome.kind, TransferResult::Failed);
+            EXPECT_EQ(outcome.message, VerifyFailedText(flash, verify));
+            const auto reports = UpgradeButtonReports(UpgradeButton::WriteTi5Flash, outcome);
+            ASSERT_EQ(reports.size(), 2u);
+            EXPECT_EQ(reports[0].text.rfind("Verify failed: 1 block differs", 0), 0u);
+            EXPECT_EQ(reports[1].text, "Write 5100 Flash Data Error !");
+        }
+        link.CloseLinkPort();
+    }
+}
+
+}  // namespace
+}  // namespace orvalink::testing

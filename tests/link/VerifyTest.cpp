@@ -106,23 +106,35 @@ TEST_F(VerifyTest, TheReadBackCatchesABlockStoredOtherThanSentAndNamesIt) {
     }
 }
 
-// The upgrade page's 5100-family flash write reads back what it wrote, the
-// partial kind's own copies of blocks 103 and 111 included.
-TEST_F(VerifyTest, TheUpgradeFlashWriteReadsBackWhatItWrote) {
+// The upgrade page's flash writes of the 5100 and 1400 families read back
+// what they wrote when the buffers ask for it, the partial kinds' own copies
+// of the blocks they keep included.
+TEST_F(VerifyTest, TheUpgradeFlashWritesReadBackWhatTheyWrote) {
     struct Case {
         const char* name;
+        UpgradeButton button;
         int kind;
         Fault fault;
         int block;
         bool verify;
         bool ok;
+        uint32_t blocks;  // compared when verified and sound
     };
     const Case cases[] = {
-        {"partial, sound", kKindPartial, Fault::None, -1, true, true},
-        {"partial, a code page flipped", kKindPartial, Fault::FlipBit, 2000, true, false},
-        {"partial, the kept block 111 stored other", kKindPartial, Fault::StoreOther, 111, true, false},
-        {"partial, a code page flipped, not verified", kKindPartial, Fault::FlipBit, 2000, false, true},
-        {"whole, block 4095 stored other", kKindWhole, Fault::StoreOther, 4095, true, false},
+        {"5100 partial, sound", UpgradeButton::WriteTi5Flash, kKindPartial, Fault::None, -1, true, true,
+         2 + kPartial5100Count},
+        {"5100 partial, a code page flipped", UpgradeButton::WriteTi5Flash, kKindPartial, Fault::FlipBit, 2000, true,
+         false, 0},
+        {"5100 partial, the kept block 111 stored other", UpgradeButton::WriteTi5Flash, kKindPartial,
+         Fault::StoreOther, 111, true, false, 0},
+        {"5100 partial, a code page flipped, not verified", UpgradeButton::WriteTi5Flash, kKindPartial,
+         Fault::FlipBit, 2000, false, true, 0},
+        {"5100 whole, block 4095 stored other", UpgradeButton::WriteTi5Flash, kKindWhole, Fault::StoreOther, 4095,
+         true, false, 0},
+        {"1400 partial, sound", UpgradeButton::Write1400Flash, kKindPartial, Fault::None, -1, true, true,
+         2 + kPartial1400Count},
+        {"1400 partial, the kept block 1 flipped", UpgradeButton::Write1400Flash, kKindPartial, Fault::FlipBit, 1,
+         true, false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -131,28 +143,28 @@ TEST_F(VerifyTest, TheUpgradeFlashWriteReadsBackWhatItWrote) {
         FillRemote(3);
         FillImageWithPattern();
         Arm(remote, c.fault, c.block);
-        transfers.SetVerifyWrites(c.verify);
-        ASSERT_TRUE(link.EnsureLinkPort());
-        const TransferOutcome outcome = transfers.WriteFlash5100(c.kind);
+        UpgradeBuffers buffers;
+        buffers.kind = c.kind;
+        buffers.verify = c.verify;
+        Upgrader upgrader(link, flash, buffers);
+        const TransferOutcome outcome = RunUpgradeButton(upgrader, c.button);
         EXPECT_EQ(outcome.Ok(), c.ok);
-        const VerifyOutcome& verify = transfers.LastWriteVerify();
+        const VerifyOutcome& verify = upgrader.FlashTransfers().LastWriteVerify();
         if (!c.verify) {
             EXPECT_EQ(verify.result, VerifyResult::NotRun);
         } else if (c.ok) {
             EXPECT_EQ(verify.result, VerifyResult::Same);
-            // Blocks 103 and 111 and the code region.
-            EXPECT_EQ(verify.blocks, uint32_t(2 + kPartial5100Count));
+            EXPECT_EQ(verify.blocks, c.blocks);
         } else {
             const std::vector<uint32_t> named{uint32_t(c.block)};
             EXPECT_EQ(verify.differing, named);
             EXPECT_EQ(outcome.kind, TransferResult::Failed);
             EXPECT_EQ(outcome.message, VerifyFailedText(flash, verify));
-            const auto reports = UpgradeButtonReports(UpgradeButton::WriteTi5Flash, outcome);
+            const auto reports = UpgradeButtonReports(c.button, outcome);
             ASSERT_EQ(reports.size(), 2u);
             EXPECT_EQ(reports[0].text.rfind("Verify failed: 1 block differs", 0), 0u);
-            EXPECT_EQ(reports[1].text, "Write 5100 Flash Data Error !");
+            EXPECT_EQ(reports[1].text, ButtonInfo(c.button).errorText);
         }
-        link.CloseLinkPort();
     }
 }
 

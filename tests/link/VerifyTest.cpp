@@ -13,11 +13,12 @@
 namespace orvalink::testing {
 namespace {
 
-enum class Fault { None, StoreOther, FlipBit };
+enum class Fault { None, StoreOther, FlipBit, BadReadSum };
 
 void Arm(VirtualRemote& remote, Fault fault, int block) {
     if (fault == Fault::StoreOther) remote.Faults().storeOtherBlock = block;
     if (fault == Fault::FlipBit) remote.Faults().flipBitBlock = block;
+    if (fault == Fault::BadReadSum) remote.Faults().corruptBlock = block;
 }
 
 class VerifyTest : public LinkFixture {
@@ -51,6 +52,8 @@ TEST_F(VerifyTest, TheReadBackCatchesABlockStoredOtherThanSentAndNamesIt) {
         {"one bit flipped at 1012, not verified", Fault::FlipBit, 1012, false, VerifyResult::NotRun},
         {"one bit flipped in the settings block, verified", Fault::FlipBit, 103, true, VerifyResult::Differ},
         {"other bytes stored at block 0, verified", Fault::StoreOther, 0, true, VerifyResult::Differ},
+        // The remote stored it well but spoils it on the way back: no verdict.
+        {"block 600 read back with a wrong sum", Fault::BadReadSum, 600, true, VerifyResult::ReadFailed},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -68,9 +71,9 @@ TEST_F(VerifyTest, TheReadBackCatchesABlockStoredOtherThanSentAndNamesIt) {
         // Every block was acknowledged, so the upload itself went through.
         EXPECT_TRUE(outcome.upload.Ok());
         EXPECT_EQ(outcome.verify.result, c.result);
-        EXPECT_EQ(outcome.Ok(), c.result != VerifyResult::Differ);
+        EXPECT_EQ(outcome.Ok(), c.result != VerifyResult::Differ && c.result != VerifyResult::ReadFailed);
         // The fault is real: the remote holds other bytes than were sent.
-        if (c.fault != Fault::None) {
+        if (c.fault == Fault::StoreOther || c.fault == Fault::FlipBit) {
             EXPECT_FALSE(RemoteBlockEqualsImage(c.block));
         }
         const UploadWords words = VerifiedUploadReports(outcome, flash);
@@ -79,6 +82,18 @@ TEST_F(VerifyTest, TheReadBackCatchesABlockStoredOtherThanSentAndNamesIt) {
             EXPECT_EQ(dialog.opens, 2);
             EXPECT_EQ(dialog.status, kVerifyingStatus);
             EXPECT_EQ(dialog.maximum, 1012);
+            if (c.result == VerifyResult::ReadFailed) {
+                // The read ended at the spoiled block; the dialog is left to Cancel.
+                EXPECT_EQ(remote.BlocksSent() - sentBefore, 1 + c.block + 1);
+                EXPECT_EQ(outcome.verify.blocks, 0u);
+                EXPECT_FALSE(dialog.succeeded);
+                ASSERT_EQ(words.reports.size(), 1u);
+                EXPECT_EQ(words.reports[0].text, kVerifyReadFailedText);
+                EXPECT_EQ(words.reports[0].icon, MsgIcon::Error);
+                EXPECT_TRUE(words.again.empty());
+                link.CloseLinkPort();
+                continue;
+            }
             EXPECT_EQ(remote.BlocksSent() - sentBefore, 1 + 1013);
             EXPECT_EQ(outcome.verify.blocks, 1013u);
         } else {

@@ -41,6 +41,7 @@ const char kUsage[] =
     "  orvalink-cli codes FILE CODE [KEY] [--pronto]\n"
     "  orvalink-cli codes --sbin IN.sbin [--pronto]\n"
     "  orvalink-cli codes --from-pronto TEXT|- OUT.sbin\n"
+    "  orvalink-cli codes make --protocol NAME --device N [--subdevice N] --function N [--toggle] [--vendor N] OUT.sbin|--pronto\n"
     "  orvalink-cli render FILE SLOT OUT.png\n"
     "  orvalink-cli download --port PATH OUT.vmcf\n"
     "  orvalink-cli upload --port PATH [--verify|--no-verify] IN.vmcf\n"

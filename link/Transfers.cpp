@@ -343,35 +343,63 @@ std::vector<uint32_t> DifferingPages(uint32_t firstPage, std::span<const uint8_t
     return pages;
 }
 
-VerifyOutcome Transfers::ReadBack(uint16_t first, std::span<const uint8_t> sent,
-                                  const std::function<void(int)>& progress) {
-    VerifyOutcome outcome;
-    const auto count = uint16_t(sent.size() / kBlockBytes);
-    std::vector<uint8_t> back(BlockOffset(count));
+bool Transfers::ReadBlocksBack(uint16_t first, uint16_t count, std::span<uint8_t> out,
+                               const std::function<void(int)>& progress) {
     link_.SetLinkStatus(kLinkGood);
     link_.ResetAssembly();
     link_.SetReceiveMode(ReceiveMode::Word2);
-    const bool woken = link_.Blocks().WakeForTransfer() && link_.LinkStatus() == kLinkGood;
-    const bool read = woken && link_.Blocks().ReadBlocks(first, count, back, [&](int block) {
+    if (!link_.Blocks().WakeForTransfer() || link_.LinkStatus() != kLinkGood) return false;
+    return link_.Blocks().ReadBlocks(first, count, out, [&](int block) {
         link_.SetProgress(block - first);
         if (progress) progress(block - first);
     });
-    if (!read) {
-        outcome.result = link_.UserAbort() ? VerifyResult::Broken : VerifyResult::ReadFailed;
-        return outcome;
+}
+
+VerifyOutcome Transfers::ReadBack(uint16_t first, std::span<const uint8_t> sent,
+                                  const std::function<void(int)>& progress) {
+    SentPages pages;
+    NotePages(pages, first, sent);
+    return ReadBackPages(
+        pages, [&](uint16_t from, uint16_t count, std::span<uint8_t> out) { return ReadBlocksBack(from, count, out, progress); },
+        [this] { return link_.UserAbort(); });
+}
+
+void NotePages(SentPages& sent, uint32_t first, std::span<const uint8_t> data) {
+    for (size_t p = 0; p < data.size() / kBlockBytes; ++p) {
+        const auto page = data.subspan(BlockOffset(p), kBlockBytes);
+        sent[first + uint32_t(p)].assign(page.begin(), page.end());
     }
-    outcome.blocks = count;
-    outcome.differing = DifferingPages(first, sent, back);
-    outcome.result = outcome.differing.empty() ? VerifyResult::Same : VerifyResult::Differ;
-    return outcome;
+}
+
+VerifyOutcome ReadBackPages(const SentPages& sent, const PageReader& read, const std::function<bool()>& cancelled) {
+    VerifyOutcome total;
+    total.result = VerifyResult::Same;
+    for (auto it = sent.begin(); it != sent.end();) {
+        // A run of adjacent pages is read back with one request.
+        std::vector<uint8_t> bytes;
+        const uint32_t first = it->first;
+        uint32_t next = first;
+        while (it != sent.end() && it->first == next && next - first < UINT16_MAX) {
+            bytes.insert(bytes.end(), it->second.begin(), it->second.end());
+            ++it;
+            ++next;
+        }
+        const auto count = uint16_t(next - first);
+        std::vector<uint8_t> back(bytes.size());
+        if (!read(uint16_t(first), count, back)) {
+            total.result = cancelled && cancelled() ? VerifyResult::Broken : VerifyResult::ReadFailed;
+            total.differing.clear();
+            return total;
+        }
+        total.blocks += count;
+        for (uint32_t page : DifferingPages(first, bytes, back)) total.differing.push_back(page);
+    }
+    if (!total.differing.empty()) total.result = VerifyResult::Differ;
+    return total;
 }
 
 void Transfers::Note(uint32_t first, std::span<const uint8_t> data) {
-    if (!verifyWrites_) return;
-    for (size_t p = 0; p < data.size() / kBlockBytes; ++p) {
-        const auto page = data.subspan(BlockOffset(p), kBlockBytes);
-        noted_[first + uint32_t(p)].assign(page.begin(), page.end());
-    }
+    if (verifyWrites_) NotePages(noted_, first, data);
 }
 
 bool Transfers::WriteBlocksNoted(uint16_t first, uint16_t count, std::span<const uint8_t> data) {
@@ -385,38 +413,28 @@ bool Transfers::VerifyNoted() {
     // Its own run of the gauge, from 0 over every noted page.
     link_.View().StatusMessage(kVerifyingStatus);
     link_.View().ProgressRange(int(noted_.size()) - 1);
-    VerifyOutcome total;
-    total.result = VerifyResult::Same;
     int done = 0;
-    for (auto it = noted_.begin(); it != noted_.end();) {
-        // A run of adjacent pages is read back with one request.
-        std::vector<uint8_t> sent;
-        const uint32_t first = it->first;
-        uint32_t next = first;
-        while (it != noted_.end() && it->first == next && next - first < kFlash5100Blocks) {
-            sent.insert(sent.end(), it->second.begin(), it->second.end());
-            ++it;
-            ++next;
-        }
-        const int base = done;
-        VerifyOutcome run = ReadBack(uint16_t(first), sent, [&](int i) { link_.SetProgress(base + i); });
-        done += int(next - first);
-        if (run.result == VerifyResult::ReadFailed || run.result == VerifyResult::Broken) {
-            total.result = run.result;
-            break;
-        }
-        total.blocks += run.blocks;
-        total.differing.insert(total.differing.end(), run.differing.begin(), run.differing.end());
-        link_.WaitTicks(50);
-    }
-    if (total.result == VerifyResult::Same && !total.differing.empty()) total.result = VerifyResult::Differ;
-    lastWriteVerify_ = total;
-    switch (total.result) {
+    lastWriteVerify_ = ReadBackPages(
+        noted_,
+        [&](uint16_t first, uint16_t count, std::span<uint8_t> out) {
+            if (done > 0) link_.WaitTicks(50);
+            const int base = done;
+            done += count;
+            return ReadBlocksBack(first, count, out, [&](int i) { link_.SetProgress(base + i); });
+        },
+        [this] { return link_.UserAbort(); });
+    return VerifyVerdict(lastWriteVerify_);
+}
+
+bool Transfers::VerifyVerdict(const VerifyOutcome& verify) {
+    switch (verify.result) {
+        case VerifyResult::NotRun:
         case VerifyResult::Same: return true;
-        case VerifyResult::Differ: verifyMessage_ = VerifyFailedText(flash_, total); return false;
+        case VerifyResult::Differ: verifyMessage_ = VerifyFailedText(flash_, verify); return false;
         case VerifyResult::ReadFailed: verifyMessage_ = kVerifyReadFailedText; return false;
-        default: return false;
+        case VerifyResult::Broken: return false;
     }
+    return false;
 }
 
 std::string VerifiedText(uint32_t blocks) {

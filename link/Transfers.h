@@ -120,6 +120,17 @@ struct VerifyOutcome {
 std::vector<uint32_t> DifferingPages(uint32_t firstPage, std::span<const uint8_t> sent,
                                      std::span<const uint8_t> readBack);
 
+// The pages a write sent, each as it was last sent (page number -> its
+// bytes), for a read-back after a write of several parts.
+using SentPages = std::map<uint32_t, std::vector<uint8_t>>;
+// Notes `data` (whole pages from `first`) in `sent`, over what was noted.
+void NotePages(SentPages& sent, uint32_t first, std::span<const uint8_t> data);
+// Reads every page of `sent` back, one run of adjacent pages at a time
+// through `read` (first page, page count, out; false when the read did not
+// come through, or was cancelled: `cancelled` tells which), and compares.
+using PageReader = std::function<bool(uint16_t first, uint16_t count, std::span<uint8_t> out)>;
+VerifyOutcome ReadBackPages(const SentPages& sent, const PageReader& read, const std::function<bool()>& cancelled);
+
 // The main upload and what its read-back found.
 struct UploadOutcome {
     TransferOutcome upload;
@@ -201,11 +212,16 @@ private:
     // of `sent`), comparing them with `sent`; `progress` gets the index of
     // each block within the run.
     VerifyOutcome ReadBack(uint16_t first, std::span<const uint8_t> sent, const std::function<void(int)>& progress);
+    // Wakes the remote and reads blocks first..first+count-1 into out.
+    bool ReadBlocksBack(uint16_t first, uint16_t count, std::span<uint8_t> out,
+                        const std::function<void(int)>& progress);
     // A flash write of the upgrade page: remembers what each page was sent as.
     bool WriteBlocksNoted(uint16_t first, uint16_t count, std::span<const uint8_t> data);
     void Note(uint32_t first, std::span<const uint8_t> data);
     // Reads back every noted page (runs of adjacent pages one read each).
     bool VerifyNoted();
+    // Whether a read-back found the write sound; if not, the outcome's text.
+    bool VerifyVerdict(const VerifyOutcome& verify);
     bool RunReadFlash1400();
     bool RunReadFlash5100();
     bool RunWriteFlash1400(int kind);
@@ -224,7 +240,7 @@ private:
     bool verifyWrites_ = false;
     // The pages a flash write sent, each as it was last sent (only while
     // verifyWrites_).
-    std::map<uint32_t, std::vector<uint8_t>> noted_;
+    SentPages noted_;
     VerifyOutcome lastWriteVerify_;
     std::string verifyMessage_;  // the last flash write's failed verify, for its outcome
 };

@@ -121,9 +121,10 @@ TEST_F(VerifyTest, TheReadBackCatchesABlockStoredOtherThanSentAndNamesIt) {
     }
 }
 
-// The upgrade page's flash writes of the 5100 and 1400 families read back
-// what they wrote when the buffers ask for it, the partial kinds' own copies
-// of the blocks they keep included.
+// The upgrade page's flash writes (the 5100 and 1400 families' block writes,
+// the TI flash frames of the 2300 family and the Slimline) read back what
+// they wrote when the buffers ask for it, the partial kinds' own copies of
+// the blocks they keep included.
 TEST_F(VerifyTest, TheUpgradeFlashWritesReadBackWhatTheyWrote) {
     struct Case {
         const char* name;
@@ -150,6 +151,16 @@ TEST_F(VerifyTest, TheUpgradeFlashWritesReadBackWhatTheyWrote) {
          2 + kPartial1400Count},
         {"1400 partial, the kept block 1 flipped", UpgradeButton::Write1400Flash, kKindPartial, Fault::FlipBit, 1,
          true, false, 0},
+        {"2300 partial, sound", UpgradeButton::WriteTi4Flash, kKindPartial, Fault::None, -1, true, true,
+         2 + (kTiBlocks2300 - 639)},
+        {"2300 partial, page 700 flipped", UpgradeButton::WriteTi4Flash, kKindPartial, Fault::FlipBit, 700, true,
+         false, 0},
+        {"2300 whole, page 5 stored other, not verified", UpgradeButton::WriteTi4Flash, kKindWhole,
+         Fault::StoreOther, 5, false, true, 0},
+        {"Slimline partial, sound", UpgradeButton::WriteSlFlash, kKindPartial, Fault::None, -1, true, true,
+         1 + kPartial5100Count},
+        {"Slimline partial, the kept block 103 stored other", UpgradeButton::WriteSlFlash, kKindPartial,
+         Fault::StoreOther, 103, true, false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -158,13 +169,17 @@ TEST_F(VerifyTest, TheUpgradeFlashWritesReadBackWhatTheyWrote) {
         FillRemote(3);
         FillImageWithPattern();
         Arm(remote, c.fault, c.block);
+        // The remote of the last case falls asleep first, as a remote at
+        // "PROG" listens for the TI frames only then.
+        link.WaitTicks(3000);
         UpgradeBuffers buffers;
         buffers.kind = c.kind;
         buffers.verify = c.verify;
         Upgrader upgrader(link, flash, buffers);
         const TransferOutcome outcome = RunUpgradeButton(upgrader, c.button);
         EXPECT_EQ(outcome.Ok(), c.ok);
-        const VerifyOutcome& verify = upgrader.FlashTransfers().LastWriteVerify();
+        const bool ti = c.button == UpgradeButton::WriteTi4Flash || c.button == UpgradeButton::WriteSlFlash;
+        const VerifyOutcome& verify = ti ? upgrader.LastTiVerify() : upgrader.FlashTransfers().LastWriteVerify();
         if (!c.verify) {
             EXPECT_EQ(verify.result, VerifyResult::NotRun);
         } else if (c.ok) {

@@ -92,14 +92,14 @@ void ShowReports(UiServices& ui, const std::vector<LinkReport>& reports);
 //
 // A remote may acknowledge a block and still keep other bytes (a weak cable,
 // a worn flash cell, a byte taken for another). Verify reads the written
-// blocks back and compares them with what was sent. Every byte is compared:
-// no byte of the written pages is known to change on the remote's own
-// accord. The 20 bytes of the settings block the remote owns (bytes 112..131
-// of block 103) are read from the remote before the upload and sent back as
-// they were, so they come back equal; the clock frame after the blocks
-// carries the date and time, which no field of the image's layout holds (the
-// virtual remote keeps it apart too). So no byte is left out
-// of the comparison.
+// blocks back and compares them with what was sent. Every byte is compared,
+// for no byte of the written pages is known to change on the remote's own
+// accord: the 20 bytes of the settings block the remote owns (bytes 112..131
+// of block 103) are read from it before the upload and sent back as they
+// were, and the blocks the partial upgrades keep (with the image's bytes
+// 14-15 or 32-33 put in) are compared as they were sent; the clock frame
+// after the blocks carries the date and time, which no field of the image's
+// layout holds (the virtual remote keeps it apart too).
 
 enum class VerifyResult {
     NotRun,      // not asked for, or the write itself did not go through

@@ -43,6 +43,7 @@ const char kUsage[] =
     "  orvalink-cli codes --from-pronto TEXT|- OUT.sbin\n"
     "  orvalink-cli codes make --protocol NAME --device N [--subdevice N] --function N [--toggle] [--vendor N] OUT.sbin|--pronto\n"
     "  orvalink-cli render FILE SLOT OUT.png\n"
+    "  orvalink-cli diff A B\n"
     "  orvalink-cli download --port PATH OUT.vmcf\n"
     "  orvalink-cli upload --port PATH [--verify|--no-verify] IN.vmcf\n"
     "  orvalink-cli fetch --model NAME [--url BASE] [--folder DIR]\n"
@@ -256,6 +257,7 @@ int main(int argc, char** argv) {
     if (command == "fetch") return FetchCommand(args);
     if (command == "upgrade" || command == "backup") return UpgradeCommand(command, args);
     if (IsServiceFileCommand(command)) return ServiceFileCommand(command, args);
+    if (command == "diff") return DiffCommand(args);
     if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);
     if (command == "-h" || command == "--help" || command == "help") {
         std::cout << kUsage;

@@ -34,7 +34,9 @@ std::string ExecutableFolder();
 // document to the remote, over the POSIX serial port and the poll() pump.
 // The conversation goes to `trace` (a recorder without a file records nothing).
 int DownloadCommand(const std::string& portPath, const std::string& out, LinkTrace& trace);
-int UploadCommand(const std::string& portPath, const std::string& in, LinkTrace& trace);
+// With `verify` the upload's blocks are read back and compared: a block that
+// came back other than sent fails the command (exit 1), naming the pages.
+int UploadCommand(const std::string& portPath, const std::string& in, LinkTrace& trace, bool verify = true);
 // The upgrade files of a model from the upgrade server:
 // fetch --model NAME [--url BASE] [--folder DIR].
 int FetchCommand(const std::vector<std::string>& args);

@@ -46,7 +46,7 @@ const char kUsage[] =
     "  orvalink-cli render FILE SLOT OUT.png\n"
     "  orvalink-cli diff A B\n"
     "  orvalink-cli download --port PATH [--trace FILE] OUT.vmcf\n"
-    "  orvalink-cli upload --port PATH [--trace FILE] IN.vmcf\n"
+    "  orvalink-cli upload --port PATH [--verify|--no-verify] [--trace FILE] IN.vmcf\n"
     "  orvalink-cli fetch --model NAME [--url BASE] [--folder DIR]\n"
     "  orvalink-cli upgrade --port PATH --model NAME|CODE [--mcu FILE.vmcu] [--flash FILE.vmcf] [--kind all|code] [--trace FILE]\n"
     "  orvalink-cli backup --port PATH --model NAME|CODE [--trace FILE] OUT.vmcf\n"
@@ -192,11 +192,15 @@ int Devices(const std::string& path) {
     return kExitOk;
 }
 
-// download/upload: "--port PATH", "--trace FILE" and one file, in any order.
+// download/upload: "--port PATH", "--trace FILE" and one file, in any
+// order; upload also takes --verify (the default) or --no-verify.
 int Transfer(const std::string& command, const std::vector<std::string>& args) {
     std::optional<std::string> port, file, traceFile;
+    bool verify = true;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--port") {
+        if (command == "upload" && (args[i] == "--verify" || args[i] == "--no-verify")) {
+            verify = args[i] == "--verify";
+        } else if (args[i] == "--port") {
             if (i + 1 >= args.size() || args[i + 1].empty()) return Usage("--port needs a path");
             if (port) return Usage("--port given twice");
             port = args[++i];
@@ -217,7 +221,7 @@ int Transfer(const std::string& command, const std::vector<std::string>& args) {
     CliTrace trace;
     if (traceFile && !trace.Begin(*traceFile)) return kExitFailed;
     return trace.End(command == "download" ? DownloadCommand(*port, *file, trace.Recorder())
-                                           : UploadCommand(*port, *file, trace.Recorder()));
+                                           : UploadCommand(*port, *file, trace.Recorder(), verify));
 }
 
 }  // namespace

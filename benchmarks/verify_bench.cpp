@@ -30,39 +30,18 @@
 using namespace orvalink;
 using namespace orvalink::bench;
 
-namespace {
-
-class QuietProgress final : public TransferProgress {
-public:
-    void Open(const std::string&, int) override {}
-    void SetPosition(int) override {}
-    void Succeeded() override {}
-    bool Closed() const override { return true; }
-    void Release() override {}
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QString sim = QCoreApplication::applicationDirPath() + "/../tools/orvalink-remote-sim";
-    if (argc > 1) sim = QString::fromLocal8Bit(argv[1]);
+    const QString sim = SimProgram(argc, argv, "../tools/orvalink-remote-sim");
 
     QTemporaryDir dir;
-    std::vector<uint8_t> remoteFlash(VirtualRemote::kDefaultFlashBytes);
-    for (size_t i = 0; i < remoteFlash.size(); ++i) remoteFlash[i] = uint8_t(i * 29 + i / 264);
+    const std::vector<uint8_t> remoteFlash = PatternedRemoteFlash(VirtualRemote::kDefaultFlashBytes);
     QProcess remote;
     const std::string path = StartRemoteSim(remote, sim, dir, remoteFlash, "orvalink-verify-bench");
     if (path.empty()) return 1;
 
-    QtSerialPort port(SimPortNames(path));
-    QtEventPump pump;
-    MemoryRegistry registry;
-    RegisterSimPort(registry, "bench");
-    ScriptedUiServices ui;
-    SystemClock clock;
-    LinkView view;
-    LinkEngine link(port, pump, registry, ui, clock, view);
+    BenchLink bench(path);
+    LinkEngine& link = bench.link;
     TTiFlashFm flash;
     auto image = flash.Image();
     for (size_t i = 0; i < image.size(); ++i) image[i] = uint8_t(i * 7 + 3 + i / 264);

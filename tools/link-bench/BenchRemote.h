@@ -3,6 +3,7 @@
 // on it (the pseudo-terminal the simulator names, registered as COM3).
 #pragma once
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -13,7 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "link/LinkEngine.h"
+#include "link/Transfers.h"
 #include "link/sim/SimLink.h"
+#include "platform/Clock.h"
+#include "platform/doubles/MemoryRegistry.h"
+#include "platform/doubles/ScriptedUiServices.h"
+#include "platform/qt/QtEventPump.h"
+#include "platform/qt/QtSerialPort.h"
 
 namespace orvalink::bench {
 
@@ -43,5 +51,45 @@ inline std::string StartRemoteSim(QProcess& remote, const QString& sim, const QT
 inline auto SimPortNames(const std::string& path) {
     return [path](int n) { return n == kSimComNumber ? path : std::string(); };
 }
+
+// The simulator program: the first argument, else `besideUs` relative to
+// the benchmark's own folder.
+inline QString SimProgram(int argc, char** argv, const char* besideUs) {
+    if (argc > 1) return QString::fromLocal8Bit(argv[1]);
+    return QCoreApplication::applicationDirPath() + "/" + besideUs;
+}
+
+// The remote's flash the link benchmarks start from: no two neighbouring
+// pages alike.
+inline std::vector<uint8_t> PatternedRemoteFlash(size_t bytes) {
+    std::vector<uint8_t> flash(bytes);
+    for (size_t i = 0; i < flash.size(); ++i) flash[i] = uint8_t(i * 29 + i / 264);
+    return flash;
+}
+
+// A transfer's progress that shows nothing.
+class QuietProgress final : public TransferProgress {
+public:
+    void Open(const std::string&, int) override {}
+    void SetPosition(int) override {}
+    void Succeeded() override {}
+    bool Closed() const override { return true; }
+    void Release() override {}
+};
+
+// The link engine of a benchmark on the simulator's pseudo-terminal at
+// `path` (registered as the simulator's COM port), with the real port, the
+// Qt event pump and the system clock.
+struct BenchLink {
+    explicit BenchLink(const std::string& path) : port(SimPortNames(path)) {}
+    QtSerialPort port;
+    QtEventPump pump;
+    MemoryRegistry registry;
+    bool registered = (RegisterSimPort(registry, "bench"), true);
+    ScriptedUiServices ui;
+    SystemClock clock;
+    LinkView view;
+    LinkEngine link{port, pump, registry, ui, clock, view};
+};
 
 }  // namespace orvalink::bench

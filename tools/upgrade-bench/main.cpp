@@ -35,8 +35,7 @@ using namespace orvalink::bench;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QString sim = QCoreApplication::applicationDirPath() + "/orvalink-remote-sim";
-    if (argc > 1) sim = QString::fromLocal8Bit(argv[1]);
+    const QString sim = SimProgram(argc, argv, "orvalink-remote-sim");
 
     QTemporaryDir dir;
     QProcess remote;
@@ -44,14 +43,8 @@ int main(int argc, char** argv) {
         StartRemoteSim(remote, sim, dir, std::vector<uint8_t>(VirtualRemote::kDefaultFlashBytes, 0xFF), "orvalink-upgrade-bench");
     if (path.empty()) return 1;
 
-    QtSerialPort port(SimPortNames(path));
-    QtEventPump pump;
-    MemoryRegistry registry;
-    RegisterSimPort(registry, "bench");
-    ScriptedUiServices ui;
-    SystemClock clock;
-    LinkView view;
-    LinkEngine link(port, pump, registry, ui, clock, view);
+    BenchLink bench(path);
+    LinkEngine& link = bench.link;
     TTiFlashFm flash;
     flash.SelectModel(kSelector5100);
     {

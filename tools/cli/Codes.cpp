@@ -155,6 +155,7 @@ int ImportPronto(const std::string& in, const std::string& out) {
 }  // namespace
 
 int CodesCommand(const std::vector<std::string>& args) {
+    if (IsDeviceCodesCommand(args)) return DeviceCodesCommand(args);
     std::vector<std::string> rest;
     bool pronto = false;
     for (const std::string& a : args) {

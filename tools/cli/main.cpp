@@ -41,6 +41,8 @@ const char kUsage[] =
     "  orvalink-cli codes FILE CODE [KEY] [--pronto]\n"
     "  orvalink-cli codes --sbin IN.sbin [--pronto]\n"
     "  orvalink-cli codes --from-pronto TEXT|- OUT.sbin\n"
+    "  orvalink-cli codes import FILE DOC --device NAME [--map FILE] OUT\n"
+    "  orvalink-cli codes export DOC --device NAME --format ir|lirc|pronto OUT\n"
     "  orvalink-cli render FILE SLOT OUT.png\n"
     "  orvalink-cli download --port PATH OUT.vmcf\n"
     "  orvalink-cli upload --port PATH IN.vmcf\n"

@@ -257,9 +257,35 @@ ExportOutcome ExportDeviceCodes(const DeviceLayout& layout) {
         }
         signal.code = ProntoOfCode(code);
         signal.decoded = DecodeIr(signal.code.once);
-        out.signals.push_back(std::move(signal));
+        out.codes.push_back(std::move(signal));
     }
     return out;
+}
+
+IrFileFormat ExportFormatOf(std::string_view path, int filterIndex) {
+    const size_t dot = path.find_last_of('.');
+    const size_t slash = path.find_last_of("/\\");
+    if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash)) {
+        const std::string extension = LowerWithBlanks(path.substr(dot));
+        if (extension == ".ir") return IrFileFormat::Flipper;
+        if (extension == ".conf" || extension == ".lircd") return IrFileFormat::Lirc;
+        if (extension == ".txt") return IrFileFormat::Pronto;
+    }
+    return filterIndex == 2 ? IrFileFormat::Lirc : filterIndex == 3 ? IrFileFormat::Pronto : IrFileFormat::Flipper;
+}
+
+bool WriteDeviceCodes(IrFileFormat format, std::string_view deviceName, const std::vector<IrSignal>& signals,
+                      std::string& text, std::string& error) {
+    switch (format) {
+        case IrFileFormat::Flipper: return WriteFlipperIr(signals, text, error);
+        case IrFileFormat::Pronto: return WriteProntoList(signals, text, error);
+        case IrFileFormat::Lirc: {
+            std::string remote;
+            for (char c : deviceName) remote += (c == ' ' || c == '\t') ? '_' : c;
+            return WriteLircConf(remote.empty() ? "device" : remote, signals, text, error);
+        }
+        default: error = "codes are exported as Flipper, LIRC or Pronto Hex files"; return false;
+    }
 }
 
 }  // namespace orvalink

@@ -47,7 +47,7 @@ public:
     // ("Netflix" to the key labelled "NETFLIX") first, then one whose
     // function is the key's ("KEY_VOLUMEUP" to the key showing "vol up").
     // A key that two signals fit goes to the first of them.
-    ImportProposal(const std::vector<IrSignal>& signals, std::vector<ImportKey> keys);
+    ImportProposal(const std::vector<IrSignal>& irSignals, std::vector<ImportKey> keys);
 
     const std::vector<ImportKey>& Keys() const { return keys_; }
     size_t SignalCount() const { return keyOfSignal_.size(); }
@@ -78,7 +78,7 @@ private:
 // the signal's name. Blank lines and lines starting with '#' are skipped.
 // Fails, with `error` naming the file and line and the proposal untouched,
 // for a signal the file does not hold or a key the device does not have.
-bool ApplyImportMap(std::string_view text, std::string_view fileName, const std::vector<IrSignal>& signals,
+bool ApplyImportMap(std::string_view text, std::string_view fileName, const std::vector<IrSignal>& irSignals,
                     ImportProposal& proposal, std::string& error);
 
 struct ImportedCode {
@@ -103,11 +103,11 @@ bool StoreSignalCode(const ProntoCode& code, KeyInfo& key, std::string& reason);
 // Writes the chosen pairs into the device being edited as one undo step
 // (none when nothing was written). A code the remote cannot hold is refused
 // with its reason and the others still go in.
-ImportOutcome ApplyImport(const std::vector<IrSignal>& signals, const ImportProposal& proposal, DeviceLayout& layout);
+ImportOutcome ApplyImport(const std::vector<IrSignal>& irSignals, const ImportProposal& proposal, DeviceLayout& layout);
 
 // ---- Export.
 struct ExportOutcome {
-    std::vector<IrSignal> signals;  // one per IR code key holding a code, in key-number order
+    std::vector<IrSignal> codes;  // one per IR code key holding a code, in key-number order
     std::vector<int> skipped;       // IR code keys without a code (or with one that does not read)
 };
 // The device's codes as signals, each named after its key's label with
@@ -115,5 +115,20 @@ struct ExportOutcome {
 // a name two keys share gets "_" and the key number), decoded where the
 // decoder knows the protocol.
 ExportOutcome ExportDeviceCodes(const DeviceLayout& layout);
+
+// The file dialogs' filters: every file an import reads, and the three an
+// export writes (1 Flipper, 2 LIRC, 3 Pronto Hex list).
+inline constexpr const char* kIrCodeFilesFilter =
+    "IR code files (*.ir;*.conf;*.lircd;*.txt)|*.ir;*.conf;*.lircd;*.txt|All Files (*.*)|*.*";
+inline constexpr const char* kIrExportFilter =
+    "Flipper IR files (*.ir)|*.ir|LIRC files (*.conf)|*.conf|Pronto Hex lists (*.txt)|*.txt";
+// The format an export writes: by the file's extension (".ir", ".conf" or
+// ".lircd", ".txt"), else by the filter chosen in kIrExportFilter.
+IrFileFormat ExportFormatOf(std::string_view path, int filterIndex);
+// The text of the file: a Flipper file, a lircd.conf of one remote named
+// after the device (blanks as '_'), or a Pronto Hex list. Fails with the
+// writer's reason, or for a format no export writes.
+bool WriteDeviceCodes(IrFileFormat format, std::string_view deviceName, const std::vector<IrSignal>& irSignals,
+                      std::string& text, std::string& error);
 
 }  // namespace orvalink

@@ -237,14 +237,30 @@ TEST_F(DeviceCodeImportTest, ExportedCodesComeBackToTheirKeys) {
     ApplyImport(signals, p, layout);
     const ExportOutcome exported = ExportDeviceCodes(layout);
     std::vector<std::string> names;
-    for (const IrSignal& s : exported.signals) names.push_back(s.name);
+    for (const IrSignal& s : exported.codes) names.push_back(s.name);
     EXPECT_EQ(names, (std::vector<std::string>{"Power", "Vol+", "Ch-", "vol_up", "NETFLIX", "1"}));
     EXPECT_EQ(exported.skipped, (std::vector<int>{2, 3, 5, 6, 11}));
-    EXPECT_EQ(exported.signals[0].decoded, signals[0].decoded);
+    EXPECT_EQ(exported.codes[0].decoded, signals[0].decoded);
     // Imported again, each name finds the key it came from.
-    const ImportProposal back(exported.signals, ImportKeysOf(layout));
+    const ImportProposal back(exported.codes, ImportKeysOf(layout));
     const int from[] = {0, 1, 4, 7, 8, 9};
-    for (size_t s = 0; s < exported.signals.size(); ++s) EXPECT_EQ(back.KeyOf(s), from[s]) << names[s];
+    for (size_t s = 0; s < exported.codes.size(); ++s) EXPECT_EQ(back.KeyOf(s), from[s]) << names[s];
+}
+
+TEST(DeviceCodeExportFormat, ExtensionFirstThenTheChosenFilter) {
+    const struct {
+        const char* path;
+        int filter;
+        IrFileFormat format;
+    } cases[] = {
+        {"/tmp/tv.ir", 3, IrFileFormat::Flipper},       {"/tmp/TV.IR", 2, IrFileFormat::Flipper},
+        {"/tmp/lircd.conf", 1, IrFileFormat::Lirc},     {"tv.lircd", 3, IrFileFormat::Lirc},
+        {"/tmp/tv.txt", 1, IrFileFormat::Pronto},       {"/tmp/tv", 2, IrFileFormat::Lirc},
+        {"/tmp/tv", 3, IrFileFormat::Pronto},           {"/tmp/tv", 1, IrFileFormat::Flipper},
+        {"/tmp/codes.d/tv", 2, IrFileFormat::Lirc},     {"/tmp/tv.bin", 0, IrFileFormat::Flipper},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(int(ExportFormatOf(c.path, c.filter)), int(c.format)) << c.path << " " << c.filter;
 }
 
 }  // namespace

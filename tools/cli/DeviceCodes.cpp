@@ -234,19 +234,17 @@ int Export(const std::vector<std::string>& args) {
     if (!LoadDevice(doc, *o.device, flash, layout, holder, label, clipboard, numbers)) return kFailed;
 
     const ExportOutcome exported = ExportDeviceCodes(*layout);
-    for (const IrSignal& s : exported.signals) std::cout << "exported: " << EscapeControls(s.name) << "\n";
+    for (const IrSignal& s : exported.codes) std::cout << "exported: " << EscapeControls(s.name) << "\n";
     for (int k : exported.skipped) std::cout << "skipped: key " << k << " (no IR code)\n";
-    if (exported.signals.empty()) {
+    if (exported.codes.empty()) {
         std::cerr << "orvalink-cli: the device holds no IR code; " << out << " is not written\n";
         return kFailed;
     }
+    const IrFileFormat format = *o.format == "ir"     ? IrFileFormat::Flipper
+                                : *o.format == "lirc" ? IrFileFormat::Lirc
+                                                      : IrFileFormat::Pronto;
     std::string text, error;
-    std::string remote;
-    for (char c : label) remote += (c == ' ' || c == '\t') ? '_' : c;
-    const bool made = *o.format == "ir"     ? WriteFlipperIr(exported.signals, text, error)
-                      : *o.format == "lirc" ? WriteLircConf(remote.empty() ? "device" : remote, exported.signals,
-                                                            text, error)
-                                            : WriteProntoList(exported.signals, text, error);
+    const bool made = WriteDeviceCodes(format, label, exported.codes, text, error);
     if (!made) {
         std::cerr << "orvalink-cli: " << error << "; " << out << " is not written\n";
         return kFailed;

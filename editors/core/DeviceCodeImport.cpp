@@ -264,8 +264,7 @@ ExportOutcome ExportDeviceCodes(const DeviceLayout& layout) {
 
 IrFileFormat ExportFormatOf(std::string_view path, int filterIndex) {
     const size_t dot = path.find_last_of('.');
-    const size_t slash = path.find_last_of("/\\");
-    if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash)) {
+    if (dot != std::string_view::npos) {
         const std::string extension = LowerWithBlanks(path.substr(dot));
         if (extension == ".ir") return IrFileFormat::Flipper;
         if (extension == ".conf" || extension == ".lircd") return IrFileFormat::Lirc;

@@ -39,9 +39,16 @@ struct IrSignal {
 // Each reader: the signals of `text`; `fileName` names the file in messages.
 bool ParseFlipperIr(std::string_view text, std::string_view fileName, std::vector<IrSignal>& signals,
                     std::string& error);
+// LIRC: a button's signal is named as the file names it ("KEY_POWER"); in a
+// file of several remotes it is "REMOTE/BUTTON" ("tv/KEY_POWER"), so that
+// the buttons of different remotes stay apart. The repeat frame is the one
+// the remote's `repeat` line describes; a remote without one gives its
+// codes no repeat frame (LIRC sends the whole frame again while held).
 bool ParseLircConf(std::string_view text, std::string_view fileName, std::vector<IrSignal>& signals,
                    std::string& error);
 // One signal a line or block: "NAME: 0000 006D ..." or a bare Pronto text.
+// A signal without a name is called "Signal N" (N counts the file's
+// signals from 1), in the duration lists as well.
 bool ParseProntoList(std::string_view text, std::string_view fileName, std::vector<IrSignal>& signals,
                      std::string& error);
 // "carrier 38000" then "NAME: +9000 -4500 +560 ..." (or bare numbers

@@ -1,9 +1,11 @@
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -11,6 +13,8 @@
 #include "formats/FileIo.h"
 #include "formats/FileKinds.h"
 #include "image/CodeLibrary.h"
+#include "image/IrDecoder.h"
+#include "image/IrEncoder.h"
 #include "image/IrWaveform.h"
 #include "image/LearnedCodes.h"
 #include "image/Pronto.h"
@@ -152,9 +156,140 @@ int ImportPronto(const std::string& in, const std::string& out) {
     return 0;
 }
 
+// "0x1F" or "31".
+bool ParseCount(const std::string& text, unsigned long& value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoul(text.c_str(), &end, text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0 ? 16 : 10);
+    return errno == 0 && *end == '\0' && end != text.c_str();
+}
+
+// "NEC extended, device 4, sub-device 7, function 8".
+std::string NumbersText(const IrDecoded& d) {
+    std::string s = IrProtocolName(d);
+    if (d.kind == IrProtocolKind::Kaseikyo) {
+        char vendor[16];
+        std::snprintf(vendor, sizeof vendor, "0x%04X", d.vendor);
+        s += std::string(", vendor ") + vendor;
+    }
+    s += ", device " + std::to_string(d.device);
+    if (d.subDevice) s += ", sub-device " + std::to_string(*d.subDevice);
+    return s + ", function " + std::to_string(d.function);
+}
+
+const char kMakeUsage[] =
+    "codes make --protocol NAME --device N [--subdevice N] --function N [--toggle] [--vendor N] OUT.sbin|--pronto";
+
+// codes make: a code made from protocol numbers, as a learned code file or
+// as Pronto Hex. The code is decoded back from the learned form the file
+// holds, and that is what is listed.
+int MakeCode(const std::vector<std::string>& args) {
+    std::string protocolName, out;
+    std::optional<unsigned long> device, subDevice, function, vendor;
+    bool toggle = false, pronto = false;
+    auto usage = [](const std::string& why) {
+        std::cerr << "orvalink-cli: " << why << "\nusage: orvalink-cli " << kMakeUsage << "\n";
+        return 2;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--toggle") {
+            toggle = true;
+        } else if (a == "--pronto") {
+            pronto = true;
+        } else if (a == "--protocol" || a == "--device" || a == "--subdevice" || a == "--function" || a == "--vendor") {
+            if (i + 1 == args.size()) return usage(a + " needs a value");
+            const std::string& v = args[++i];
+            if (a == "--protocol") {
+                protocolName = v;
+                continue;
+            }
+            unsigned long n = 0;
+            if (!ParseCount(v, n)) return usage(a + ": \"" + v + "\" is not a number");
+            if (n > 0xFFFFFFFFul) return usage(a + ": " + v + " is too large");
+            (a == "--device" ? device : a == "--subdevice" ? subDevice : a == "--function" ? function : vendor) = n;
+        } else if (a.rfind("--", 0) == 0) {
+            return usage("unknown option " + a);
+        } else if (out.empty()) {
+            out = a;
+        } else {
+            return usage("one output file, not " + out + " and " + a);
+        }
+    }
+    if (protocolName.empty() || !device || !function) return usage("--protocol, --device and --function are needed");
+    if (pronto == !out.empty()) return usage("either OUT.sbin or --pronto");
+
+    auto protocol = IrProtocolOfName(protocolName);
+    if (!protocol) {
+        std::cerr << "Unknown protocol \"" << protocolName
+                  << "\"; known: NEC, NECext, Samsung32, JVC, SIRC, SIRC15, SIRC20, RC5, RC5X, RC6, Panasonic, Kaseikyo\n";
+        return 1;
+    }
+    IrEncodeRequest request;
+    request.numbers = *protocol;
+    // Forum codes give NEC with a sub-device for NEC extended.
+    if (request.numbers.kind == IrProtocolKind::Nec && subDevice) request.numbers.kind = IrProtocolKind::NecExtended;
+    if (request.numbers.kind == IrProtocolKind::Kaseikyo && !vendor && request.numbers.vendor == 0) {
+        std::cerr << "Kaseikyo needs --vendor (Panasonic's is 0x2002; --protocol Panasonic gives it)\n";
+        return 1;
+    }
+    request.numbers.device = unsigned(*device);
+    if (subDevice) request.numbers.subDevice = unsigned(*subDevice);
+    request.numbers.function = unsigned(*function);
+    if (vendor) request.numbers.vendor = unsigned(*vendor);
+    request.toggle = toggle;
+    if (toggle && !IrRangesOf(request.numbers.kind).hasToggle) {
+        std::cerr << IrProtocolName(request.numbers) << " has no toggle bit\n";
+        return 1;
+    }
+
+    ProntoCode code;
+    std::string error;
+    if (!EncodeIr(request, code, error)) {
+        std::cerr << "Cannot make the code: " << error << "\n";
+        return 1;
+    }
+    LearnedCode learned{};
+    IrCodeInfo stored;
+    if (!LearnedOfPronto(code, learned, error) || !LearnedToStored(learned, stored)) {
+        std::cerr << "The code does not fit a learned code: " << error << "\n";
+        return 1;
+    }
+    const auto back = DecodeIr(MarksAndSpaces(stored));
+    if (!back) {
+        std::cerr << "The code made does not decode as " << IrProtocolName(request.numbers) << "\n";
+        return 1;
+    }
+    char carrier[32];
+    std::snprintf(carrier, sizeof carrier, "%.2f", CarrierKhz(stored.carrier));
+    std::string listing = "Made " + NumbersText(*back);
+    if (toggle) listing += ", toggle 1";
+    listing += std::string(": ") + carrier + " kHz, " + std::to_string(code.once.size()) + " bursts";
+    if (!code.repeat.empty()) listing += " and a repeat frame of " + std::to_string(code.repeat.size());
+    if (pronto) {
+        std::string text;
+        if (!ProntoText(code, text, error)) {
+            std::cerr << "No Pronto Hex: " << error << "\n";
+            return 1;
+        }
+        std::cerr << listing << "\n";
+        std::cout << text << "\n";
+        return 0;
+    }
+    std::string why;
+    if (!ReplaceFileBytes(out, learned, &why)) {
+        std::cerr << "Cannot write " << out << ": " << why << "\n";
+        return 1;
+    }
+    std::cout << listing << " -> " << out << "\n";
+    return 0;
+}
+
 }  // namespace
 
 int CodesCommand(const std::vector<std::string>& args) {
+    if (!args.empty() && args[0] == "make") return MakeCode({args.begin() + 1, args.end()});
     if (IsDeviceCodesCommand(args)) return DeviceCodesCommand(args);
     std::vector<std::string> rest;
     bool pronto = false;
@@ -180,7 +315,8 @@ int CodesCommand(const std::vector<std::string>& args) {
         return CodesCommand(rest[0], rest[1], pronto, key);
     }
     std::cerr << "orvalink-cli: codes FILE CODE [KEY] [--pronto] | codes --sbin FILE [--pronto]"
-                 " | codes --from-pronto TEXT OUT.sbin\n";
+                 " | codes --from-pronto TEXT OUT.sbin | "
+              << kMakeUsage << "\n";
     return 2;
 }
 

@@ -7,6 +7,9 @@
 // entry, the half-bit unit, and each symbol is one data bit in the order it
 // is sent; the leader, the start bits' Manchester coding and the RC-6
 // trailer bit's double width follow from the code type.
+//
+// The frames are the core encoder's (EncodeIrSymbols in image/IrEncoder.h),
+// so a library key sends what a code made from the same numbers sends.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <set>
 
 #include "editors/core/KeyEditing.h"
@@ -192,9 +193,49 @@ bool ApplyImportMap(std::string_view text, std::string_view fileName, const std:
 
 // ---------------------------------------------------------------------------
 
+ProntoCode SnappedDurations(const ProntoCode& code) {
+    // Marks and spaces are snapped apart: a group starts at its shortest
+    // value and takes every value up to a fifth longer.
+    auto snap = [&](uint32_t IrPulse::*part) {
+        std::vector<uint32_t> values;
+        for (const auto* frame : {&code.once, &code.repeat})
+            for (const IrPulse& p : *frame) values.push_back(p.*part);
+        std::sort(values.begin(), values.end());
+        std::vector<std::pair<uint32_t, uint32_t>> groups;  // first value, mean
+        for (size_t i = 0; i < values.size();) {
+            size_t j = i;
+            uint64_t sum = 0;
+            while (j < values.size() && uint64_t(values[j]) * 5 <= uint64_t(values[i]) * 6) sum += values[j++];
+            groups.emplace_back(values[i], uint32_t((sum + (j - i) / 2) / (j - i)));
+            i = j;
+        }
+        return groups;
+    };
+    const auto marks = snap(&IrPulse::mark);
+    const auto spaces = snap(&IrPulse::space);
+    auto meanOf = [](const std::vector<std::pair<uint32_t, uint32_t>>& groups, uint32_t v) {
+        auto it = std::upper_bound(groups.begin(), groups.end(), v,
+                                   [](uint32_t value, const auto& g) { return value < g.first; });
+        return std::prev(it)->second;
+    };
+    ProntoCode out = code;
+    for (auto* frame : {&out.once, &out.repeat})
+        for (IrPulse& p : *frame) {
+            p.mark = meanOf(marks, p.mark);
+            p.space = meanOf(spaces, p.space);
+        }
+    return out;
+}
+
 bool StoreSignalCode(const ProntoCode& code, KeyInfo& key, std::string& reason) {
     LearnedCode learned{};
-    if (!LearnedOfPronto(code, learned, reason)) return false;
+    // A code captured from a remote carries every burst a little off its
+    // length; the remote's learned form holds 15 distinct bursts, so such
+    // a code goes in as the remote would have learned it.
+    if (!LearnedOfPronto(code, learned, reason)) {
+        std::string snappedReason;
+        if (!LearnedOfPronto(SnappedDurations(code), learned, snappedReason)) return false;
+    }
     IrCodeInfo stored;
     KeyInfo changed = key;
     if (!StoreLearnedCode(learned, changed, stored)) {

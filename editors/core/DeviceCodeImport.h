@@ -95,9 +95,15 @@ struct ImportOutcome {
     std::vector<RefusedCode> refused;
 };
 
+// The code with its marks, and its spaces, snapped together as a learner
+// does: values within a fifth of the shortest of their group take the
+// group's mean ("560 583 541" -> 561).
+ProntoCode SnappedDurations(const ProntoCode& code);
+
 // The code of `code` as the key's IR code, through the remote's learned
-// form. False, with `reason` set and the key untouched, for a code the
-// remote cannot hold.
+// form; a code of more distinct bursts than the form holds goes in with its
+// durations snapped. False, with `reason` set and the key untouched, for a
+// code the remote cannot hold.
 bool StoreSignalCode(const ProntoCode& code, KeyInfo& key, std::string& reason);
 
 // Writes the chosen pairs into the device being edited as one undo step

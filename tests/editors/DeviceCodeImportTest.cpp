@@ -47,11 +47,22 @@ IrSignal Signal(const std::string& name, ProntoCode code) {
     return s;
 }
 
-// A code the remote's learned form cannot hold: 16 distinct bursts.
-ProntoCode TooManyBursts() {
-    ProntoCode c;
-    c.carrierHz = 38000;
-    for (uint32_t i = 0; i < 16; ++i) c.once.push_back({500 + 100 * i, 700 + 100 * i});
+// A code the remote's learned form cannot hold, snapped or not: a mark
+// longer than 0xFFFF us.
+ProntoCode Unholdable() {
+    ProntoCode c = NecCode(4, 1);
+    c.once[1].mark = 70000;
+    return c;
+}
+
+// The NEC code as a remote captured it: each duration up to 6 % off.
+ProntoCode Captured(ProntoCode c) {
+    int n = 0;
+    for (IrPulse& p : c.once) {
+        const int step = (n++ * 7) % 13 - 6;  // -6..6 percent, never twice alike in a row
+        p.mark = uint32_t(p.mark * (100 + step) / 100);
+        p.space = uint32_t(p.space * (100 - step) / 100);
+    }
     return c;
 }
 
@@ -121,7 +132,7 @@ protected:
                    Signal("VOL+", NecCode(9, 2)),       Signal("ch-", NecCode(4, 5)),
                    Signal("Num_1", NecCode(4, 17)),     Signal("Netflix", NecCode(4, 40)),
                    Signal("KEY_POWER", NecCode(9, 8)),  Signal("Weird", NecCode(4, 99)),
-                   Signal("Menu", TooManyBursts())};
+                   Signal("Menu", Unholdable())};
     }
 
     TTiFlashFm flash;
@@ -245,6 +256,41 @@ TEST_F(DeviceCodeImportTest, ExportedCodesComeBackToTheirKeys) {
     const ImportProposal back(exported.codes, ImportKeysOf(layout));
     const int from[] = {0, 1, 4, 7, 8, 9};
     for (size_t s = 0; s < exported.codes.size(); ++s) EXPECT_EQ(back.KeyOf(s), from[s]) << names[s];
+}
+
+TEST(DeviceCodeStore, CapturedCodesGoInAsLearnedAndUnholdableOnesAreRefused) {
+    const struct {
+        const char* what;
+        ProntoCode code;
+        bool stored;
+    } cases[] = {
+        {"nominal NEC", NecCode(4, 8), true},
+        {"captured NEC", Captured(NecCode(4, 8)), true},
+        {"captured NEC, other numbers", Captured(NecCode(0x12, 0x34)), true},
+        {"a mark of 70 ms", Unholdable(), false},
+    };
+    for (const auto& c : cases) {
+        KeyInfo key = SoftKey("k");
+        const KeyInfo before = key;
+        std::string reason;
+        EXPECT_EQ(StoreSignalCode(c.code, key, reason), c.stored) << c.what;
+        IrCodeInfo stored;
+        if (!c.stored) {
+            EXPECT_FALSE(reason.empty()) << c.what;
+            EXPECT_EQ(key.codeBlockCount, before.codeBlockCount) << c.what;
+            continue;
+        }
+        ASSERT_TRUE(KeyIrCode(key, stored)) << c.what;
+        EXPECT_EQ(DecodeIr(ProntoOfCode(stored).once), DecodeIr(c.code.once)) << c.what;
+        EXPECT_TRUE(DecodeIr(c.code.once).has_value()) << c.what;
+    }
+    // Snapping leaves each duration within a fifth of where it was.
+    const ProntoCode captured = Captured(NecCode(4, 8));
+    const ProntoCode snapped = SnappedDurations(captured);
+    for (size_t i = 0; i < captured.once.size(); ++i) {
+        EXPECT_LE(std::abs(int(snapped.once[i].mark) - int(captured.once[i].mark)), int(captured.once[i].mark) / 5) << i;
+        EXPECT_LE(std::abs(int(snapped.once[i].space) - int(captured.once[i].space)), int(captured.once[i].space) / 5) << i;
+    }
 }
 
 TEST(DeviceCodeExportFormat, ExtensionFirstThenTheChosenFilter) {

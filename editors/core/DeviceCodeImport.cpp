@@ -290,7 +290,12 @@ ExportOutcome ExportDeviceCodes(const DeviceLayout& layout) {
             continue;
         }
         IrSignal signal;
-        for (char c : LabelWords(key->label)) signal.name += (c == ' ' || c == '\t') ? '_' : c;
+        // A name every format keeps as it is: letters, digits and "+-_./".
+        for (char c : LabelWords(key->label)) {
+            const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                              std::string_view("+-_./").find(c) != std::string_view::npos;
+            signal.name += kept ? c : '_';
+        }
         if (signal.name.empty()) signal.name = "Key_" + std::to_string(key->keyNumber);
         if (!used.insert(signal.name).second) {
             signal.name += "_" + std::to_string(key->keyNumber);

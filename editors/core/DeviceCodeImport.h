@@ -117,7 +117,8 @@ struct ExportOutcome {
     std::vector<int> skipped;       // IR code keys without a code (or with one that does not read)
 };
 // The device's codes as signals, each named after its key's label with
-// blanks as '_' ("vol_up", "TV_power"; "Key_12" for a key without a label;
+// '_' for blanks and every other character but letters, digits and "+-_./"
+// ("vol_up", "TV_power", "16_9"; "Key_12" for a key without a label;
 // a name two keys share gets "_" and the key number), decoded where the
 // decoder knows the protocol.
 ExportOutcome ExportDeviceCodes(const DeviceLayout& layout);

@@ -154,8 +154,10 @@ bool OneOf(std::string_view word, const std::string_view (&set)[N]) {
     return std::find(std::begin(set), std::end(set), word) != std::end(set);
 }
 
-bool IsSeparator(char c) { return c == ' ' || c == '_' || c == '-' || c == '.' || c == '/' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// Anything but a letter, a digit and '+' parts words (blanks, '_', '-', '.',
+// '/', ':', and the bytes of characters beyond ASCII).
+bool IsSeparator(char c) { return !IsDigit(c) && !(c >= 'a' && c <= 'z') && !(c >= 'A' && c <= 'Z') && c != '+'; }
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 // The words of a name: split at separators and between letters and digits;

@@ -29,7 +29,7 @@ enum class KeyFunction : uint8_t {
 std::string_view KeyFunctionName(KeyFunction function);
 
 // A name as the matcher compares it: lower case, '+' read as "up" and a
-// trailing '-' as "down", separators (blank, '_', '-', '.', '/') dropped,
+// trailing '-' as "down", everything else but letters and digits dropped,
 // and leading words that only say "this is a key" ("KEY_", "BTN_", "Num_",
 // "Digit_") left out: "KEY_VOLUMEUP" -> "volumeup", "VOL+" -> "volup",
 // "Num_1" -> "1", "TV power" -> "tvpower".

@@ -127,6 +127,7 @@ protected:
         macro.keyType = kKeyMacro;
         ASSERT_TRUE(WriteKey(flash, 1, 10, macro));
         ASSERT_TRUE(WriteKey(flash, 1, 11, SoftKey("Guide")));
+        ASSERT_TRUE(WriteKey(flash, 1, 12, SoftKey("16:9")));
         ASSERT_TRUE(layout.Load(flash));
         signals = {Signal("KEY_POWER", NecCode(4, 8)),  Signal("Vol_up", NecCode(4, 2)),
                    Signal("VOL+", NecCode(9, 2)),       Signal("ch-", NecCode(4, 5)),
@@ -147,11 +148,11 @@ TEST_F(DeviceCodeImportTest, ProposalMatchesByLabelThenFunctionEachKeyOnce) {
     // The macro key takes no IR code.
     std::vector<int> keyNumbers;
     for (const ImportKey& k : p.Keys()) keyNumbers.push_back(k.keyNumber);
-    EXPECT_EQ(keyNumbers, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11}));
+    EXPECT_EQ(keyNumbers, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12}));
     const int expected[] = {0, 1, 7, 4, 9, 8, kNoTargetKey, kNoTargetKey, 6};
     for (size_t s = 0; s < signals.size(); ++s) EXPECT_EQ(p.KeyOf(s), expected[s]) << signals[s].name;
     EXPECT_EQ(p.UnmatchedSignals(), (std::vector<size_t>{6, 7}));
-    EXPECT_EQ(p.UnmatchedKeys(), (std::vector<int>{2, 3, 5, 11}));
+    EXPECT_EQ(p.UnmatchedKeys(), (std::vector<int>{2, 3, 5, 11, 12}));
     EXPECT_EQ(ImportKeyName(p.Keys()[7]), "Key 7 \u2014 vol up");
     EXPECT_EQ(DecodedText(signals[0]), "NEC 4 / 8");
 }
@@ -245,16 +246,17 @@ TEST_F(DeviceCodeImportTest, AnImportOfOnlyRefusedCodesLeavesNoUndoStep) {
 
 TEST_F(DeviceCodeImportTest, ExportedCodesComeBackToTheirKeys) {
     ImportProposal p(signals, ImportKeysOf(layout));
+    p.Assign(7, 12);  // "Weird" to the key "16:9"
     ApplyImport(signals, p, layout);
     const ExportOutcome exported = ExportDeviceCodes(layout);
     std::vector<std::string> names;
     for (const IrSignal& s : exported.codes) names.push_back(s.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"Power", "Vol+", "Ch-", "vol_up", "NETFLIX", "1"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"Power", "Vol+", "Ch-", "vol_up", "NETFLIX", "1", "16_9"}));
     EXPECT_EQ(exported.skipped, (std::vector<int>{2, 3, 5, 6, 11}));
     EXPECT_EQ(exported.codes[0].decoded, signals[0].decoded);
     // Imported again, each name finds the key it came from.
     const ImportProposal back(exported.codes, ImportKeysOf(layout));
-    const int from[] = {0, 1, 4, 7, 8, 9};
+    const int from[] = {0, 1, 4, 7, 8, 9, 12};
     for (size_t s = 0; s < exported.codes.size(); ++s) EXPECT_EQ(back.KeyOf(s), from[s]) << names[s];
 }
 

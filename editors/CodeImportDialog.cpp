@@ -54,6 +54,9 @@ TCodeImportFm::TCodeImportFm(const std::vector<IrSignal>& irSignals, ImportPropo
         for (const ImportKey& k : proposal_.Keys()) box->addItem(KeyText(k), k.keyNumber);
         connect(box, qOverload<int>(&QComboBox::activated), this, [this, row](int item) { ChooseKey(row, item); });
         m_SignalTable->setCellWidget(row, 2, box);
+        // The cell under the box holds its choice as text: what a screen
+        // reader reads of the row.
+        m_SignalTable->setItem(row, 2, new QTableWidgetItem);
     }
     m_SignalTable->setMinimumWidth(520);
     outer->addWidget(m_SignalTable, 1);
@@ -95,6 +98,14 @@ QComboBox* TCodeImportFm::KeyBox(int row) const {
 void TCodeImportFm::ChooseKey(int row, int item) {
     QComboBox* box = KeyBox(row);
     if (!box || item < 0 || item >= box->count()) return;
+    // Stepping through a box's keys (the arrow keys choose each on the way)
+    // takes only the key it stops at: each choice starts again from the
+    // pairs as they stood before this box was first changed.
+    if (row != editingRow_) {
+        before_ = proposal_;
+        editingRow_ = row;
+    }
+    proposal_ = before_;
     proposal_.Assign(size_t(row), box->itemData(item).toInt());
     ShowProposal();
 }
@@ -104,6 +115,7 @@ void TCodeImportFm::ShowProposal() {
         QComboBox* box = KeyBox(row);
         const QSignalBlocker block(box);
         box->setCurrentIndex(std::max(0, box->findData(proposal_.KeyOf(size_t(row)))));
+        m_SignalTable->item(row, 2)->setText(box->currentText());
     }
     m_LoneSignalLBox->clear();
     for (size_t s : proposal_.UnmatchedSignals()) m_LoneSignalLBox->addItem(QString::fromStdString(irSignals_[s].name));

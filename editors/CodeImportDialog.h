@@ -27,7 +27,8 @@ public:
 
     const ImportProposal& Proposal() const { return proposal_; }
 
-    // The user picks item `item` (0: no key) of row `row`'s key box.
+    // The user picks item `item` (0: no key) of row `row`'s key box; the
+    // last choice in a box counts, as if made at once.
     void ChooseKey(int row, int item);
 
     QTableWidget* m_SignalTable = nullptr;
@@ -40,6 +41,8 @@ private:
 
     const std::vector<IrSignal>& irSignals_;
     ImportProposal proposal_;
+    int editingRow_ = -1;    // the row whose box was changed last
+    ImportProposal before_;  // the pairs before that box was first changed
 };
 
 }  // namespace orvalink

@@ -107,6 +107,7 @@ void TMainFm::BuildMenus() {
     QAction* openAct = fileMenu->addAction(QStringLiteral("Open"), this, [this] { m_fOpenItClick(); });
     QAction* saveAct = fileMenu->addAction(QStringLiteral("Save"), this, [this] { m_fSaveItClick(); });
     QAction* saveAsAct = fileMenu->addAction(QStringLiteral("Save As"), this, [this] { m_fSaveAsItClick(); });
+    fileMenu->addAction(QString::fromUtf8("Compare with\u2026"), this, [this] { m_fCompareItClick(); });
     fileMenu->addSeparator();
     QAction* exitAct = fileMenu->addAction(QStringLiteral("Exit"), this, [this] { m_fExitItClick(); });
     newAct->setShortcut(QKeySequence::New);
@@ -527,6 +528,7 @@ void TMainFm::closeEvent(QCloseEvent* event) {
         return;
     }
     CloseAllEditors();
+    if (compare_) compare_->close();
     event->accept();
 }
 

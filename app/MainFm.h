@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QPixmap>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -119,6 +120,10 @@ public:
     void m_fSaveItClick();
     bool m_fSaveAsItClick();
     void m_fExitItClick();
+    // File "Compare with…": a document against the configuration in the window.
+    void m_fCompareItClick();
+    // Opens the layout editor of `slot` (or brings it forward) on key `key`.
+    bool OpenEditorOnKey(int slot, int key);
     void m_eUndoItClick();
     void m_eRedoItClick();
     void m_eCutItClick();
@@ -205,6 +210,7 @@ private:
     QDockWidget* m_MTreePal = nullptr;
     QTreeWidget* m_MainTView = nullptr;
     QMenu* m_MTreePMu = nullptr;
+    QPointer<QWidget> compare_;  // the compare window while it is open
     QLabel* statusPanels_[4] = {};
     QAction* downloadAct_ = nullptr;
     QAction* uploadAct_ = nullptr;

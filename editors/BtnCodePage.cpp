@@ -8,8 +8,12 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include <filesystem>
+
+#include "editors/BtnCodeSources.h"
 #include "editors/BtnIrSession.h"
 #include "editors/BtnWaveform.h"
+#include "editors/core/KeyCodeSources.h"
 #include "editors/core/KeyEditing.h"
 #include "formats/FileIo.h"
 #include "image/IrDecoder.h"
@@ -26,6 +30,10 @@ namespace {
 
 const char* const kSbinFilter = "S Binary  Files (*.sbin)|*.sbin|All Files (*.*)|*.*";
 const char* const kLoadErrorText = "Load IR code error !";
+const char* const kIrFileFilter =
+    "IR Signal Files (*.ir;*.conf;*.lircd;*.txt)|*.ir;*.conf;*.lircd;*.txt|All Files (*.*)|*.*";
+const char* const kExportFilter =
+    "Flipper IR Files (*.ir)|*.ir|LIRC Files (*.conf)|*.conf|Pronto Hex Files (*.txt)|*.txt";
 
 // A value label: its text, and for a screen reader its caption with the value
 // ("Code type: Normal"); the caption is kept in the label's "caption" property.
@@ -36,19 +44,16 @@ void ShowValue(QLabel* label, const QString& value) {
 }
 
 QString ProtocolTextOf(const IrCodeInfo& code) {
-    const auto pulses = MarksAndSpaces(code);
-    const auto decoded = DecodeIr(pulses);
-    if (!decoded) return QString();
-    QString text = QString::fromStdString(IrProtocolName(*decoded)) + QStringLiteral(" %1").arg(decoded->device);
-    if (decoded->subDevice) text += QStringLiteral(".%1").arg(*decoded->subDevice);
-    return text + QStringLiteral(" / %1").arg(decoded->function);
+    const auto decoded = DecodeIr(MarksAndSpaces(code));
+    return decoded ? QString::fromStdString(DecodedText(*decoded)) : QString();
 }
 
 }  // namespace
 
 TBtnCodePage::TBtnCodePage(BtnOpenKey& open, BtnIrSession& session, const BtnServices& services,
                            QStatusBar& status, QWidget* parent)
-    : QWidget(parent), open_(open), session_(session), ui_(services.ui), random_(services.random), status_(status) {
+    : QWidget(parent), open_(open), session_(session), ui_(services.ui), random_(services.random), status_(status),
+      deviceName_(services.deviceName) {
     setObjectName(QStringLiteral("m_CodeSht"));
     Build();
 }
@@ -77,8 +82,11 @@ void TBtnCodePage::Build() {
     auto* row2 = new QHBoxLayout;
     m_ProntoCopyBtn = Button(this, QStringLiteral("m_ProntoCopyBtn"), QStringLiteral("Copy as Pronto"));
     m_ProntoPasteBtn = Button(this, QStringLiteral("m_ProntoPasteBtn"), QStringLiteral("Paste Pronto"));
-    row2->addWidget(m_ProntoCopyBtn);
-    row2->addWidget(m_ProntoPasteBtn);
+    m_MakeCodeBtn = Button(this, QStringLiteral("m_MakeCodeBtn"), QStringLiteral("Make code\u2026"));
+    m_ImportCodeBtn = Button(this, QStringLiteral("m_ImportCodeBtn"), QStringLiteral("Import code\u2026"));
+    m_ExportCodeBtn = Button(this, QStringLiteral("m_ExportCodeBtn"), QStringLiteral("Export code\u2026"));
+    for (QPushButton* b : {m_ProntoCopyBtn, m_ProntoPasteBtn, m_MakeCodeBtn, m_ImportCodeBtn, m_ExportCodeBtn})
+        row2->addWidget(b);
     row2->addStretch(1);
     layout->addLayout(row2);
     m_Cht = new BtnWaveform(random_, QStringLiteral("m_Cht"), QStringLiteral("Waveform"), this);
@@ -91,6 +99,9 @@ void TBtnCodePage::Build() {
     connect(m_LoadIRBtn, &QPushButton::clicked, this, [this] { m_LoadIRBtnClick(); });
     connect(m_ProntoCopyBtn, &QPushButton::clicked, this, [this] { m_ProntoCopyBtnClick(); });
     connect(m_ProntoPasteBtn, &QPushButton::clicked, this, [this] { m_ProntoPasteBtnClick(); });
+    connect(m_MakeCodeBtn, &QPushButton::clicked, this, [this] { m_MakeCodeBtnClick(); });
+    connect(m_ImportCodeBtn, &QPushButton::clicked, this, [this] { m_ImportCodeBtnClick(); });
+    connect(m_ExportCodeBtn, &QPushButton::clicked, this, [this] { m_ExportCodeBtnClick(); });
 }
 
 void TBtnCodePage::Say(const QString& text) { status_.showMessage(text); }
@@ -125,7 +136,8 @@ void TBtnCodePage::ClearCode() {
 }
 
 void TBtnCodePage::SetLearningControls(bool learning, bool own) {
-    for (QPushButton* b : {m_LearnBtn, m_ShootBtn, m_LoadIRBtn, m_ProntoPasteBtn}) b->setEnabled(!learning);
+    for (QPushButton* b : {m_LearnBtn, m_ShootBtn, m_LoadIRBtn, m_ProntoPasteBtn, m_MakeCodeBtn, m_ImportCodeBtn})
+        b->setEnabled(!learning);
     m_LeaveBtn->setEnabled(learning && own);
 }
 
@@ -200,6 +212,96 @@ void TBtnCodePage::m_ProntoPasteBtnClick() {
         return Say(QStringLiteral("The clipboard holds no usable Pronto Hex code: %1; the key keeps its code.")
                        .arg(QString::fromStdString(error)));
     StoreLearned(learned, QStringLiteral("The Pronto Hex code"));
+}
+
+// ---------------------------------------------------------------------------
+// Codes made, imported and exported
+
+// A dialog of this page stands over the page's waveform, so Button
+// Properties' caption, the key's code and its buttons stay in sight.
+void TBtnCodePage::OpenBesideTheKey(QDialog* dialog) {
+    dialog->adjustSize();
+    dialog->move(m_Cht->mapToGlobal(QPoint(m_Cht->width() / 4, 0)));
+    dialog->open();
+}
+
+void TBtnCodePage::CloseDialogs() {
+    for (QDialog* dialog : {makeFm_.data(), importFm_.data()})
+        if (dialog) dialog->reject();
+}
+
+TMakeCodeFm* TBtnCodePage::MakeDialog() const { return static_cast<TMakeCodeFm*>(makeFm_.data()); }
+TImportCodeFm* TBtnCodePage::ImportDialog() const { return static_cast<TImportCodeFm*>(importFm_.data()); }
+
+void TBtnCodePage::m_MakeCodeBtnClick() {
+    if (makeFm_ || importFm_) return;
+    auto* fm = new TMakeCodeFm(ui_, random_, open_.key.info, window());
+    makeFm_ = fm;
+    fm->setAttribute(Qt::WA_DeleteOnClose);
+    connect(fm, &QDialog::accepted, this, [this, fm] {
+        const QString what = QString::fromStdString(fm->Candidate().decoded ? DecodedText(*fm->Candidate().decoded)
+                                                                             : std::string("made"));
+        StoreLearned(fm->Candidate().learned, QStringLiteral("The %1 code").arg(what));
+    });
+    OpenBesideTheKey(fm);
+}
+
+void TBtnCodePage::m_ImportCodeBtnClick() {
+    if (makeFm_ || importFm_) return;
+    FileDialogRequest request;
+    request.mode = FileDialogRequest::Mode::Open;
+    request.filter = kIrFileFilter;
+    request.mustExist = true;
+    const auto path = ui_.ChooseFile(request);
+    if (!path) return;
+    std::vector<IrSignal> found;
+    std::string error;
+    if (!ReadIrSignalFile(*path, found, error)) {
+        ui_.Inform("Import IR code error !\n" + error, MsgIcon::Error);
+        return Say(QStringLiteral("The file could not be read; the key keeps its code."));
+    }
+    if (found.empty()) {
+        ui_.Inform("Import IR code error !\nThe file holds no IR signal.", MsgIcon::Error);
+        return Say(QStringLiteral("The file holds no IR signal; the key keeps its code."));
+    }
+    const QString name = QString::fromStdString(std::filesystem::path(*path).filename().string());
+    auto* fm = new TImportCodeFm(ui_, random_, open_.key.info, name, std::move(found), window());
+    importFm_ = fm;
+    fm->setAttribute(Qt::WA_DeleteOnClose);
+    connect(fm, &QDialog::accepted, this, [this, fm, name] {
+        StoreLearned(fm->Candidate().learned, QStringLiteral("The code imported from %1").arg(name));
+    });
+    OpenBesideTheKey(fm);
+}
+
+void TBtnCodePage::m_ExportCodeBtnClick() {
+    IrSignal signal;
+    const KeyCodeOutcome outcome = KeySignal(open_.key.info, SignalNameOfKey(open_.key.info), signal);
+    if (!outcome.Ok()) return Say(QStringLiteral("The key has no IR code to export."));
+    FileDialogRequest request;
+    request.mode = FileDialogRequest::Mode::Save;
+    request.filter = kExportFilter;
+    request.defaultExtension = "ir";
+    request.proposedName = signal.name + ".ir";
+    request.confirmOverwrite = true;
+    const auto path = ui_.ChooseFile(request);
+    if (!path) return;
+    const auto format = ExportFormatOfPath(*path);
+    if (!format) {
+        ui_.Inform("Export IR code error !\nName the file .ir (Flipper), .conf (LIRC) or .txt (Pronto Hex).",
+                   MsgIcon::Error);
+        return Say(QStringLiteral("Nothing was written."));
+    }
+    std::string remote = deviceName_ && open_.context.device >= 0 ? deviceName_(open_.context.device) : std::string();
+    if (remote.empty()) remote = "Orvalink";
+    std::string text, error;
+    if (!ExportText(*format, remote, {signal}, text, error) ||
+        !ReplaceFileBytes(*path, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+                          &error)) {
+        ui_.Inform("Export IR code error !\n" + *path + "\n" + error, MsgIcon::Error);
+        return Say(QStringLiteral("Nothing was written."));
+    }
+    Say(QStringLiteral("The key's code is written to %1.").arg(QString::fromStdString(*path)));
 }
 
 }  // namespace orvalink

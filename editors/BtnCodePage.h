@@ -4,10 +4,12 @@
 // learned, loaded or pasted becomes the key's code at once.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include "editors/BtnShared.h"
 
+class QDialog;
 class QLabel;
 class QPushButton;
 class QStatusBar;
@@ -16,6 +18,8 @@ namespace orvalink {
 
 class BtnIrSession;
 class BtnWaveform;
+class TImportCodeFm;
+class TMakeCodeFm;
 
 class TBtnCodePage : public QWidget {
     Q_OBJECT
@@ -33,6 +37,9 @@ public:
     // While learning the learning, loading and sending buttons are off; the
     // leave button is on while this page (`own`) learns.
     void SetLearningControls(bool learning, bool own);
+    // OK and Cancel of Button Properties: a Make or Import dialog still
+    // open is cancelled with them.
+    void CloseDialogs();
 
     // ---- User events.
     void m_LearnBtnClick();
@@ -42,6 +49,11 @@ public:
     void m_LoadIRBtnClick();
     void m_ProntoCopyBtnClick();
     void m_ProntoPasteBtnClick();
+    // "Make code…" and "Import code…" open their dialog (window-modal, not
+    // waiting); its OK puts the code on the key.
+    void m_MakeCodeBtnClick();
+    void m_ImportCodeBtnClick();
+    void m_ExportCodeBtnClick();
 
     // ---- The parts, for the tests.
     QLabel* CodeTypeText() const { return m_codeTypeTxt; }
@@ -50,6 +62,12 @@ public:
     BtnWaveform* Chart() const { return m_Cht; }
     QPushButton* LearnButton() const { return m_LearnBtn; }
     QPushButton* ShootButton() const { return m_ShootBtn; }
+    QPushButton* MakeCodeButton() const { return m_MakeCodeBtn; }
+    QPushButton* ImportCodeButton() const { return m_ImportCodeBtn; }
+    QPushButton* ExportCodeButton() const { return m_ExportCodeBtn; }
+    // The dialog open now, if any.
+    TMakeCodeFm* MakeDialog() const;
+    TImportCodeFm* ImportDialog() const;
 
 private:
     void Build();
@@ -58,12 +76,16 @@ private:
     // on the status bar.
     bool StoreLearned(const LearnedCode& learned, const QString& source);
     void ShowCode(const IrCodeInfo& code);
+    void OpenBesideTheKey(QDialog* dialog);
 
     BtnOpenKey& open_;
     BtnIrSession& session_;
     UiServices& ui_;
     Random& random_;
     QStatusBar& status_;
+    std::function<std::string(int device)> deviceName_;
+    QPointer<QDialog> makeFm_;
+    QPointer<QDialog> importFm_;
 
     QLabel* m_codeTypeTxt = nullptr;
     QLabel* m_codeCarryTxt = nullptr;
@@ -74,6 +96,9 @@ private:
     QPushButton* m_LoadIRBtn = nullptr;
     QPushButton* m_ProntoCopyBtn = nullptr;
     QPushButton* m_ProntoPasteBtn = nullptr;
+    QPushButton* m_MakeCodeBtn = nullptr;
+    QPushButton* m_ImportCodeBtn = nullptr;
+    QPushButton* m_ExportCodeBtn = nullptr;
     BtnWaveform* m_Cht = nullptr;
 };
 

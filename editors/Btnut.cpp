@@ -333,6 +333,7 @@ void TBtnFm::m_OkBtnClick() {
 void TBtnFm::m_CancelBtnClick() { Finish(false); }
 
 void TBtnFm::Finish(bool accepted) {
+    codePage_->CloseDialogs();
     if (session_->Learning()) session_->End();
     session_->Release();  // also a press still waiting for the remote
     accepted_ = accepted;

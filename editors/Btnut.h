@@ -97,6 +97,9 @@ public:
     void m_LoadIRBtnClick() { codePage_->m_LoadIRBtnClick(); }
     void m_ProntoCopyBtnClick() { codePage_->m_ProntoCopyBtnClick(); }
     void m_ProntoPasteBtnClick() { codePage_->m_ProntoPasteBtnClick(); }
+    void m_MakeCodeBtnClick() { codePage_->m_MakeCodeBtnClick(); }
+    void m_ImportCodeBtnClick() { codePage_->m_ImportCodeBtnClick(); }
+    void m_ExportCodeBtnClick() { codePage_->m_ExportCodeBtnClick(); }
     void m_ViewBtnClick() { macroPage_->m_ViewBtnClick(); }
     void m_NewBtnClick() { macroPage_->m_NewBtnClick(); }
     void m_InsertBtnClick() { macroPage_->m_InsertBtnClick(); }

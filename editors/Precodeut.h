@@ -67,7 +67,7 @@ public:
     QPushButton* m_OkBtn = nullptr;
     QPushButton* m_CancelBtn = nullptr;
 
-public slots:
+public Q_SLOTS:
     void reject() override;
 
 private:

@@ -52,7 +52,9 @@ bool ParseLircConf(std::string_view text, std::string_view fileName, std::vector
 bool ParseProntoList(std::string_view text, std::string_view fileName, std::vector<IrSignal>& signals,
                      std::string& error);
 // "carrier 38000" then "NAME: +9000 -4500 +560 ..." (or bare numbers
-// alternating mark and space), durations in microseconds.
+// alternating mark and space), durations in microseconds. A signal goes on
+// over the lines of numbers below it up to a blank line, a name or a carrier
+// line; without a carrier line the carrier is 38 kHz.
 bool ParseDurationList(std::string_view text, std::string_view fileName, std::vector<IrSignal>& signals,
                        std::string& error);
 

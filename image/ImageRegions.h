@@ -27,4 +27,9 @@ std::vector<PageRegion> DescribePages(const TTiFlashFm& flash, std::span<const u
 // The regions joined for a message: "device TV keys 12-14, code library".
 std::string DescribePagesText(const TTiFlashFm& flash, std::span<const uint32_t> pages);
 
+// A device slot as the regions name it: "Home", "Macro", "device TV" (the
+// label of the Device key that links to it), or "device 7" when no key
+// links to the slot or its label cannot be shown.
+std::string DeviceDisplayName(const TTiFlashFm& flash, int slot);
+
 }  // namespace orvalink

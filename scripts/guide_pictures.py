@@ -199,6 +199,88 @@ class GuidePictures(UserPathCase):
         save_picture("about", p.process.pid, framed=[about])
         p.key("Escape")
 
+    def test_comparing_two_configurations(self):
+        p = self.start_program(extra_env={})
+        picker = p.window("Model Select")
+        p.click(p.wait("QM-5100", ["list item"], picker))
+        ok = p.find("OK", ["push button"], picker)
+        wait_for("OK to become usable", lambda: sensitive(ok))
+        p.click(ok)
+        dialog = self.start_dialog(p)
+        p.click(p.find("Yes", ["push button"], dialog))
+        wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
+        main = self.main_window(p)
+
+        # A backup that differs from the factory configuration: a key moved
+        # and one relabelled on the TV, the contrast set higher.
+        backup = os.path.join(FOLDER, "mcf", "backup.vmcf")
+        changed_copy(os.path.join(FOLDER, "bk", "default_.vmcf"), backup)
+        p.click(p.find("File", ["menu item"], p.find(None, ["menu bar"], main)))
+        p.click(p.wait("Compare with\u2026", ["menu item"]))
+        wait_for("the open dialog", lambda: next((w for w in p.windows() if w.name != "Orvalink "), None))
+        time.sleep(0.3)
+        p.type(backup)
+        p.key("Return")
+        compare = p.window("Compare with backup.vmcf")
+        p.wait("Differences", ["tree", "tree table"], compare)
+        save_picture("compare", p.process.pid, framed=[main, compare])
+        p.click(p.find("Close", ["push button"], compare))
+
+    def test_make_code(self):
+        """Button Properties' "Make code…" with NEC device 4, function 8."""
+        import test_key_codes
+        p = self.start_program(extra_env={})
+        picker = p.window("Model Select")
+        p.click(p.wait("QM-5100", ["list item"], picker))
+        ok = p.find("OK", ["push button"], picker)
+        wait_for("OK to become usable", lambda: sensitive(ok))
+        p.click(ok)
+        dialog = self.start_dialog(p)
+        p.click(p.find("Yes", ["push button"], dialog))
+        wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
+        main = self.main_window(p)
+        p.click(p.wait("TV", ["table cell", "tree item"], main))
+        lcd = p.wait("Soft keys", None, main)
+        editor = test_key_codes.KeyCodes.open_key_6(self, p, lcd)
+        p.click(p.find("Make code\u2026", ["push button"], editor))
+        make = p.window("Make code")
+        for name, value in (("Device", 4), ("Function", 8)):
+            p.click(p.find(name, ["spin button"], make))
+            p.key("ctrl+a")
+            p.type(str(value))
+        wait_for("the code read back", lambda: next(
+            (l for l in p.find_all(None, ["label"], make) if l.name.startswith("Decoded: NEC 4 / 8")), None))
+        save_picture("make-code", p.process.pid, framed=[editor, make])
+        p.click(p.find("Cancel", ["push button"], make))
+
+    def key_pictures(self, p, lcd):
+        import test_key_codes
+        return test_key_codes.KeyCodes.key_pictures(self, p, lcd)
+
+
+def changed_copy(document, out):
+    """`document` with the TV's key 15 one cell to the right, its key 16
+    named "Menu" and the contrast at 34, through the command line's extract
+    and pack."""
+    raw = out + ".bin"
+    subprocess.run([userpath.CLI, "extract", document, raw], check=True, capture_output=True)
+    with open(raw, "rb") as f:
+        image = bytearray(f.read())
+    devices, store, settings = 150 * 264, 245 * 264, 103 * 264
+    for key, change in ((15, "move"), (16, "label")):
+        record = image[devices + 264 + 4 * key] | image[devices + 264 + 4 * key + 1] << 8
+        at = store + 8 * record
+        if change == "move":
+            image[at + 4] += 0x10
+        else:
+            image[at + 8:at + 13] = b"Menu\0"
+    image[settings + 38] = 34
+    with open(raw, "wb") as f:
+        f.write(image)
+    subprocess.run([userpath.CLI, "pack", raw, out, "--kind", "100", "--model", "2000", "--version", "1.05"],
+                   check=True, capture_output=True)
+    os.remove(raw)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -47,6 +47,10 @@ int UpgradeCommand(const std::string& command, const std::vector<std::string>& a
 // The service file commands: sec, unsec, xfile make|read, sbin make|read.
 bool IsServiceFileCommand(const std::string& command);
 int ServiceFileCommand(const std::string& command, std::vector<std::string> args);
+// diff A B: the differences of two documents (or raw memory images); exit
+// 0 when they are the same, 1 when they differ, 2 on bad input.
+int DiffCommand(const std::vector<std::string>& args);
+
 // Whether this build has the serial link (the Linux platform layer).
 bool CanLink();
 

@@ -45,6 +45,7 @@ const char kUsage[] =
     "  orvalink-cli codes import FILE DOC --device NAME [--map FILE] OUT\n"
     "  orvalink-cli codes export DOC --device NAME --format ir|lirc|pronto OUT\n"
     "  orvalink-cli render FILE SLOT OUT.png\n"
+    "  orvalink-cli diff A B\n"
     "  orvalink-cli download --port PATH OUT.vmcf\n"
     "  orvalink-cli upload --port PATH IN.vmcf\n"
     "  orvalink-cli fetch --model NAME [--url BASE] [--folder DIR]\n"
@@ -254,6 +255,7 @@ int main(int argc, char** argv) {
     if (command == "fetch") return FetchCommand(args);
     if (command == "upgrade" || command == "backup") return UpgradeCommand(command, args);
     if (IsServiceFileCommand(command)) return ServiceFileCommand(command, args);
+    if (command == "diff") return DiffCommand(args);
     if (command == "render" && args.size() == 3) return RenderCommand(args[0], args[1], args[2]);
     if (command == "-h" || command == "--help" || command == "help") {
         std::cout << kUsage;

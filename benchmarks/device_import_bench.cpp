@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
         start = Timer::now();
         converted = 0;
         KeyInfo key = DefaultKey();
-        for (const IrSignal& s : signals) converted += StoreSignalCode(s.code, key, error);
+        for (const IrSignal& s : signals) converted += StoreSignalCode(s, key, error);
         conversions.push_back(Millis(start));
     }
     const double load = Median(loads), import = Median(imports), convert = Median(conversions);

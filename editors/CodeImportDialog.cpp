@@ -45,9 +45,9 @@ TCodeImportFm::TCodeImportFm(const std::vector<IrSignal>& irSignals, ImportPropo
     for (int row = 0; row < int(irSignals_.size()); ++row) {
         const IrSignal& s = irSignals_[size_t(row)];
         const QString name = QString::fromStdString(s.name);
-        const QString decoded = QString::fromStdString(DecodedText(s));
+        const QString decoded = QString::fromStdString(SignalProtocolText(s));
         m_SignalTable->setItem(row, 0, new QTableWidgetItem(name));
-        m_SignalTable->setItem(row, 1, new QTableWidgetItem(decoded.isEmpty() ? QStringLiteral("raw") : decoded));
+        m_SignalTable->setItem(row, 1, new QTableWidgetItem(decoded.isEmpty() ? QStringLiteral("unknown") : decoded));
         auto* box = new QComboBox(m_SignalTable);
         box->setAccessibleName(QStringLiteral("Key for %1").arg(name));
         box->addItem(kNoKeyText, kNoTargetKey);

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <set>
 
+#include "editors/core/KeyCodeSources.h"
 #include "editors/core/KeyEditing.h"
 #include "image/IrDecoder.h"
 #include "image/LabelWords.h"
@@ -61,12 +62,9 @@ std::vector<ImportKey> ImportKeysOf(const DeviceLayout& layout) {
     return keys;
 }
 
-std::string DecodedText(const IrSignal& signal) {
-    if (!signal.decoded) return {};
-    const IrDecoded& d = *signal.decoded;
-    std::string text = IrProtocolName(d) + " " + std::to_string(d.device);
-    if (d.subDevice) text += "." + std::to_string(*d.subDevice);
-    return text + " / " + std::to_string(d.function);
+std::string SignalProtocolText(const IrSignal& signal) {
+    const std::optional<IrDecoded> decoded = SignalProtocol(signal);
+    return decoded ? DecodedText(*decoded) : std::string();
 }
 
 // ---------------------------------------------------------------------------
@@ -193,53 +191,17 @@ bool ApplyImportMap(std::string_view text, std::string_view fileName, const std:
 
 // ---------------------------------------------------------------------------
 
-ProntoCode SnappedDurations(const ProntoCode& code) {
-    // Marks and spaces are snapped apart: a group starts at its shortest
-    // value and takes every value up to a fifth longer.
-    auto snap = [&](uint32_t IrPulse::*part) {
-        std::vector<uint32_t> values;
-        for (const auto* frame : {&code.once, &code.repeat})
-            for (const IrPulse& p : *frame) values.push_back(p.*part);
-        std::sort(values.begin(), values.end());
-        std::vector<std::pair<uint32_t, uint32_t>> groups;  // first value, mean
-        for (size_t i = 0; i < values.size();) {
-            size_t j = i;
-            uint64_t sum = 0;
-            while (j < values.size() && uint64_t(values[j]) * 5 <= uint64_t(values[i]) * 6) sum += values[j++];
-            groups.emplace_back(values[i], uint32_t((sum + (j - i) / 2) / (j - i)));
-            i = j;
-        }
-        return groups;
-    };
-    const auto marks = snap(&IrPulse::mark);
-    const auto spaces = snap(&IrPulse::space);
-    auto meanOf = [](const std::vector<std::pair<uint32_t, uint32_t>>& groups, uint32_t v) {
-        auto it = std::upper_bound(groups.begin(), groups.end(), v,
-                                   [](uint32_t value, const auto& g) { return value < g.first; });
-        return std::prev(it)->second;
-    };
-    ProntoCode out = code;
-    for (auto* frame : {&out.once, &out.repeat})
-        for (IrPulse& p : *frame) {
-            p.mark = meanOf(marks, p.mark);
-            p.space = meanOf(spaces, p.space);
-        }
-    return out;
-}
-
-bool StoreSignalCode(const ProntoCode& code, KeyInfo& key, std::string& reason) {
-    LearnedCode learned{};
-    // A code captured from a remote carries every burst a little off its
-    // length; the remote's learned form holds 15 distinct bursts, so such
-    // a code goes in as the remote would have learned it.
-    if (!LearnedOfPronto(code, learned, reason)) {
-        std::string snappedReason;
-        if (!LearnedOfPronto(SnappedDurations(code), learned, snappedReason)) return false;
+bool StoreSignalCode(const IrSignal& signal, KeyInfo& key, std::string& reason) {
+    KeyCodeCandidate held;
+    const KeyCodeOutcome outcome = CodeFromSignal(signal, key, held);
+    if (!outcome.Ok()) {
+        reason = outcome.reason;
+        return false;
     }
     IrCodeInfo stored;
     KeyInfo changed = key;
-    if (!StoreLearnedCode(learned, changed, stored)) {
-        reason = "the code does not fit the remote's stored form";
+    if (!StoreLearnedCode(held.learned, changed, stored)) {
+        reason = "The code does not fit into a key's code blocks.";
         return false;
     }
     if (changed.keyType == kKeyIrCode) changed.flags |= kFlagHasCode;
@@ -260,7 +222,7 @@ ImportOutcome ApplyImport(const std::vector<IrSignal>& signals, const ImportProp
         }
         LayoutKey target = *key;
         std::string reason;
-        if (!StoreSignalCode(signal.code, target.info, reason)) {
+        if (!StoreSignalCode(signal, target.info, reason)) {
             out.refused.push_back({signal.name, keyNumber, reason});
             continue;
         }
@@ -309,28 +271,15 @@ ExportOutcome ExportDeviceCodes(const DeviceLayout& layout) {
 }
 
 IrFileFormat ExportFormatOf(std::string_view path, int filterIndex) {
-    const size_t dot = path.find_last_of('.');
-    if (dot != std::string_view::npos) {
-        const std::string extension = LowerWithBlanks(path.substr(dot));
-        if (extension == ".ir") return IrFileFormat::Flipper;
-        if (extension == ".conf" || extension == ".lircd") return IrFileFormat::Lirc;
-        if (extension == ".txt") return IrFileFormat::Pronto;
-    }
+    if (const std::optional<IrFileFormat> named = ExportFormatOfPath(path)) return *named;
     return filterIndex == 2 ? IrFileFormat::Lirc : filterIndex == 3 ? IrFileFormat::Pronto : IrFileFormat::Flipper;
 }
 
-bool WriteDeviceCodes(IrFileFormat format, std::string_view deviceName, const std::vector<IrSignal>& signals,
+bool WriteDeviceCodes(IrFileFormat format, std::string_view deviceName, const std::vector<IrSignal>& irSignals,
                       std::string& text, std::string& error) {
-    switch (format) {
-        case IrFileFormat::Flipper: return WriteFlipperIr(signals, text, error);
-        case IrFileFormat::Pronto: return WriteProntoList(signals, text, error);
-        case IrFileFormat::Lirc: {
-            std::string remote;
-            for (char c : deviceName) remote += (c == ' ' || c == '\t') ? '_' : c;
-            return WriteLircConf(remote.empty() ? "device" : remote, signals, text, error);
-        }
-        default: error = "codes are exported as Flipper, LIRC or Pronto Hex files"; return false;
-    }
+    std::string remote;
+    for (char c : deviceName) remote += (c == ' ' || c == '\t') ? '_' : c;
+    return ExportText(format, remote.empty() ? "device" : remote, irSignals, text, error);
 }
 
 }  // namespace orvalink

@@ -36,8 +36,9 @@ std::string ImportKeyName(const ImportKey& key);
 // The keys of the device an import can write, in key-number order.
 std::vector<ImportKey> ImportKeysOf(const DeviceLayout& layout);
 
-// "NEC 4 / 8", "NEC extended 4.1 / 8"; empty for a signal nothing decoded.
-std::string DecodedText(const IrSignal& signal);
+// "NEC 4 / 8", "NEC extended 4.1 / 8" as the file states it or the code
+// decodes; empty when neither tells.
+std::string SignalProtocolText(const IrSignal& signal);
 
 // Which signal goes to which key. Each key takes at most one signal.
 class ImportProposal {
@@ -95,16 +96,11 @@ struct ImportOutcome {
     std::vector<RefusedCode> refused;
 };
 
-// The code with its marks, and its spaces, snapped together as a learner
-// does: values within a fifth of the shortest of their group take the
-// group's mean ("560 583 541" -> 561).
-ProntoCode SnappedDurations(const ProntoCode& code);
-
-// The code of `code` as the key's IR code, through the remote's learned
-// form; a code of more distinct bursts than the form holds goes in with its
-// durations snapped. False, with `reason` set and the key untouched, for a
-// code the remote cannot hold.
-bool StoreSignalCode(const ProntoCode& code, KeyInfo& key, std::string& reason);
+// The signal's code as the key's IR code, through the remote's learned form
+// as Button Properties' "Import code…" takes it (CodeFromSignal: measured
+// durations a little apart are taken as one where the form needs it). False,
+// with `reason` set and the key untouched, for a code the remote cannot hold.
+bool StoreSignalCode(const IrSignal& signal, KeyInfo& key, std::string& reason);
 
 // Writes the chosen pairs into the device being edited as one undo step
 // (none when nothing was written). A code the remote cannot hold is refused
@@ -129,12 +125,12 @@ inline constexpr const char* kIrCodeFilesFilter =
     "IR code files (*.ir;*.conf;*.lircd;*.txt)|*.ir;*.conf;*.lircd;*.txt|All Files (*.*)|*.*";
 inline constexpr const char* kIrExportFilter =
     "Flipper IR files (*.ir)|*.ir|LIRC files (*.conf)|*.conf|Pronto Hex lists (*.txt)|*.txt";
-// The format an export writes: by the file's extension (".ir", ".conf" or
-// ".lircd", ".txt"), else by the filter chosen in kIrExportFilter.
+// The format an export writes: by the file's extension (ExportFormatOfPath:
+// ".ir", ".conf", ".txt"), else by the filter chosen in kIrExportFilter.
 IrFileFormat ExportFormatOf(std::string_view path, int filterIndex);
-// The text of the file: a Flipper file, a lircd.conf of one remote named
-// after the device (blanks as '_'), or a Pronto Hex list. Fails with the
-// writer's reason, or for a format no export writes.
+// The text of the file (ExportText): a Flipper file, a lircd.conf of one
+// remote named after the device (blanks as '_'), or a Pronto Hex list.
+// Fails with the writer's reason.
 bool WriteDeviceCodes(IrFileFormat format, std::string_view deviceName, const std::vector<IrSignal>& irSignals,
                       std::string& text, std::string& error);
 

@@ -72,6 +72,15 @@ class DeviceImport(UserPathCase):
         p.click(p.wait("Code", ["page tab"], properties))
         return properties
 
+    def key_menu(self, p, editor, number, item):
+        """A right click on soft key `number` and `item` of its menu."""
+        lcd = p.wait("Soft keys", None, editor)
+        key = next(n for n in p.find_all(None, None, lcd) if n.name.split()[:2] == ["Key", str(number)])
+        x, y, w, h = extents(key)
+        xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        xdotool("click", 3)
+        p.click(p.wait(item, ["menu item"]))
+
     def close_properties(self, p, properties, button="Cancel"):
         p.click(p.find(button, ["push button"], properties))
         wait_for("Button Properties to close", lambda: p.find("Button Properties") is None)
@@ -118,3 +127,19 @@ class DeviceImport(UserPathCase):
         properties = self.open_key(p, editor, 6)
         p.wait("Protocol: NEC 4 / 40", ["label"], properties)
         self.close_properties(p, properties)
+
+        # The layout editor's own menu writes the device's codes, those not
+        # yet saved too, as a Flipper file.
+        out = os.path.join(os.path.dirname(path), "tv-out.ir")
+        self.key_menu(p, editor, 6, "Export codes\u2026")
+        wait_for("the save dialog", lambda: next(
+            (w for w in p.windows() if w.name not in ("Orvalink ", "TV") and p.find("File name:", ["label"], w)),
+            None))
+        p.key("ctrl+a")
+        p.type(out)
+        p.key("Return")
+        wait_for("the exported file", lambda: os.path.exists(out))
+        with open(out) as f:
+            text = f.read()
+        self.assertTrue(text.startswith("Filetype: IR signals file\n"), text[:80])
+        self.assertIn("name: 1\ntype: parsed\nprotocol: NEC\naddress: 04 00 00 00\ncommand: 28 00 00 00\n", text)

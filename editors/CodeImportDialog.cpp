@@ -126,7 +126,3 @@ void TCodeImportFm::ShowProposal() {
 }
 
 }  // namespace orvalink
-
-// Compiled here, after the IR signal files header, not among the other
-// windows' meta-object code, where Qt's "signals" comes first.
-#include "moc_CodeImportDialog.cpp"

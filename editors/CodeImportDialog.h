@@ -5,13 +5,11 @@
 // The rules (what is proposed, what a choice moves) live in ImportProposal.
 #pragma once
 
-// Before Qt: the IR signal files' header names parameters "signals", a
-// word Qt defines as a macro.
-#include "editors/core/DeviceCodeImport.h"
-
 #include <QDialog>
 
 #include <vector>
+
+#include "editors/core/DeviceCodeImport.h"
 
 class QComboBox;
 class QListWidget;

@@ -1,18 +1,14 @@
 // The layout editor's "Import codes…" and "Export codes…": a whole
 // device's IR codes from and into the files the IR community shares.
-//
-// The IR signal files' header names parameters "signals", a word Qt
-// defines as a macro: it is included before any Qt header.
-#include "editors/core/DeviceCodeImport.h"
-#include "formats/IrSignalFiles.h"
-
 #include "editors/Softlcdut.h"
 
 #include <QStatusBar>
 
 #include "editors/CodeImportDialog.h"
+#include "editors/core/DeviceCodeImport.h"
 #include "formats/FileIo.h"
 #include "formats/FileKinds.h"
+#include "formats/IrSignalFiles.h"
 #include "platform/UiServices.h"
 
 namespace orvalink {

@@ -25,6 +25,7 @@
 #include "editors/core/DeviceCommands.h"
 #include "formats/Flashut.h"
 #include "formats/PlainFiles.h"
+#include "formats/SideFiles.h"
 #include "image/qt/TreePictures.h"
 #include "image/DeviceTree.h"
 #include "image/Settings.h"
@@ -82,6 +83,7 @@ TMainFm::~TMainFm() = default;
 
 void TMainFm::SetRemoteLink(RemoteLink* link) {
     services_.link = link;
+    if (link && verifyAct_) link->SetVerifyWrites(verifyAct_->isChecked());
     SetLinkBusy(linkBusy_);
 }
 
@@ -134,6 +136,12 @@ void TMainFm::BuildMenus() {
     uploadAct_ = commMenu->addAction(QStringLiteral("Upload to Remote"), this, [this] { m_cUploadItClick(); });
     downloadAct_->setEnabled(services_.link != nullptr);
     uploadAct_->setEnabled(services_.link != nullptr);
+    verifyAct_ = commMenu->addAction(QStringLiteral("Verify after upload"));
+    verifyAct_->setObjectName(QStringLiteral("Verify after upload"));
+    verifyAct_->setCheckable(true);
+    verifyAct_->setChecked(ReadVerifyAfterUpload(services_.programFolder));
+    if (services_.link) services_.link->SetVerifyWrites(verifyAct_->isChecked());
+    connect(verifyAct_, &QAction::toggled, this, [this](bool on) { m_cVerifyItClick(on); });
 
     auto* toolsMenu = new QMenu(QStringLiteral("&Tools"), this);
     updateLibraryAct_ = toolsMenu->addAction(QStringLiteral("Update Library"), this, [this] { m_tUpdateLibraryItClick(); });

@@ -153,6 +153,9 @@ public:
 
     QAction* DownloadAction() const { return downloadAct_; }
     QAction* UploadAction() const { return uploadAct_; }
+    // "Verify after upload": checkable, kept in the program folder's side file.
+    QAction* VerifyAction() const { return verifyAct_; }
+    void m_cVerifyItClick(bool on);
     QMenu* TreeMenu() const { return m_MTreePMu; }
 
 protected:
@@ -214,6 +217,7 @@ private:
     QLabel* statusPanels_[4] = {};
     QAction* downloadAct_ = nullptr;
     QAction* uploadAct_ = nullptr;
+    QAction* verifyAct_ = nullptr;
     QAction* m_Open2TBtn = nullptr;
     QAction* m_Save2TBtn = nullptr;
     QAction* m_UnitTestBtn = nullptr;

@@ -10,6 +10,7 @@
 #include "app/MainFm.h"
 #include "editors/core/DeviceCommands.h"
 #include "formats/Flashut.h"
+#include "formats/SideFiles.h"
 #include "image/DeviceBundle.h"
 #include "image/Tiflashut.h"
 #include "platform/UiServices.h"
@@ -107,11 +108,26 @@ void TMainFm::m_cDownloadItClick() {
 void TMainFm::m_cUploadItClick() {
     if (!services_.link || linkBusy_) return;
     SetLinkBusy(true);
-    services_.link->SetUserAbort(false);
-    const TransferOutcome outcome = services_.link->UploadToRemote(20);
-    if (outcome.Ok()) services_.link->CloseLinkPort();
-    ShowReports(services_.ui, UploadReports(outcome));
+    // A verify that finds blocks other than sent offers to upload again.
+    for (;;) {
+        services_.link->SetUserAbort(false);
+        const bool verify = verifyAct_ && verifyAct_->isChecked();
+        const UploadOutcome outcome = services_.link->UploadAndVerify(20, verify);
+        if (outcome.upload.Ok()) services_.link->CloseLinkPort();
+        const UploadWords words = VerifiedUploadReports(outcome, services_.flash);
+        ShowReports(services_.ui, words.reports);
+        if (words.again.empty()) break;
+        if (services_.ui.ShowMessage({words.again, {}, MsgIcon::Warning, MsgButtons::YesNo}) != MsgAnswer::Yes) break;
+    }
     SetLinkBusy(false);
+}
+
+void TMainFm::m_cVerifyItClick(bool on) {
+    if (services_.link) services_.link->SetVerifyWrites(on);
+    if (!WriteVerifyAfterUpload(services_.programFolder, on))
+        services_.ui.Inform("The choice \"Verify after upload\" could not be saved in the program folder; "
+                            "it holds until the program ends.",
+                            MsgIcon::Warning);
 }
 
 // ---------------------------------------------------------------------------

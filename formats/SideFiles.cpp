@@ -70,6 +70,17 @@ bool ReadTypeIni(const fs::path& path, std::vector<std::string>& names) {
     return true;
 }
 
+bool ReadVerifyAfterUpload(const fs::path& programFolder) {
+    std::vector<uint8_t> bytes;
+    if (!ReadFileBytes(programFolder / kVerifyFile, bytes, 1)) return true;
+    return !(bytes.size() == 1 && bytes[0] == 0);
+}
+
+bool WriteVerifyAfterUpload(const fs::path& programFolder, bool on) {
+    const uint8_t value = on ? 1 : 0;
+    return ReplaceFileBytes(programFolder / kVerifyFile, std::span<const uint8_t>(&value, 1));
+}
+
 bool CreateSignalFile(const fs::path& programFolder) {
     const uint8_t zero = 0;
     return ReplaceFileBytes(programFolder / kSignalFile, std::span<const uint8_t>(&zero, 1));

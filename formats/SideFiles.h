@@ -50,6 +50,14 @@ bool ReadRememberedChoice(const std::filesystem::path& programFolder, ModelSetti
 // The display names of type.ini, one per line, blanks and empty lines dropped.
 bool ReadTypeIni(const std::filesystem::path& path, std::vector<std::string>& names);
 
+// verify.dat: the main window's "Verify after upload" choice, one byte, 1 on
+// and 0 off. On unless the file says off: a missing, unreadable or strange
+// file leaves it on, the safe side.
+inline constexpr char kVerifyFile[] = "verify.dat";
+bool ReadVerifyAfterUpload(const std::filesystem::path& programFolder);
+// Writes the byte (beside the file, then renamed over it).
+bool WriteVerifyAfterUpload(const std::filesystem::path& programFolder, bool on);
+
 // Signal.dat: one 0 byte while the communication window exists.
 bool CreateSignalFile(const std::filesystem::path& programFolder);
 void DeleteSignalFile(const std::filesystem::path& programFolder);

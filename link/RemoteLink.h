@@ -15,6 +15,17 @@ public:
     virtual bool UserAbort() const = 0;
     virtual TransferOutcome DownloadFromRemote() = 0;
     virtual TransferOutcome UploadToRemote(int kind) = 0;
+    // The upload and, when `verify`, its read-back ("Verify after upload").
+    // A link that cannot read back uploads without it.
+    virtual UploadOutcome UploadAndVerify(int kind, bool verify) {
+        (void)verify;
+        UploadOutcome outcome;
+        outcome.upload = UploadToRemote(kind);
+        return outcome;
+    }
+    // Whether the upgrade's flash writes read their blocks back too (the
+    // same choice as "Verify after upload").
+    virtual void SetVerifyWrites(bool /*on*/) {}
     virtual void CloseLinkPort() = 0;
 };
 

@@ -20,6 +20,9 @@ constexpr uint32_t kTiTimeoutValue = 0x77778888;
 constexpr uint16_t kTiSlimKeptBlock = 103;
 constexpr size_t kTiSlimKeptOffset = 32;
 constexpr uint16_t kTiWholeTwoBlocksMarker = 1001;
+// The pause before each read-back of a TI write, as the writes pause between
+// their own steps.
+constexpr uint32_t kTiVerifySettleMs = 1000;
 
 std::array<uint8_t, 4> Le32(uint32_t v) {
     return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
@@ -141,12 +144,16 @@ bool Upgrader::TiBlocksWrite(uint16_t first, uint16_t count, std::span<const uin
 TransferOutcome Upgrader::TiFlashWrite2300(int kind) {
     notReady_ = false;
     wrongRemote_ = false;
+    verifyMessage_.clear();
+    lastTiVerify_ = {};
     return OutcomeOf(RunTiFlashWrite(kind, false));
 }
 
 TransferOutcome Upgrader::TiFlashWriteSlimline(int kind) {
     notReady_ = false;
     wrongRemote_ = false;
+    verifyMessage_.clear();
+    lastTiVerify_ = {};
     return OutcomeOf(RunTiFlashWrite(kind, true));
 }
 
@@ -175,6 +182,8 @@ bool Upgrader::RunTiFlashWrite(int kind, bool slimline) {
         return false;
     }
     auto image = flash_.Image();
+    // What each page was last sent as, for the read-back.
+    SentPages sent;
     if (kind == kKindPartial) {
         if (slimline) {
             // The remote keeps its own settings block but for bytes 32-33.
@@ -182,6 +191,7 @@ bool Upgrader::RunTiFlashWrite(int kind, bool slimline) {
             work[kTiSlimKeptOffset] = image[at];
             work[kTiSlimKeptOffset + 1] = image[at + 1];
             if (!TiBlocksWrite(kTiSlimKeptBlock, 1, std::span<const uint8_t>(work).first(kBlockBytes))) return false;
+            NotePages(sent, kTiSlimKeptBlock, std::span<const uint8_t>(work).first(kBlockBytes));
             link_.WaitTicks(2500);
         } else {
             // Blocks 0-1 marked 1001 are replaced whole; otherwise only the
@@ -194,12 +204,45 @@ bool Upgrader::RunTiFlashWrite(int kind, bool slimline) {
                 work[15] = image[15];
             }
             if (!TiBlocksWrite(0, 2, work)) return false;
+            NotePages(sent, 0, work);
             link_.WaitTicks(1500);
         }
     }
     if (!TiWake("TS")) return false;
     if (!TiRange(first, count)) return false;
-    return TiSendBlocks(first, count, std::span<const uint8_t>(image).subspan(BlockOffset(first)), 0);
+    const auto range = std::span<const uint8_t>(image).subspan(BlockOffset(first), BlockOffset(count));
+    if (!TiSendBlocks(first, count, range, 0)) return false;
+    if (!buffers_.verify) return true;
+    NotePages(sent, first, range);
+    return TiVerify(sent);
+}
+
+// Every page the write sent read back with the "GD" frames, a run of
+// adjacent pages at a time, the gauge running again from 0.
+bool Upgrader::TiVerify(const SentPages& sent) {
+    link_.View().StatusMessage(kVerifyingStatus);
+    link_.View().ProgressRange(int(sent.size()) - 1);
+    link_.WaitTicks(kTiVerifySettleMs);
+    int done = 0;
+    lastTiVerify_ = ReadBackPages(
+        sent,
+        [&](uint16_t first, uint16_t count, std::span<uint8_t> out) {
+            if (done > 0) link_.WaitTicks(kTiVerifySettleMs);
+            const int base = done;
+            done += count;
+            const bool read = TiBlocksRead(first, count, out);
+            link_.SetProgress(base + count - 1);
+            return read;
+        },
+        [this] { return link_.UserAbort(); });
+    switch (lastTiVerify_.result) {
+        case VerifyResult::NotRun:
+        case VerifyResult::Same: return true;
+        case VerifyResult::Differ: verifyMessage_ = VerifyFailedText(flash_, lastTiVerify_); return false;
+        case VerifyResult::ReadFailed: verifyMessage_ = kVerifyReadFailedText; return false;
+        case VerifyResult::Broken: return false;
+    }
+    return false;
 }
 
 TransferOutcome Upgrader::TiFlashRead2300() {

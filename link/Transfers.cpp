@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "image/ImageRegions.h"
+
 namespace orvalink {
 
 namespace {
@@ -33,6 +35,7 @@ void Transfers::NotReady() { notReady_ = true; }
 TransferOutcome Transfers::OutcomeOf(bool ok) const {
     if (ok) return TransferOutcome::Of(TransferResult::Ok);
     if (notReady_) return {TransferResult::NotReady, "Ti Flash not ready !", MsgIcon::Error};
+    if (!verifyMessage_.empty()) return {TransferResult::Failed, verifyMessage_, MsgIcon::Error};
     if (link_.UserAbort()) return TransferOutcome::Of(TransferResult::Broken);
     return TransferOutcome::Of(TransferResult::Failed);
 }
@@ -72,6 +75,7 @@ bool Transfers::WriteRange(uint16_t first, uint16_t count) {
     if (count == 0 || flash_.ImageSize() < BlockOffset(size_t(first) + count)) return false;
     if (!link_.Blocks().SendFrameAndJudge(BlockFrame(kCmdWriteBlocks, first, count), true)) return false;
     auto image = flash_.Image();
+    Note(first, image.subspan(BlockOffset(first), BlockOffset(count)));
     for (int b = first; b < first + count; ++b) {
         if (!link_.Blocks().SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) return false;
         link_.SetProgress(b - first);
@@ -84,11 +88,13 @@ bool Transfers::WriteRange(uint16_t first, uint16_t count) {
 
 TransferOutcome Transfers::WriteImageRange(uint16_t first, uint16_t count) {
     notReady_ = false;
+    verifyMessage_.clear();
     return OutcomeOf(WriteRange(first, count));
 }
 
 TransferOutcome Transfers::DownloadFromRemote(TransferProgress& progress) {
     notReady_ = false;
+    verifyMessage_.clear();
     return OutcomeOf(RunDownloadFromRemote(progress));
 }
 
@@ -115,10 +121,20 @@ bool Transfers::RunDownloadFromRemote(TransferProgress& progress) {
 
 TransferOutcome Transfers::UploadToRemote(TransferProgress& progress, int kind) {
     notReady_ = false;
-    return OutcomeOf(RunUploadToRemote(progress, kind));
+    verifyMessage_.clear();
+    return OutcomeOf(RunUploadToRemote(progress, kind, nullptr));
 }
 
-bool Transfers::RunUploadToRemote(TransferProgress& progress, int kind) {
+UploadOutcome Transfers::UploadAndVerify(TransferProgress& progress, int kind, bool verify) {
+    notReady_ = false;
+    verifyMessage_.clear();
+    UploadOutcome outcome;
+    const bool ok = RunUploadToRemote(progress, kind, verify ? &outcome.verify : nullptr);
+    outcome.upload = OutcomeOf(ok);
+    return outcome;
+}
+
+bool Transfers::RunUploadToRemote(TransferProgress& progress, int kind, VerifyOutcome* verify) {
     if (!ImageHolds(kConfigBlocks)) {
         NotReady();
         return false;
@@ -142,10 +158,13 @@ bool Transfers::RunUploadToRemote(TransferProgress& progress, int kind) {
     progress.Open("Upload to Remote.", kTransferDialogMaximum);
     progress.SetPosition(0);
     link_.SetProgress(0);
-    auto image = flash_.Image();
+    // What is sent is what a verify compares with, whatever becomes of the
+    // image meanwhile.
+    const auto image = flash_.Image();
+    const std::vector<uint8_t> sent(image.begin(), image.begin() + long(BlockOffset(kConfigBlocks)));
     bool ok = true;
     for (int b = 0; b < kConfigBlocks; ++b) {
-        if (!link_.Blocks().SendBlock(image.subspan(BlockOffset(b), kBlockBytes))) {
+        if (!link_.Blocks().SendBlock(std::span<const uint8_t>(sent).subspan(BlockOffset(b), kBlockBytes))) {
             ok = false;
             break;
         }
@@ -155,7 +174,8 @@ bool Transfers::RunUploadToRemote(TransferProgress& progress, int kind) {
             break;
         }
     }
-    if (ok) progress.Succeeded();
+    // With a verify to come, the dialog stays busy until the read-back is done.
+    if (ok && !verify) progress.Succeeded();
 
     // The remote's clock is set whether or not every block went through.
     const LocalDateTime now = link_.GetClock().Now();
@@ -171,6 +191,16 @@ bool Transfers::RunUploadToRemote(TransferProgress& progress, int kind) {
     // A clock or end frame that went unanswered or was refused fails the upload.
     if (!answered || (statusBefore == kLinkGood && link_.LinkStatus() == kLinkFailed)) ok = false;
 
+    // The second run of the dialog: the remote woken again (the end frame has
+    // closed its upload) and every block read back.
+    if (ok && verify) {
+        progress.Open(kVerifyingStatus, kTransferDialogMaximum);
+        progress.SetPosition(0);
+        link_.SetProgress(0);
+        *verify = ReadBack(0, sent, [&progress](int b) { progress.SetPosition(b); });
+        if (verify->result == VerifyResult::Same || verify->result == VerifyResult::Differ) progress.Succeeded();
+    }
+
     WaitForDialog(progress);
     progress.SetPosition(0);
     link_.SetProgress(0);
@@ -180,6 +210,7 @@ bool Transfers::RunUploadToRemote(TransferProgress& progress, int kind) {
 
 TransferOutcome Transfers::ReadFlash1400() {
     notReady_ = false;
+    verifyMessage_.clear();
     return OutcomeOf(RunReadFlash1400());
 }
 
@@ -197,6 +228,7 @@ bool Transfers::RunReadFlash1400() {
 
 TransferOutcome Transfers::ReadFlash5100() {
     notReady_ = false;
+    verifyMessage_.clear();
     return OutcomeOf(RunReadFlash5100());
 }
 
@@ -214,6 +246,9 @@ bool Transfers::RunReadFlash5100() {
 
 TransferOutcome Transfers::WriteFlash1400(int kind) {
     notReady_ = false;
+    noted_.clear();
+    verifyMessage_.clear();
+    lastWriteVerify_ = {};
     return OutcomeOf(RunWriteFlash1400(kind));
 }
 
@@ -243,14 +278,17 @@ bool Transfers::RunWriteFlash1400(int kind) {
         auto image = flash_.Image();
         work[14] = image[14];
         work[15] = image[15];
-        if (!link_.Blocks().WriteBlocks(0, 2, work)) return false;
+        if (!WriteBlocksNoted(0, 2, work)) return false;
         link_.WaitTicks(200);
     }
-    return WriteRange(first, count);
+    return WriteRange(first, count) && VerifyNoted();
 }
 
 TransferOutcome Transfers::WriteFlash5100(int kind) {
     notReady_ = false;
+    noted_.clear();
+    verifyMessage_.clear();
+    lastWriteVerify_ = {};
     return OutcomeOf(RunWriteFlash5100(kind));
 }
 
@@ -276,21 +314,162 @@ bool Transfers::RunWriteFlash5100(int kind) {
         constexpr size_t kept = kPartial5100KeptOffset;
         work103[kept] = image[BlockOffset(kSettingsBlock) + kept];
         work103[kept + 1] = image[BlockOffset(kSettingsBlock) + kept + 1];
-        if (!link_.Blocks().WriteBlocks(kSettingsBlock, 1, work103)) return false;
+        if (!WriteBlocksNoted(kSettingsBlock, 1, work103)) return false;
         link_.WaitTicks(200);
         work111[kept] = image[BlockOffset(kPartial5100SecondBlock) + kept];
         work111[kept + 1] = image[BlockOffset(kPartial5100SecondBlock) + kept + 1];
-        if (!link_.Blocks().WriteBlocks(kPartial5100SecondBlock, 1, work111)) return false;
+        if (!WriteBlocksNoted(kPartial5100SecondBlock, 1, work111)) return false;
         link_.WaitTicks(200);
         first = kPartial5100First;
         count = kPartial5100Count;
     } else if (kind == kKindWhole) {
-        if (!link_.Blocks().WriteBlocks(kSettingsBlock, 1, work103)) return false;
+        if (!WriteBlocksNoted(kSettingsBlock, 1, work103)) return false;
         count = kFlash5100Blocks;
     } else {
         return false;
     }
-    return WriteRange(first, count);
+    return WriteRange(first, count) && VerifyNoted();
+}
+
+std::vector<uint32_t> DifferingPages(uint32_t firstPage, std::span<const uint8_t> sent,
+                                     std::span<const uint8_t> readBack) {
+    std::vector<uint32_t> pages;
+    const size_t n = std::min(sent.size(), readBack.size()) / kBlockBytes;
+    for (size_t p = 0; p < n; ++p) {
+        const auto a = sent.subspan(BlockOffset(p), kBlockBytes);
+        const auto b = readBack.subspan(BlockOffset(p), kBlockBytes);
+        if (!std::equal(a.begin(), a.end(), b.begin())) pages.push_back(firstPage + uint32_t(p));
+    }
+    return pages;
+}
+
+bool Transfers::ReadBlocksBack(uint16_t first, uint16_t count, std::span<uint8_t> out,
+                               const std::function<void(int)>& progress) {
+    link_.SetLinkStatus(kLinkGood);
+    link_.ResetAssembly();
+    link_.SetReceiveMode(ReceiveMode::Word2);
+    if (!link_.Blocks().WakeForTransfer() || link_.LinkStatus() != kLinkGood) return false;
+    return link_.Blocks().ReadBlocks(first, count, out, [&](int block) {
+        link_.SetProgress(block - first);
+        if (progress) progress(block - first);
+    });
+}
+
+VerifyOutcome Transfers::ReadBack(uint16_t first, std::span<const uint8_t> sent,
+                                  const std::function<void(int)>& progress) {
+    SentPages pages;
+    NotePages(pages, first, sent);
+    return ReadBackPages(
+        pages, [&](uint16_t from, uint16_t count, std::span<uint8_t> out) { return ReadBlocksBack(from, count, out, progress); },
+        [this] { return link_.UserAbort(); });
+}
+
+void NotePages(SentPages& sent, uint32_t first, std::span<const uint8_t> data) {
+    for (size_t p = 0; p < data.size() / kBlockBytes; ++p) {
+        const auto page = data.subspan(BlockOffset(p), kBlockBytes);
+        sent[first + uint32_t(p)].assign(page.begin(), page.end());
+    }
+}
+
+VerifyOutcome ReadBackPages(const SentPages& sent, const PageReader& read, const std::function<bool()>& cancelled) {
+    VerifyOutcome total;
+    total.result = VerifyResult::Same;
+    for (auto it = sent.begin(); it != sent.end();) {
+        // A run of adjacent pages is read back with one request.
+        std::vector<uint8_t> bytes;
+        const uint32_t first = it->first;
+        uint32_t next = first;
+        while (it != sent.end() && it->first == next && next - first < UINT16_MAX) {
+            bytes.insert(bytes.end(), it->second.begin(), it->second.end());
+            ++it;
+            ++next;
+        }
+        const auto count = uint16_t(next - first);
+        std::vector<uint8_t> back(bytes.size());
+        if (!read(uint16_t(first), count, back)) {
+            total.result = cancelled && cancelled() ? VerifyResult::Broken : VerifyResult::ReadFailed;
+            total.differing.clear();
+            return total;
+        }
+        total.blocks += count;
+        for (uint32_t page : DifferingPages(first, bytes, back)) total.differing.push_back(page);
+    }
+    if (!total.differing.empty()) total.result = VerifyResult::Differ;
+    return total;
+}
+
+void Transfers::Note(uint32_t first, std::span<const uint8_t> data) {
+    if (verifyWrites_) NotePages(noted_, first, data);
+}
+
+bool Transfers::WriteBlocksNoted(uint16_t first, uint16_t count, std::span<const uint8_t> data) {
+    if (!link_.Blocks().WriteBlocks(first, count, data)) return false;
+    Note(first, data.first(BlockOffset(count)));
+    return true;
+}
+
+bool Transfers::VerifyNoted() {
+    if (!verifyWrites_ || noted_.empty()) return true;
+    // Its own run of the gauge, from 0 over every noted page.
+    link_.View().StatusMessage(kVerifyingStatus);
+    link_.View().ProgressRange(int(noted_.size()) - 1);
+    int done = 0;
+    lastWriteVerify_ = ReadBackPages(
+        noted_,
+        [&](uint16_t first, uint16_t count, std::span<uint8_t> out) {
+            if (done > 0) link_.WaitTicks(50);
+            const int base = done;
+            done += count;
+            return ReadBlocksBack(first, count, out, [&](int i) { link_.SetProgress(base + i); });
+        },
+        [this] { return link_.UserAbort(); });
+    return VerifyVerdict(lastWriteVerify_);
+}
+
+bool Transfers::VerifyVerdict(const VerifyOutcome& verify) {
+    switch (verify.result) {
+        case VerifyResult::NotRun:
+        case VerifyResult::Same: return true;
+        case VerifyResult::Differ: verifyMessage_ = VerifyFailedText(flash_, verify); return false;
+        case VerifyResult::ReadFailed: verifyMessage_ = kVerifyReadFailedText; return false;
+        case VerifyResult::Broken: return false;
+    }
+    return false;
+}
+
+std::string VerifiedText(uint32_t blocks) {
+    return "Upload verified: " + std::to_string(blocks) + (blocks == 1 ? " block as sent." : " blocks as sent.");
+}
+
+std::string VerifyFailedText(const TTiFlashFm& flash, const VerifyOutcome& verify) {
+    const size_t n = verify.differing.size();
+    std::string text = "Verify failed: " + std::to_string(n) + (n == 1 ? " block differs" : " blocks differ");
+    const std::string what = DescribePagesText(flash, verify.differing);
+    if (!what.empty()) text += " — " + what;
+    return text;
+}
+
+UploadWords VerifiedUploadReports(const UploadOutcome& outcome, const TTiFlashFm& flash) {
+    UploadWords words;
+    if (!outcome.upload.Ok()) {
+        words.reports = UploadReports(outcome.upload);
+        return words;
+    }
+    switch (outcome.verify.result) {
+        case VerifyResult::NotRun: words.reports = UploadReports(outcome.upload); break;
+        case VerifyResult::Same:
+            words.reports = {{std::string("Upload Flash Data Ok !\n") + VerifiedText(outcome.verify.blocks),
+                              MsgIcon::Information}};
+            break;
+        case VerifyResult::Differ:
+            words.again = VerifyFailedText(flash, outcome.verify) + "\n\nUpload again?";
+            break;
+        case VerifyResult::ReadFailed: words.reports = {{kVerifyReadFailedText, MsgIcon::Error}}; break;
+        case VerifyResult::Broken:
+            words.reports = {{kVerifyBrokenText, MsgIcon::Information}};
+            break;
+    }
+    return words;
 }
 
 TransferOutcome Transfers::BackupDownload5100() {

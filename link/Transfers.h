@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <span>
@@ -87,6 +88,79 @@ std::vector<LinkReport> Backup5100Reports(const TransferOutcome& outcome);
 // Shows them in order.
 void ShowReports(UiServices& ui, const std::vector<LinkReport>& reports);
 
+// ---- Verify after a write
+//
+// A remote may acknowledge a block and still keep other bytes (a weak cable,
+// a worn flash cell, a byte taken for another). Verify reads the written
+// blocks back and compares them with what was sent. Every byte is compared,
+// for no byte of the written pages is known to change on the remote's own
+// accord: the 20 bytes of the settings block the remote owns (bytes 112..131
+// of block 103) are read from it before the upload and sent back as they
+// were, and the blocks the partial upgrades keep (with the image's bytes
+// 14-15 or 32-33 put in) are compared as they were sent; the clock frame
+// after the blocks carries the date and time, which no field of the image's
+// layout holds (the virtual remote keeps it apart too).
+
+enum class VerifyResult {
+    NotRun,      // not asked for, or the write itself did not go through
+    Same,        // every block came back as sent
+    Differ,      // some blocks came back other than sent (VerifyOutcome::differing)
+    ReadFailed,  // the remote did not send every block back
+    Broken,      // the user cancelled the read-back
+};
+
+struct VerifyOutcome {
+    VerifyResult result = VerifyResult::NotRun;
+    uint32_t blocks = 0;              // blocks read back and compared
+    std::vector<uint32_t> differing;  // pages that came back other than sent, ascending
+};
+
+// The pages of a run of whole pages starting at `firstPage` whose bytes in
+// `sent` and `readBack` differ (both the same size).
+std::vector<uint32_t> DifferingPages(uint32_t firstPage, std::span<const uint8_t> sent,
+                                     std::span<const uint8_t> readBack);
+
+// The pages a write sent, each as it was last sent (page number -> its
+// bytes), for a read-back after a write of several parts.
+using SentPages = std::map<uint32_t, std::vector<uint8_t>>;
+// Notes `data` (whole pages from `first`) in `sent`, over what was noted.
+void NotePages(SentPages& sent, uint32_t first, std::span<const uint8_t> data);
+// Reads every page of `sent` back, one run of adjacent pages at a time
+// through `read` (first page, page count, out; false when the read did not
+// come through, or was cancelled: `cancelled` tells which), and compares.
+using PageReader = std::function<bool(uint16_t first, uint16_t count, std::span<uint8_t> out)>;
+VerifyOutcome ReadBackPages(const SentPages& sent, const PageReader& read, const std::function<bool()>& cancelled);
+
+// The main upload and what its read-back found.
+struct UploadOutcome {
+    TransferOutcome upload;
+    VerifyOutcome verify;
+    // The upload went through and, when it was verified, came back as sent.
+    bool Ok() const {
+        return upload.Ok() && (verify.result == VerifyResult::NotRun || verify.result == VerifyResult::Same);
+    }
+};
+
+// The status of the progress dialog while the blocks are read back.
+inline constexpr char kVerifyingStatus[] = "Verifying";
+// The read-back itself did not come through, or was cancelled.
+inline constexpr char kVerifyReadFailedText[] = "Verify failed: the remote did not send every block back.";
+inline constexpr char kVerifyBrokenText[] = "Upload Flash Data Ok !\nVerify cancelled: the upload was not checked.";
+// "Upload verified: 1013 blocks as sent."
+std::string VerifiedText(uint32_t blocks);
+// "Verify failed: 3 blocks differ — device TV keys 12-14, code library": the
+// differing pages named by what they hold in `flash` (the image that was sent).
+std::string VerifyFailedText(const TTiFlashFm& flash, const VerifyOutcome& verify);
+
+// What the window or the command line says after a verified upload.
+struct UploadWords {
+    std::vector<LinkReport> reports;
+    // Not empty when the read-back found differences: the Yes/No question
+    // that offers to upload again (Yes uploads again).
+    std::string again;
+};
+UploadWords VerifiedUploadReports(const UploadOutcome& outcome, const TTiFlashFm& flash);
+
 class Transfers {
 public:
     Transfers(LinkEngine& link, TTiFlashFm& flash) : link_(link), flash_(flash) {}
@@ -96,6 +170,19 @@ public:
     // The main window's Upload with kind 20: the image's blocks 0..1012, then
     // the remote's clock. Any other kind stops after the preparatory steps.
     TransferOutcome UploadToRemote(TransferProgress& progress, int kind);
+    // The same upload, then (when `verify`, and the upload went through) a
+    // second run of the dialog, "Verifying": the remote woken again and blocks
+    // 0..1012 read back and compared with what was sent.
+    UploadOutcome UploadAndVerify(TransferProgress& progress, int kind, bool verify);
+
+    // The upgrade page's flash writes (WriteFlash1400, WriteFlash5100) read
+    // what they wrote back when this is on: each written page, as it was
+    // last sent, compared after the closing 0xA5 frame. A difference fails
+    // the write with VerifyFailedText as its message. Off at first.
+    void SetVerifyWrites(bool on) { verifyWrites_ = on; }
+    bool VerifyWrites() const { return verifyWrites_; }
+    // What the last verified flash write's read-back found.
+    const VerifyOutcome& LastWriteVerify() const { return lastWriteVerify_; }
 
     // The upgrade page's reads (the caller has run EnsureLinkPort).
     TransferOutcome ReadFlash1400();
@@ -120,7 +207,21 @@ public:
 
 private:
     bool RunDownloadFromRemote(TransferProgress& progress);
-    bool RunUploadToRemote(TransferProgress& progress, int kind);
+    bool RunUploadToRemote(TransferProgress& progress, int kind, VerifyOutcome* verify);
+    // Wakes the remote and reads blocks first..first+n-1 back (n: the pages
+    // of `sent`), comparing them with `sent`; `progress` gets the index of
+    // each block within the run.
+    VerifyOutcome ReadBack(uint16_t first, std::span<const uint8_t> sent, const std::function<void(int)>& progress);
+    // Wakes the remote and reads blocks first..first+count-1 into out.
+    bool ReadBlocksBack(uint16_t first, uint16_t count, std::span<uint8_t> out,
+                        const std::function<void(int)>& progress);
+    // A flash write of the upgrade page: remembers what each page was sent as.
+    bool WriteBlocksNoted(uint16_t first, uint16_t count, std::span<const uint8_t> data);
+    void Note(uint32_t first, std::span<const uint8_t> data);
+    // Reads back every noted page (runs of adjacent pages one read each).
+    bool VerifyNoted();
+    // Whether a read-back found the write sound; if not, the outcome's text.
+    bool VerifyVerdict(const VerifyOutcome& verify);
     bool RunReadFlash1400();
     bool RunReadFlash5100();
     bool RunWriteFlash1400(int kind);
@@ -136,6 +237,12 @@ private:
     LinkEngine& link_;
     TTiFlashFm& flash_;
     bool notReady_ = false;  // the last transfer found the image too small
+    bool verifyWrites_ = false;
+    // The pages a flash write sent, each as it was last sent (only while
+    // verifyWrites_).
+    SentPages noted_;
+    VerifyOutcome lastWriteVerify_;
+    std::string verifyMessage_;  // the last flash write's failed verify, for its outcome
 };
 
 }  // namespace orvalink

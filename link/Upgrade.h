@@ -69,6 +69,10 @@ struct UpgradeBuffers {
     std::vector<uint8_t> loader;
     // kKindWhole (20, everything) or kKindPartial (10, pre-programmed code only).
     int kind = kKindWhole;
+    // Whether the flash writes read their blocks back and compare them: the
+    // 5100 and 1400 families' (Transfers::SetVerifyWrites) and the TI flash
+    // writes of the 2300 family and the Slimline.
+    bool verify = false;
 
     // The one rule for a program from a file, for the window and the command
     // line alike: puts it at the start of the MCU buffer, the rest 0xFF.
@@ -173,6 +177,8 @@ public:
     TTiFlashFm& Flash() { return flash_; }
     UpgradeBuffers& Buffers() { return buffers_; }
     Transfers& FlashTransfers() { return transfers_; }
+    // What the last TI flash write's read-back found (buffers.verify).
+    const VerifyOutcome& LastTiVerify() const { return lastTiVerify_; }
 
 private:
     bool RunBootWriteBinary(BinaryLoader member, std::string_view name);
@@ -186,6 +192,7 @@ private:
     bool TiRange(uint16_t first, uint16_t count);
     bool TiSendBlocks(uint16_t first, uint16_t count, std::span<const uint8_t> data, int progressBase);
     bool TiReceiveBlocks(uint16_t count, std::span<uint8_t> out);
+    bool TiVerify(const SentPages& sent);
     TransferOutcome OutcomeOf(bool ok) const;
     bool ImageHolds(uint16_t blocks) const;
 
@@ -195,6 +202,8 @@ private:
     Transfers transfers_;
     bool notReady_ = false;
     bool wrongRemote_ = false;
+    VerifyOutcome lastTiVerify_;
+    std::string verifyMessage_;  // the last TI write's failed verify, for its outcome
 };
 
 // ---- The buttons of the upgrade and test pages

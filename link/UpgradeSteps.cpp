@@ -97,6 +97,7 @@ TransferOutcome RunUpgradeButton(Upgrader& upgrader, UpgradeButton button) {
     LinkEngine& link = upgrader.Link();
     if (!link.EnsureLinkPort()) return TransferOutcome::Of(TransferResult::NoPort);
     const int kind = upgrader.Buffers().kind;
+    upgrader.FlashTransfers().SetVerifyWrites(upgrader.Buffers().verify);
     link.View().ProgressRange(GaugeMaximum(button, kind));
     TransferOutcome outcome;
     switch (button) {

@@ -51,6 +51,7 @@ Upgrader::Upgrader(LinkEngine& link, TTiFlashFm& flash, UpgradeBuffers& buffers)
 TransferOutcome Upgrader::OutcomeOf(bool ok) const {
     if (ok) return TransferOutcome::Of(TransferResult::Ok);
     if (notReady_) return {TransferResult::NotReady, "Ti Flash not ready !", MsgIcon::Error};
+    if (!verifyMessage_.empty()) return {TransferResult::Failed, verifyMessage_, MsgIcon::Error};
     if (link_.UserAbort()) return TransferOutcome::Of(TransferResult::Broken);
     return TransferOutcome::Of(TransferResult::Failed);
 }

@@ -130,7 +130,9 @@ class GuidePictures(UserPathCase):
         ok = p.find("OK", ["push button"], status)
         wait_for("every block", lambda: sensitive(ok), timeout=120)
         p.click(ok)
-        text = "Download Flash Data Ok !" if name == "download" else "Upload Flash Data Ok !"
+        # "Verify after upload" is on: the upload's message says it was read back.
+        text = ("Download Flash Data Ok !" if name == "download"
+                else "Upload Flash Data Ok !\nUpload verified: 1013 blocks as sent.")
         box = self.message_box(p, text)
         save_picture(name + "-done", p.process.pid, framed=[main, box])
         p.click(p.find("OK", ["push button"], box))

@@ -177,6 +177,13 @@ TransferOutcome TComTestFm::UploadToRemote(int kind) {
     return transfers_.UploadToRemote(dialog, kind);
 }
 
+UploadOutcome TComTestFm::UploadAndVerify(int kind, bool verify) {
+    TTranStaFm dialog(*link_, mainWindow_, enableMain_);
+    return transfers_.UploadAndVerify(dialog, kind, verify);
+}
+
+void TComTestFm::SetVerifyWrites(bool on) { upgradeRunner_->Buffers().verify = on; }
+
 void TComTestFm::m_ActionBtnClick() {
     int number = 0;
     link_->FindVisualComPort(number);

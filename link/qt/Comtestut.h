@@ -59,6 +59,8 @@ public:
     bool UserAbort() const override { return link_->UserAbort(); }
     TransferOutcome DownloadFromRemote() override;
     TransferOutcome UploadToRemote(int kind) override;
+    UploadOutcome UploadAndVerify(int kind, bool verify) override;
+    void SetVerifyWrites(bool on) override;
     void CloseLinkPort() override { link_->CloseLinkPort(); }
 
     // What the link tells.

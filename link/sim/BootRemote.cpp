@@ -393,6 +393,7 @@ bool BootRemote::Byte(uint8_t b, int baud) {
                 if (block == faults_.badSumBlock) ++sum;
                 if (sum == told) {
                     std::copy(data.begin(), data.end(), flash_.begin() + long(size_t(block) * kBlock));
+                    if (onStored_) onStored_(block, std::span<uint8_t>(flash_).subspan(size_t(block) * kBlock, kBlock));
                     ++tiBlocksWritten_;
                     ++tiIndex_;
                 }

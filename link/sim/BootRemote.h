@@ -64,6 +64,9 @@ public:
     // Called when a boot loader finished a program, and when a TI write ended.
     void SetFirmwareWrittenHandler(std::function<void()> h) { onFirmware_ = std::move(h); }
     void SetFlashWrittenHandler(std::function<void()> h) { onFlash_ = std::move(h); }
+    // Called with every TI block just stored (its number and its bytes in the
+    // flash): the owner's faults may spoil it there.
+    void SetStoredHandler(std::function<void(int block, std::span<uint8_t> stored)> h) { onStored_ = std::move(h); }
     // Answer delays.
     void SetTiming(uint32_t replyMicros, uint32_t eraseMicros) {
         replyMicros_ = replyMicros;
@@ -131,6 +134,7 @@ private:
     BootFaults faults_;
     std::function<void()> onFirmware_;
     std::function<void()> onFlash_;
+    std::function<void(int, std::span<uint8_t>)> onStored_;
     uint32_t replyMicros_ = 100;
     uint32_t eraseMicros_ = 20'000;
 

@@ -25,9 +25,17 @@ VirtualRemote::VirtualRemote(size_t flashBytes)
     : flash_(flashBytes, 0xFF),
       boot_(flash_, [this](std::vector<uint8_t> bytes, uint32_t delay, int baud) { Emit(std::move(bytes), delay, baud); }) {
     // A learned code of its own: a plausible record with recognisable data.
+    boot_.SetStoredHandler([this](int block, std::span<uint8_t> stored) { SpoilStored(block, stored); });
     learned_.fill(0xFF);
     learned_[0] = 4;  // length in blocks
     for (size_t i = 1; i < 32; ++i) learned_[i] = uint8_t(0x30 + i);
+}
+
+void VirtualRemote::SpoilStored(int block, std::span<uint8_t> stored) const {
+    if (block == faults_.storeOtherBlock)
+        std::for_each(stored.begin(), stored.end(), [](uint8_t& v) { v = uint8_t(~v); });
+    if (block == faults_.flipBitBlock && stored.size() > RemoteFaults::kFlippedByte)
+        stored[RemoteFaults::kFlippedByte] ^= RemoteFaults::kFlippedBit;
 }
 
 void VirtualRemote::SetLearnedCode(std::span<const uint8_t> code512) {
@@ -196,7 +204,8 @@ void VirtualRemote::Byte(uint8_t b, int baud, uint64_t now) {
                     Emit(kC, timing_.replyMicros, kLineRate);
                     break;
                 }
-                std::copy(data.begin(), data.end(), flash_.begin() + size_t(block) * kBlock);
+                std::copy(data.begin(), data.end(), flash_.begin() + long(size_t(block) * kBlock));
+                SpoilStored(block, std::span<uint8_t>(flash_).subspan(size_t(block) * kBlock, kBlock));
                 ++blocksWritten_;
                 ++index_;
                 ++sessionBlocks_;

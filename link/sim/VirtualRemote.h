@@ -22,7 +22,8 @@
 // emits. Its replies come after short delays of its own (RemoteTiming); the
 // host asks NextEventMicros and calls RunUntil. Faults make it refuse a
 // block, spoil a block's checksum, fall silent or hang up after some blocks,
-// or answer garbage.
+// answer garbage, or acknowledge a block and store other bytes (all of them,
+// or one bit).
 #pragma once
 
 #include <array>
@@ -48,6 +49,15 @@ struct RemoteFaults {
     int silentAfter = -1;
     int hangUpAfter = -1;
     bool garbage = false;         // every answer replaced by random bytes
+    // A flash that lies: block number a write acknowledges but stores with
+    // every byte inverted, and block number a write stores with one bit
+    // flipped (bit kFlippedBit of byte kFlippedByte). Every write of the
+    // block is spoiled, by the block protocol and the TI flash frames alike;
+    // a read sends what was stored.
+    int storeOtherBlock = -1;
+    int flipBitBlock = -1;
+    static constexpr size_t kFlippedByte = 100;
+    static constexpr uint8_t kFlippedBit = 0x08;
 };
 
 struct RemoteTiming {
@@ -172,6 +182,8 @@ private:
     // Whether a silence or hang-up fault strikes now that index_ blocks of
     // the transfer are done (and if so, strikes).
     bool FaultStrikes();
+    // The store faults on a block just written.
+    void SpoilStored(int block, std::span<uint8_t> stored) const;
     uint32_t NextRandom();
     // Whether the remote is in the middle of taking data (where 'A' is data).
     bool TakingData() const;

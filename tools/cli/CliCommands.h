@@ -37,7 +37,9 @@ std::string ExecutableFolder();
 // the factory document; nothing is written when the download fails), and a
 // document to the remote, over the POSIX serial port and the poll() pump.
 int DownloadCommand(const std::string& portPath, const std::string& out);
-int UploadCommand(const std::string& portPath, const std::string& in);
+// With `verify` the upload's blocks are read back and compared: a block that
+// came back other than sent fails the command (exit 1), naming the pages.
+int UploadCommand(const std::string& portPath, const std::string& in, bool verify = true);
 // The upgrade files of a model from the upgrade server:
 // fetch --model NAME [--url BASE] [--folder DIR].
 int FetchCommand(const std::vector<std::string>& args);

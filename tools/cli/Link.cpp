@@ -25,6 +25,7 @@
 #include "formats/FileIo.h"
 #include "formats/Flashut.h"
 #include "formats/ModelCatalogue.h"
+#include "image/ImageRegions.h"
 #include "image/Tiflashut.h"
 #include "link/LinkEngine.h"
 #include "link/Transfers.h"
@@ -226,7 +227,7 @@ int DownloadCommand(const std::string& portPath, const std::string& out) {
     return 0;
 }
 
-int UploadCommand(const std::string& portPath, const std::string& in) {
+int UploadCommand(const std::string& portPath, const std::string& in, bool verify) {
     CancelSignals signals;
     if (!PortUsable(portPath)) return 1;
     LinkRig rig(portPath, signals);
@@ -236,11 +237,23 @@ int UploadCommand(const std::string& portPath, const std::string& in) {
     }
     if (!LoadDocumentImage(in, rig.flash)) return 1;
     rig.link.SetUserAbort(signals.Cancelled());
-    const TransferOutcome outcome = rig.transfers.UploadToRemote(rig.progress, kKindWhole);
+    const UploadOutcome outcome = rig.transfers.UploadAndVerify(rig.progress, kKindWhole, verify);
     rig.link.CloseLinkPort();
     // A cancelled upload ends as the main window words it: "Upload Flash
     // Data Error !".
-    ShowReports(rig.ui, UploadReports(outcome));
+    const UploadWords words = VerifiedUploadReports(outcome, rig.flash);
+    ShowReports(rig.ui, words.reports);
+    if (!words.again.empty()) {
+        // No one is there to answer "Upload again?": the failure and, a line
+        // each, the pages and what they hold.
+        std::cerr << VerifyFailedText(rig.flash, outcome.verify) << "\n";
+        for (const PageRegion& region : DescribePages(rig.flash, outcome.verify.differing)) {
+            std::string pages;
+            for (uint32_t p : region.pages) pages += (pages.empty() ? "" : " ") + std::to_string(p);
+            std::cerr << "  " << (region.pages.size() == 1 ? "page " : "pages ") << pages << ": " << region.what
+                      << "\n";
+        }
+    }
     if (signals.Cancelled()) return Cancelled(signals);
     return outcome.Ok() ? 0 : 1;
 }
@@ -258,7 +271,7 @@ int NoLink(const char* command) {
 }  // namespace
 
 int DownloadCommand(const std::string&, const std::string&) { return NoLink("download"); }
-int UploadCommand(const std::string&, const std::string&) { return NoLink("upload"); }
+int UploadCommand(const std::string&, const std::string&, bool) { return NoLink("upload"); }
 
 #endif
 

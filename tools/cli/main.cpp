@@ -47,7 +47,7 @@ const char kUsage[] =
     "  orvalink-cli render FILE SLOT OUT.png\n"
     "  orvalink-cli diff A B\n"
     "  orvalink-cli download --port PATH OUT.vmcf\n"
-    "  orvalink-cli upload --port PATH IN.vmcf\n"
+    "  orvalink-cli upload --port PATH [--verify|--no-verify] IN.vmcf\n"
     "  orvalink-cli fetch --model NAME [--url BASE] [--folder DIR]\n"
     "  orvalink-cli upgrade --port PATH --model NAME|CODE [--mcu FILE.vmcu] [--flash FILE.vmcf] [--kind all|code]\n"
     "  orvalink-cli backup --port PATH --model NAME|CODE OUT.vmcf\n"
@@ -192,11 +192,15 @@ int Devices(const std::string& path) {
     return kExitOk;
 }
 
-// download/upload: "--port PATH" and one file, in either order.
+// download/upload: "--port PATH" and one file, in either order; upload
+// also takes --verify (the default) or --no-verify.
 int Transfer(const std::string& command, const std::vector<std::string>& args) {
     std::optional<std::string> port, file;
+    bool verify = true;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--port") {
+        if (command == "upload" && (args[i] == "--verify" || args[i] == "--no-verify")) {
+            verify = args[i] == "--verify";
+        } else if (args[i] == "--port") {
             if (i + 1 >= args.size() || args[i + 1].empty()) return Usage("--port needs a path");
             if (port) return Usage("--port given twice");
             port = args[++i];
@@ -208,7 +212,7 @@ int Transfer(const std::string& command, const std::vector<std::string>& args) {
         }
     }
     if (!port || !file) return Usage(command + " needs --port PATH and a file");
-    return command == "download" ? DownloadCommand(*port, *file) : UploadCommand(*port, *file);
+    return command == "download" ? DownloadCommand(*port, *file) : UploadCommand(*port, *file, verify);
 }
 
 }  // namespace

@@ -87,6 +87,8 @@ void Usage(std::FILE* to = stderr) {
                  "  --silent-after N     say nothing more after N blocks\n"
                  "  --hang-up-after N    hang up the line after N blocks\n"
                  "  --garbage            answer everything with random bytes\n"
+                 "  --store-other N      acknowledge block N of a write but store other bytes\n"
+                 "  --flip-bit N         store block N of a write with one bit flipped\n"
                  "  --learn PATH         codes to learn: a 512-byte file, or a folder of them\n"
                  "                       taken in name order; one a learning round, in turn\n"
                  "  --ir-log FILE        append a line for every IR code learned, received,\n"
@@ -141,6 +143,8 @@ bool Parse(int argc, char** argv, Options& o) {
         else if (a == "--silent-after") { if (!next(o.faults.silentAfter)) return false; }
         else if (a == "--hang-up-after") { if (!next(o.faults.hangUpAfter)) return false; }
         else if (a == "--garbage") o.faults.garbage = true;
+        else if (a == "--store-other") { if (!next(o.faults.storeOtherBlock)) return false; }
+        else if (a == "--flip-bit") { if (!next(o.faults.flipBitBlock)) return false; }
         else if (a == "--learn" && i + 1 < argc) o.learn = argv[++i];
         else if (a == "--ir-log" && i + 1 < argc) o.irLog = argv[++i];
         else if (a == "--identify" && i + 1 < argc) o.boot.identification = argv[++i];

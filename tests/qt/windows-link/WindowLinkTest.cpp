@@ -162,7 +162,8 @@ private slots:
 
         for (size_t i = 0; i < 264; ++i) img[i] = uint8_t(0x5A ^ i);  // an edit of page 0
         rig.main.m_cUploadItClick();
-        QCOMPARE(rig.Texts().last(), QStringLiteral("Upload Flash Data Ok !"));
+        // "Verify after upload" is on by default: the blocks were read back.
+        QCOMPARE(rig.Texts().last(), QStringLiteral("Upload Flash Data Ok !\nUpload verified: 1013 blocks as sent."));
         rig.comTest.CloseLinkPort();
         sim_.terminate();
         sim_.waitForFinished(5000);

@@ -182,11 +182,11 @@ void TMainFm::m_tExportItClick() {
 }
 
 void TMainFm::m_tImportCodesItClick() {
-    if (TSoftLCDFm* editor = EditorOfCurrentDevice()) editor->ImportCodes();
+    if (TSoftLCDFm* editor = EditorOfCurrentDevice()) editor->m_ImportCodesItClick();
 }
 
 void TMainFm::m_tExportCodesItClick() {
-    if (TSoftLCDFm* editor = EditorOfCurrentDevice()) editor->ExportCodes();
+    if (TSoftLCDFm* editor = EditorOfCurrentDevice()) editor->m_ExportCodesItClick();
 }
 
 TSoftLCDFm* TMainFm::EditorOfCurrentDevice() {

@@ -13,7 +13,7 @@
 
 namespace orvalink {
 
-void TSoftLCDFm::ImportCodes() {
+void TSoftLCDFm::m_ImportCodesItClick() {
     if (!EditingMode()) return;
     const std::vector<ImportKey> keys = ImportKeysOf(*layout_);
     if (keys.empty()) {
@@ -49,7 +49,7 @@ void TSoftLCDFm::ImportCodes() {
     }
 }
 
-void TSoftLCDFm::ExportCodes() {
+void TSoftLCDFm::m_ExportCodesItClick() {
     if (!EditingMode()) return;
     const ExportOutcome exported = ExportDeviceCodes(*layout_);
     if (exported.codes.empty()) {

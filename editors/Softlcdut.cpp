@@ -179,8 +179,8 @@ void TSoftLCDFm::BuildMenus() {
     m_SoftKeyPMenu->addSeparator();
     item(m_SoftKeyPMenu, "m_LoadPreCodeIt", "Load pre-program code to device", &TSoftLCDFm::m_LoadPreCodeItClick);
     item(m_SoftKeyPMenu, "m_AddDeviceIt", "Add device from pre-program code", &TSoftLCDFm::m_AddDeviceItClick);
-    item(m_SoftKeyPMenu, "m_ImportCodesIt", "Import codes…", &TSoftLCDFm::ImportCodes);
-    item(m_SoftKeyPMenu, "m_ExportCodesIt", "Export codes…", &TSoftLCDFm::ExportCodes);
+    item(m_SoftKeyPMenu, "m_ImportCodesIt", "Import codes…", &TSoftLCDFm::m_ImportCodesItClick);
+    item(m_SoftKeyPMenu, "m_ExportCodesIt", "Export codes…", &TSoftLCDFm::m_ExportCodesItClick);
     m_SoftKeyPMenu->addSeparator();
     m_TransparentIt = item(m_SoftKeyPMenu, "m_TransparentIt", "Turn transparent mode ON", &TSoftLCDFm::m_TransparentItClick);
     m_GridLineIt = item(m_SoftKeyPMenu, "m_GridLineIt", "Show Grid line", &TSoftLCDFm::m_GridLineItClick);

@@ -113,13 +113,6 @@ public:
     // Loads another device (0..65) and selects one of its keys (below 64).
     bool LoadDeviceAndSelect(int device, int keyNumber);
 
-    // "Import codes…": a file of IR codes read, its signals matched with
-    // the keys in the import table, the chosen codes written as one undo
-    // step (the image changes on Save). "Export codes…": the device's codes
-    // as a Flipper, LIRC or Pronto Hex file.
-    void ImportCodes();
-    void ExportCodes();
-
     // ---- User events.
     void m_SaveBtnClick();
     void m_CancelBtnClick();
@@ -135,6 +128,12 @@ public:
     void m_ForegroundItClick();
     void m_LoadPreCodeItClick();
     void m_AddDeviceItClick();
+    // "Import codes…": a file of IR codes read, its signals matched with
+    // the keys in the import table, the chosen codes written as one undo
+    // step (the image changes on Save). "Export codes…": the device's codes
+    // as a Flipper, LIRC or Pronto Hex file.
+    void m_ImportCodesItClick();
+    void m_ExportCodesItClick();
     void m_TransparentItClick();
     void m_GridLineItClick();
     void m_UpBtnClick();

@@ -987,7 +987,7 @@ private slots:
                 row.user(*dialog);
                 row.accept ? dialog->accept() : dialog->reject();
             });
-            tv->ImportCodes();
+            tv->m_ImportCodesItClick();
             QVERIFY2(shown, row.what);
             QCOMPARE(functions(*tv), row.accept ? row.after : before);
             QCOMPARE(tv->Layout().CanUndo(), row.accept);

@@ -165,6 +165,8 @@ void TMainFm::BuildMenus() {
     m_MTreePMu->addAction(QStringLiteral("Load pre-program code to device"), this, [this] { m_tLoadPreCodeItClick(); });
     QAction* importAct = m_MTreePMu->addAction(QStringLiteral("Import model file to device"), this, [this] { m_tImportItClick(); });
     QAction* exportAct = m_MTreePMu->addAction(QStringLiteral("Export device to model file"), this, [this] { m_tExportItClick(); });
+    m_MTreePMu->addAction(QStringLiteral("Import codes…"), this, [this] { m_tImportCodesItClick(); });
+    m_MTreePMu->addAction(QStringLiteral("Export codes…"), this, [this] { m_tExportCodesItClick(); });
     m_MTreePMu->addSeparator();
     m_MTreePMu->addAction(QStringLiteral("Delete device"), this, [this] { m_tDeleteDeviceItClick(); });
     m_MTreePMu->setObjectName(QStringLiteral("m_MTreePMu"));

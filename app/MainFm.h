@@ -74,6 +74,9 @@ public:
     bool DeviceRecordFor(int slot, KeyInfo& record) const;
     std::string DeviceNameFor(int slot) const;
     TSoftLCDFm* OpenDeviceEditor(int slot, EditorMode mode);
+    // The layout editor of the tree's current device, opened or brought up;
+    // null when the current entry is no device.
+    TSoftLCDFm* EditorOfCurrentDevice();
     TSoftLCDFm* FindEditorByMode(int mode) const;
     TSoftLCDFm* EditorForSlot(int slot) const;
     bool ShowEditorFor(int slot);
@@ -132,6 +135,10 @@ public:
     void m_cUploadItClick();
     void m_tImportItClick();
     void m_tExportItClick();
+    // "Import codes…" and "Export codes…": the device's layout editor opens
+    // (or comes up) and does them, so an import reaches the image on Save.
+    void m_tImportCodesItClick();
+    void m_tExportCodesItClick();
     void m_tLoadPreCodeItClick();
     void m_tDeleteDeviceItClick();
     void m_tUpdateLibraryItClick();

@@ -181,6 +181,22 @@ void TMainFm::m_tExportItClick() {
     Report(services_.files.SaveModuleVFile(services_.files.DefaultModulePath(), flat, kKindVmod, kDocumentModelCode));
 }
 
+void TMainFm::m_tImportCodesItClick() {
+    if (TSoftLCDFm* editor = EditorOfCurrentDevice()) editor->m_ImportCodesItClick();
+}
+
+void TMainFm::m_tExportCodesItClick() {
+    if (TSoftLCDFm* editor = EditorOfCurrentDevice()) editor->m_ExportCodesItClick();
+}
+
+TSoftLCDFm* TMainFm::EditorOfCurrentDevice() {
+    const KeyInfo* entry = CurrentDeviceEntry();
+    if (!entry || entry->keyType != kKeyDevice) return nullptr;
+    const int slot = entry->link;
+    if (!ShowEditorFor(slot)) OpenDeviceEditor(slot, ModeNormal);
+    return EditorForSlot(slot);
+}
+
 void TMainFm::m_tLoadPreCodeItClick() {
     MsgAnswer a = services_.ui.ShowMessage({"Would you want to delete all of key and child divice ?", {},
                                             MsgIcon::Information, MsgButtons::YesCancel});

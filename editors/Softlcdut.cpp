@@ -145,7 +145,7 @@ void TSoftLCDFm::BuildMenus() {
     m_SoftKeyPMenu = new QMenu(this);
     m_SoftKeyPMenu->setObjectName(QStringLiteral("m_SoftKeyPMenu"));
     auto item = [this](QMenu* menu, const char* name, const char* caption, auto command) {
-        QAction* a = menu->addAction(QString::fromLatin1(caption));
+        QAction* a = menu->addAction(QString::fromUtf8(caption));
         a->setObjectName(QString::fromLatin1(name));
         connect(a, &QAction::triggered, this, [this, command] { (this->*command)(); });
         return a;
@@ -179,6 +179,8 @@ void TSoftLCDFm::BuildMenus() {
     m_SoftKeyPMenu->addSeparator();
     item(m_SoftKeyPMenu, "m_LoadPreCodeIt", "Load pre-program code to device", &TSoftLCDFm::m_LoadPreCodeItClick);
     item(m_SoftKeyPMenu, "m_AddDeviceIt", "Add device from pre-program code", &TSoftLCDFm::m_AddDeviceItClick);
+    item(m_SoftKeyPMenu, "m_ImportCodesIt", "Import codes…", &TSoftLCDFm::m_ImportCodesItClick);
+    item(m_SoftKeyPMenu, "m_ExportCodesIt", "Export codes…", &TSoftLCDFm::m_ExportCodesItClick);
     m_SoftKeyPMenu->addSeparator();
     m_TransparentIt = item(m_SoftKeyPMenu, "m_TransparentIt", "Turn transparent mode ON", &TSoftLCDFm::m_TransparentItClick);
     m_GridLineIt = item(m_SoftKeyPMenu, "m_GridLineIt", "Show Grid line", &TSoftLCDFm::m_GridLineItClick);

@@ -128,6 +128,12 @@ public:
     void m_ForegroundItClick();
     void m_LoadPreCodeItClick();
     void m_AddDeviceItClick();
+    // "Import codes…": a file of IR codes read, its signals matched with
+    // the keys in the import table, the chosen codes written as one undo
+    // step (the image changes on Save). "Export codes…": the device's codes
+    // as a Flipper, LIRC or Pronto Hex file.
+    void m_ImportCodesItClick();
+    void m_ExportCodesItClick();
     void m_TransparentItClick();
     void m_GridLineItClick();
     void m_UpBtnClick();

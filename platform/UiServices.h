@@ -41,6 +41,12 @@ public:
     virtual MsgAnswer ShowMessage(const MessageRequest& request) = 0;
     // Shows a modal file dialog; nullopt when the user cancelled.
     virtual std::optional<std::string> ChooseFile(const FileDialogRequest& request) = 0;
+    // The same, with the filter the user left chosen (1-based) in
+    // `filterIndex`; a dialog that cannot tell gives the request's.
+    virtual std::optional<std::string> ChooseFileAndFilter(const FileDialogRequest& request, int& filterIndex) {
+        filterIndex = request.filterIndex;
+        return ChooseFile(request);
+    }
 
     // Shorthand for a box with one OK button.
     void Inform(const std::string& text, MsgIcon icon) {

@@ -313,3 +313,35 @@ def changed_copy(document, out):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class ImportCodesPicture(UserPathCase):
+    """The import table of "Import codes…", opened from the device tree's
+    menu with a Flipper file of another TV's codes."""
+
+    start_program = GuidePictures.start_program
+
+    def test_the_import_table(self):
+        from test_device_import import open_import_table
+        folder = tempfile.mkdtemp(prefix="orvalink-guide-import-")
+        path = os.path.join(folder, "living-room-tv.ir")
+        signals = [("Power", 0x08), ("Vol_up", 0x02), ("Vol_dn", 0x03), ("Ch_next", 0x00), ("Ch_prev", 0x01),
+                   ("Mute", 0x0D), ("KEY_1", 0x11), ("KEY_2", 0x12), ("Menu", 0x43), ("Netflix", 0x28)]
+        with open(path, "w") as f:
+            f.write("Filetype: IR signals file\nVersion: 1\n")
+            for name, command in signals:
+                f.write("#\nname: %s\ntype: parsed\nprotocol: NEC\naddress: 04 00 00 00\n"
+                        "command: %02X 00 00 00\n" % (name, command))
+        p = self.start_program({})
+        picker = p.window("Model Select")
+        p.click(p.wait("QM-5100", ["list item"], picker))
+        ok = p.find("OK", ["push button"], picker)
+        wait_for("OK to become usable", lambda: sensitive(ok))
+        p.click(ok)
+        dialog = self.start_dialog(p)
+        p.click(p.find("Yes", ["push button"], dialog))
+        wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
+        table = open_import_table(self, p, "TV", path)
+        p.wait("Netflix", ["list item"], table)
+        save_picture("import-codes", p.process.pid, framed=[table])
+        p.click(p.find("Cancel", ["push button"], table))

@@ -113,6 +113,11 @@ QStringList QtUiServices::NameFilters(const std::string& filter) {
 }
 
 std::optional<std::string> QtUiServices::ChooseFile(const FileDialogRequest& request) {
+    int filterIndex = request.filterIndex;
+    return ChooseFileAndFilter(request, filterIndex);
+}
+
+std::optional<std::string> QtUiServices::ChooseFileAndFilter(const FileDialogRequest& request, int& filterIndex) {
     const bool save = request.mode == FileDialogRequest::Mode::Save;
     QFileDialog dialog(Owner(), title_);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -129,6 +134,8 @@ std::optional<std::string> QtUiServices::ChooseFile(const FileDialogRequest& req
     if (!request.initialFolder.empty()) dialog.setDirectory(QString::fromStdString(request.initialFolder));
     if (!request.proposedName.empty()) dialog.selectFile(QString::fromStdString(request.proposedName));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    filterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    if (filterIndex < 1) filterIndex = request.filterIndex;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;
     return QDir::toNativeSeparators(files.first()).toStdString();

@@ -21,6 +21,7 @@ public:
 
     MsgAnswer ShowMessage(const MessageRequest& request) override;
     std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
+    std::optional<std::string> ChooseFileAndFilter(const FileDialogRequest& request, int& filterIndex) override;
 
     // "V Machine Files (*.vmcf)|*.vmcf|All Files (*.*)|*.*" -> Qt's name filters.
     static QStringList NameFilters(const std::string& filter);

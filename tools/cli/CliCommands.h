@@ -22,6 +22,11 @@ std::string SameFileText(const std::string& in, const std::string& out);
 // codes --from-pronto TEXT OUT.sbin.
 int CodesCommand(const std::vector<std::string>& args);
 int CodesCommand(const std::string& path, const std::string& codeNumber, bool pronto = false, int onlyKey = -1);
+// codes import FILE DOC --device NAME [--map FILE] OUT and codes export DOC
+// --device NAME --format ir|lirc|pronto OUT (`args` start with "import" or
+// "export"): a whole device's codes from and into shared IR code files.
+bool IsDeviceCodesCommand(const std::vector<std::string>& args);
+int DeviceCodesCommand(const std::vector<std::string>& args);
 // The eight LCD pages and the hard keys of a device as one picture, drawn by
 // the drawing library beside the executable.
 int RenderCommand(const std::string& path, const std::string& slot, const std::string& out);

@@ -290,6 +290,7 @@ int MakeCode(const std::vector<std::string>& args) {
 
 int CodesCommand(const std::vector<std::string>& args) {
     if (!args.empty() && args[0] == "make") return MakeCode({args.begin() + 1, args.end()});
+    if (IsDeviceCodesCommand(args)) return DeviceCodesCommand(args);
     std::vector<std::string> rest;
     bool pronto = false;
     for (const std::string& a : args) {

@@ -43,6 +43,8 @@ const char kUsage[] =
     "  orvalink-cli codes --sbin IN.sbin [--pronto]\n"
     "  orvalink-cli codes --from-pronto TEXT|- OUT.sbin\n"
     "  orvalink-cli codes make --protocol NAME --device N [--subdevice N] --function N [--toggle] [--vendor N] OUT.sbin|--pronto\n"
+    "  orvalink-cli codes import FILE DOC --device NAME [--map FILE] OUT\n"
+    "  orvalink-cli codes export DOC --device NAME --format ir|lirc|pronto OUT\n"
     "  orvalink-cli render FILE SLOT OUT.png\n"
     "  orvalink-cli diff A B\n"
     "  orvalink-cli download --port PATH [--trace FILE] OUT.vmcf\n"

@@ -353,7 +353,9 @@ private slots:
                  QTest::mouseRelease(tv->KeyPicture(key), Qt::RightButton, {}, QPoint(10, 10));
              },
              {"Add Button", "Properties", "Cut", "Copy", "Paste", "Delete", "Move to",
-              "Load pre-program code to device", "Add device from pre-program code", "Turn transparent mode ON"}},
+              "Load pre-program code to device", "Add device from pre-program code",
+              QString::fromUtf8("Import codes\u2026"), QString::fromUtf8("Export codes\u2026"),
+              "Turn transparent mode ON"}},
             {"Hard key menu", tv, tv->HardKeyMenu(),
              [&] {
                  QTest::mousePress(tv->HardKeyButton(0), Qt::RightButton, {}, QPoint(5, 5));
@@ -363,7 +365,7 @@ private slots:
             {"Device menu", s.main.get(), s.main->TreeMenu(),
              [&] { s.main->m_MainTViewMouseDown(s.Node(QStringLiteral("TV")), Qt::RightButton, QPoint(40, 40)); },
              {"Load pre-program code to device", "Import model file to device", "Export device to model file",
-              "Delete device"}},
+              QString::fromUtf8("Import codes\u2026"), QString::fromUtf8("Export codes\u2026"), "Delete device"}},
         };
         for (const Row& row : rows) {
             QCOMPARE(row.menu->parentWidget(), row.owner);

@@ -2,22 +2,35 @@
 // factory document: dragging keys with the mouse, the soft-key menu and its
 // enabling, the commands with their refusals, Save and Cancel, pages, the
 // macro step recording, undo and redo, and the LCD as orvalink-cli draws it.
+// Before Qt, whose "signals" keyword this file keeps: the IR signal files'
+// header names parameters so.
+#include "formats/IrSignalFiles.h"
+
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QtTest>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 
+#include "editors/CodeImportDialog.h"
 #include "editors/Softlcdut.h"
+#include "editors/core/KeyEditing.h"
+#include "image/IrDecoder.h"
+#include "image/Pronto.h"
 #include "formats/Flashut.h"
 #include "image/BlockStore.h"
 #include "image/DeviceTree.h"
@@ -917,6 +930,72 @@ private slots:
         // What the sheet does not draw: the grid's first line and the strip.
         QCOMPARE(shown.pixelColor(0, 100), QColor(192, 192, 192));
         QCOMPARE(shown.pixelColor(100, 43), QColor(0, 0, 255));
+    }
+
+    // "Import codes…": the import table as the user leaves it decides what
+    // goes in, as one undo step; Cancel changes nothing.
+    void importCodesWritesTheTablesChoiceAsOneUndoStep() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tv.ir"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Filetype: IR signals file\nVersion: 1\n");
+        for (const auto& [name, command] : {std::pair{"Power", "08"}, {"Vol_up", "02"}, {"Netflix", "28"}})
+            file.write(QStringLiteral("#\nname: %1\ntype: parsed\nprotocol: NEC\naddress: 04 00 00 00\n"
+                                      "command: %2 00 00 00\n").arg(QLatin1String(name), QLatin1String(command))
+                           .toUtf8());
+        file.close();
+        // The function each key's code decodes to, -1 for none.
+        auto functions = [](const TSoftLCDFm& e) {
+            std::map<int, int> out;
+            for (int key : {0, 1, 6}) {
+                IrCodeInfo code;
+                const auto decoded = KeyIrCode(e.Layout().FindKey(key)->info, code)
+                                         ? DecodeIr(ProntoOfCode(code).once)
+                                         : std::nullopt;
+                out[key] = decoded && decoded->device == 4 ? int(decoded->function) : -1;
+            }
+            return out;
+        };
+        const struct {
+            const char* what;
+            std::function<void(TCodeImportFm&)> user;
+            bool accept;
+            std::map<int, int> after;  // key -> function
+        } rows[] = {
+            {"cancelled", [](TCodeImportFm&) {}, false, {}},
+            {"as proposed", [](TCodeImportFm&) {}, true, {{0, 8}, {1, 2}, {6, -1}}},
+            // Stepping Netflix's box down to the digit 1 key passes Power's and
+            // Vol_up's keys: only the key it stops at changes hands.
+            {"Netflix stepped to key 6",
+             [](TCodeImportFm& d) {
+                 for (int item = 1; item <= 7; ++item) d.ChooseKey(2, item);
+             },
+             true, {{0, 8}, {1, 2}, {6, 40}}},
+        };
+        for (const auto& row : rows) {
+            Fixture f;
+            auto tv = f.Open(1, ModeNormal);
+            const std::map<int, int> before = functions(*tv);
+            f.ui.ChooseNext(path.toStdString());
+            bool shown = false;
+            QTimer::singleShot(0, [&] {
+                auto* dialog = qobject_cast<TCodeImportFm*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                QCOMPARE(dialog->m_SignalTable->rowCount(), 3);
+                shown = true;
+                row.user(*dialog);
+                row.accept ? dialog->accept() : dialog->reject();
+            });
+            tv->m_ImportCodesItClick();
+            QVERIFY2(shown, row.what);
+            QCOMPARE(functions(*tv), row.accept ? row.after : before);
+            QCOMPARE(tv->Layout().CanUndo(), row.accept);
+            if (!row.accept) continue;
+            QVERIFY(tv->Undo());
+            QCOMPARE(functions(*tv), before);
+            QVERIFY(!tv->Layout().CanUndo());
+        }
     }
 };
 

@@ -36,41 +36,41 @@ struct IrSignal {
     size_t line = 0;                  // the line the signal starts on (1-based)
 };
 
-// Each reader: the signals of `text`; `fileName` names the file in messages.
-bool ParseFlipperIr(std::string_view text, std::string_view fileName, std::vector<IrSignal>& signals,
+// Each reader: the signals of `text` into `found`; `fileName` names the file in messages.
+bool ParseFlipperIr(std::string_view text, std::string_view fileName, std::vector<IrSignal>& found,
                     std::string& error);
 // LIRC: a button's signal is named as the file names it ("KEY_POWER"); in a
 // file of several remotes it is "REMOTE/BUTTON" ("tv/KEY_POWER"), so that
 // the buttons of different remotes stay apart. The repeat frame is the one
 // the remote's `repeat` line describes; a remote without one gives its
 // codes no repeat frame (LIRC sends the whole frame again while held).
-bool ParseLircConf(std::string_view text, std::string_view fileName, std::vector<IrSignal>& signals,
+bool ParseLircConf(std::string_view text, std::string_view fileName, std::vector<IrSignal>& found,
                    std::string& error);
 // One signal a line or block: "NAME: 0000 006D ..." or a bare Pronto text.
 // A signal without a name is called "Signal N" (N counts the file's
 // signals from 1), in the duration lists as well.
-bool ParseProntoList(std::string_view text, std::string_view fileName, std::vector<IrSignal>& signals,
+bool ParseProntoList(std::string_view text, std::string_view fileName, std::vector<IrSignal>& found,
                      std::string& error);
 // "carrier 38000" then "NAME: +9000 -4500 +560 ..." (or bare numbers
 // alternating mark and space), durations in microseconds. A signal goes on
 // over the lines of numbers below it up to a blank line, a name or a carrier
 // line; without a carrier line the carrier is 38 kHz.
-bool ParseDurationList(std::string_view text, std::string_view fileName, std::vector<IrSignal>& signals,
+bool ParseDurationList(std::string_view text, std::string_view fileName, std::vector<IrSignal>& found,
                        std::string& error);
 
 // The format of a file, by its first meaningful line, else by its extension.
 std::optional<IrFileFormat> GuessIrFileFormat(std::string_view text, std::string_view fileName);
 
 // Reads any of the formats above from a file (at most kIrFileMaxBytes).
-bool ReadIrSignalFile(const std::string& path, std::vector<IrSignal>& signals, std::string& error);
+bool ReadIrSignalFile(const std::string& path, std::vector<IrSignal>& found, std::string& error);
 
 // Writers. A Flipper file writes a signal as "parsed" where its decoded
 // protocol has a Flipper name, "raw" otherwise; a LIRC file writes one
 // remote named `remoteName`, SPACE_ENC where every signal is of one
 // pulse-distance protocol, RAW_CODES otherwise.
-bool WriteFlipperIr(const std::vector<IrSignal>& signals, std::string& text, std::string& error);
-bool WriteLircConf(std::string_view remoteName, const std::vector<IrSignal>& signals, std::string& text,
+bool WriteFlipperIr(const std::vector<IrSignal>& list, std::string& text, std::string& error);
+bool WriteLircConf(std::string_view remoteName, const std::vector<IrSignal>& list, std::string& text,
                    std::string& error);
-bool WriteProntoList(const std::vector<IrSignal>& signals, std::string& text, std::string& error);
+bool WriteProntoList(const std::vector<IrSignal>& list, std::string& text, std::string& error);
 
 }  // namespace orvalink

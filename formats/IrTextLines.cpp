@@ -1,5 +1,7 @@
 #include "formats/IrTextLines.h"
 
+#include <cstdio>
+
 #include "formats/IrSignalFiles.h"
 
 namespace orvalink::irtext {
@@ -127,6 +129,12 @@ std::string PrintableName(std::string_view name, size_t index) {
     if (out.empty()) return "Signal " + std::to_string(index + 1);
     if (out[0] == '#') out[0] = '_';
     return out;
+}
+
+std::string Hex(uint64_t v) {
+    char buf[24];
+    snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(v));
+    return buf;
 }
 
 }  // namespace orvalink::irtext

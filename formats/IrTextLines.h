@@ -57,4 +57,7 @@ bool IsProntoWord(std::string_view s);
 // characters become blanks, a leading "#" an "_", and an empty name "Signal N".
 std::string PrintableName(std::string_view name, size_t index);
 
+// "0x1FE" (upper-case digits), as LIRC files write their codes.
+std::string Hex(uint64_t v);
+
 }  // namespace orvalink::irtext

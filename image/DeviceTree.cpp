@@ -17,6 +17,11 @@ class TreeBuilder {
 public:
     explicit TreeBuilder(const TTiFlashFm& flash) : flash_(flash) {}
 
+    void Visit(const std::function<void(const DeviceTreeNode&, int depth)>& visit) {
+        AddDeviceKeys(kHomeSlot, kKeysPerDevice - 1, 1);
+        for (const Placed& placed : order_) visit(*placed.node, placed.depth);
+    }
+
     std::vector<DeviceTreeNode> Build() {
         AddDeviceKeys(kHomeSlot, kKeysPerDevice - 1, 1);
         std::vector<DeviceTreeNode> nodes;
@@ -76,6 +81,10 @@ private:
 }  // namespace
 
 std::vector<DeviceTreeNode> BuildDeviceTree(const TTiFlashFm& flash) { return TreeBuilder(flash).Build(); }
+
+void VisitDeviceTree(const TTiFlashFm& flash, const std::function<void(const DeviceTreeNode&, int depth)>& visit) {
+    TreeBuilder(flash).Visit(visit);
+}
 
 std::vector<int> UnlinkedDeviceNumbers(const TTiFlashFm& flash) {
     std::vector<int> free;

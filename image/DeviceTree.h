@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -31,6 +32,11 @@ inline constexpr size_t kMaxTreeNodes = 4096;
 // The device nodes in tree order (each node followed by its subtree), at
 // most kMaxTreeNodes of them.
 std::vector<DeviceTreeNode> BuildDeviceTree(const TTiFlashFm& flash);
+
+// The same nodes in the same order, each handed to `visit` with its depth
+// (the node's own depth field is not set) instead of copied into a list: for
+// a reader that wants a few of them, such as each slot's first.
+void VisitDeviceTree(const TTiFlashFm& flash, const std::function<void(const DeviceTreeNode&, int depth)>& visit);
 
 // The Device key record that stands for device slot `slot`: for Home and
 // Macro one made up for them (a 2 x 2 hard-page key named "Home " or

@@ -27,18 +27,19 @@ namespace {
 // the tree links to), with their names and where their Device key sits.
 struct DeviceIndex {
     std::map<int, std::string> names;  // slot -> "Home", "device TV"
-    std::map<int, const DeviceTreeNode*> nodes;
-    std::vector<DeviceTreeNode> tree;
+    std::map<int, DeviceTreeNode> nodes;  // the first node of the tree that links to the slot
 
-    explicit DeviceIndex(const TTiFlashFm& flash) : tree(BuildDeviceTree(flash)) {
+    explicit DeviceIndex(const TTiFlashFm& flash) {
         names[kHomeSlot] = "Home";
         names[kMacroSlot] = "Macro";
-        for (const DeviceTreeNode& node : tree) {
+        // A tree of devices linking to each other holds thousands of nodes;
+        // only each slot's first is kept.
+        VisitDeviceTree(flash, [&](const DeviceTreeNode& node, int) {
             const int slot = node.key.link;
-            if (slot < 1 || slot > kLastDeviceSlot || nodes.count(slot)) continue;
-            nodes[slot] = &node;
+            if (slot < 1 || slot > kLastDeviceSlot || nodes.count(slot)) return;
+            nodes.emplace(slot, node);
             names[slot] = node.text.empty() ? "device " + std::to_string(slot) : "device " + node.text;
-        }
+        });
     }
     bool Has(int slot) const { return names.count(slot) != 0; }
     std::string Name(int slot) const {
@@ -193,7 +194,7 @@ private:
         dev.name = inB ? db_.Name(slot) : da_.Name(slot);
         if (inA != inB) {
             const DeviceIndex& where = inB ? db_ : da_;
-            const DeviceTreeNode* node = where.nodes.at(slot);
+            const DeviceTreeNode* node = &where.nodes.at(slot);
             std::string text = inB ? "added" : "removed";
             text += " (" + where.Name(node->key.ownerDevice) + " key " + std::to_string(node->key.parentKey);
             if (node->key.codeNumber >= 0) text += ", pre-program code " + std::to_string(node->key.codeNumber);
@@ -203,12 +204,12 @@ private:
             return;
         }
         if (slot != kHomeSlot && slot != kMacroSlot) {
-            const KeyInfo& ka = da_.nodes.at(slot)->key;
-            const KeyInfo& kb = db_.nodes.at(slot)->key;
+            const KeyInfo& ka = da_.nodes.at(slot).key;
+            const KeyInfo& kb = db_.nodes.at(slot).key;
             if (da_.Name(slot) != db_.Name(slot))
                 dev.changes.push_back(
-                    {DiffTopic::DeviceRenamed, "renamed from " + Quoted(da_.nodes.at(slot)->text) + " to " +
-                                                   Quoted(db_.nodes.at(slot)->text)});
+                    {DiffTopic::DeviceRenamed, "renamed from " + Quoted(da_.nodes.at(slot).text) + " to " +
+                                                   Quoted(db_.nodes.at(slot).text)});
             if (ka.codeNumber != kb.codeNumber) {
                 const auto code = [](int16_t n) { return n < 0 ? std::string("none") : std::to_string(n); };
                 dev.changes.push_back({DiffTopic::DeviceCodeNumber, "pre-program code changed from " +
@@ -482,6 +483,8 @@ private:
         std::vector<uint32_t> differing;
         std::vector<size_t> bytes;
         for (uint32_t p = 0; p < pages; ++p) {
+            // Whole pages the records above explain need no look.
+            if ((p >= devices && p < devices + kDeviceSlots) || (p >= map && p < storeEnd) || p == settings) continue;
             const size_t at = size_t(p) * kPageSize;
             if (std::memcmp(ia.data() + at, ib.data() + at, kPageSize) == 0) continue;
             size_t count = 0;

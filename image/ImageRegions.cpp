@@ -1,8 +1,10 @@
 #include "image/ImageRegions.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <set>
+#include <string_view>
 
 #include "image/BlockStore.h"
 #include "image/CodeRecords.h"
@@ -25,49 +27,61 @@ enum class AreaKind { Fixed, DevicePages, BlockStore };
 
 struct PageArea {
     AreaKind kind = AreaKind::Fixed;
-    std::string what;  // Fixed only; empty = no area claims the page
+    const char* what = nullptr;  // Fixed only; null = no area claims the page
 };
 
 constexpr uint32_t kPage = uint32_t(kPageSize);
 
 uint32_t PageOf(uint32_t offset) { return offset / kPage; }
 
-PageArea AreaOfPage(const TTiFlashFm& flash, uint32_t page) {
-    const uint32_t glyphs = PageOf(flash.GlyphTableStart());
-    const uint32_t icons = PageOf(flash.IconTableStart());
-    const uint32_t welcome10 = PageOf(flash.Welcome10Start());
-    const uint32_t settings = PageOf(flash.SettingsPageStart());
-    const uint32_t welcome20 = PageOf(flash.Welcome20Start());
-    const uint32_t devices = PageOf(flash.DevicePagesStart());
-    const uint32_t blockMap = PageOf(flash.BlockMapStart());
-    const uint32_t store = PageOf(flash.BlockStoreStart());
-    const uint32_t storeEnd = store + (uint32_t(flash.BlockCount()) * kBlockSize + kPage - 1) / kPage;
-    const uint32_t secondEnd = storeEnd + (flash.Layout().secondBlockCount * kBlockSize) / kPage;
-    const uint32_t codeIndex = PageOf(flash.CodeIndexStart());
-    const uint32_t codeIndexEnd = codeIndex + (uint32_t(flash.CodeIndexCount()) * 4 + kPage - 1) / kPage;
-    const uint32_t library = PageOf(flash.CodeLibraryStart());
-    const uint32_t libraryEnd = library + (flash.LibraryCount() * kBlockSize + kPage - 1) / kPage;
-    constexpr uint32_t kPictureBytes = 2080;
-    const uint32_t picturePages = (kPictureBytes + kPage - 1) / kPage;
+// The areas of one image's layout, worked out once for all the pages asked.
+class PageAreas {
+public:
+    explicit PageAreas(const TTiFlashFm& flash) {
+        const uint32_t glyphs = PageOf(flash.GlyphTableStart());
+        const uint32_t icons = PageOf(flash.IconTableStart());
+        const uint32_t welcome10 = PageOf(flash.Welcome10Start());
+        const uint32_t settings = PageOf(flash.SettingsPageStart());
+        const uint32_t welcome20 = PageOf(flash.Welcome20Start());
+        devices_ = PageOf(flash.DevicePagesStart());
+        const uint32_t blockMap = PageOf(flash.BlockMapStart());
+        store_ = PageOf(flash.BlockStoreStart());
+        storeEnd_ = store_ + (uint32_t(flash.BlockCount()) * kBlockSize + kPage - 1) / kPage;
+        const uint32_t secondEnd = storeEnd_ + (flash.Layout().secondBlockCount * kBlockSize) / kPage;
+        const uint32_t codeIndex = PageOf(flash.CodeIndexStart());
+        const uint32_t codeIndexEnd = codeIndex + (uint32_t(flash.CodeIndexCount()) * 4 + kPage - 1) / kPage;
+        const uint32_t library = PageOf(flash.CodeLibraryStart());
+        const uint32_t libraryEnd = library + (flash.LibraryCount() * kBlockSize + kPage - 1) / kPage;
+        constexpr uint32_t kPictureBytes = 2080;
+        const uint32_t picturePages = (kPictureBytes + kPage - 1) / kPage;
+        fixed_ = {{
+            {0, 1, "image head"},
+            {glyphs, icons, "glyphs"},
+            {icons, icons + (165 * 48 + kPage - 1) / kPage, "icons"},
+            {welcome10, welcome10 + picturePages, "welcome picture (system)"},
+            {settings, settings + 1, "settings"},
+            {welcome20, welcome20 + picturePages, "welcome picture (real system)"},
+            {blockMap, blockMap + (uint32_t(flash.BlockCount()) / 8 + kPage - 1) / kPage, "block map"},
+            {storeEnd_, secondEnd, "second block area"},
+            {codeIndex, codeIndexEnd, "code index"},
+            {library, libraryEnd, "code library"},
+        }};
+    }
 
-    const Area fixed[] = {
-        {0, 1, "image head"},
-        {glyphs, icons, "glyphs"},
-        {icons, icons + (165 * 48 + kPage - 1) / kPage, "icons"},
-        {welcome10, welcome10 + picturePages, "welcome picture (system)"},
-        {settings, settings + 1, "settings"},
-        {welcome20, welcome20 + picturePages, "welcome picture (real system)"},
-        {blockMap, blockMap + (uint32_t(flash.BlockCount()) / 8 + kPage - 1) / kPage, "block map"},
-        {storeEnd, secondEnd, "second block area"},
-        {codeIndex, codeIndexEnd, "code index"},
-        {library, libraryEnd, "code library"},
-    };
-    for (const Area& a : fixed)
-        if (page >= a.first && page < a.end) return {AreaKind::Fixed, a.what};
-    if (page >= devices && page < devices + kDeviceSlots) return {AreaKind::DevicePages, {}};
-    if (page >= store && page < storeEnd) return {AreaKind::BlockStore, {}};
-    return {};
-}
+    PageArea Of(uint32_t page) const {
+        for (const Area& a : fixed_)
+            if (page >= a.first && page < a.end) return {AreaKind::Fixed, a.what};
+        if (page >= devices_ && page < devices_ + kDeviceSlots) return {AreaKind::DevicePages, nullptr};
+        if (page >= store_ && page < storeEnd_) return {AreaKind::BlockStore, nullptr};
+        return {};
+    }
+
+private:
+    std::array<Area, 10> fixed_{};
+    uint32_t devices_ = 0;
+    uint32_t store_ = 0;
+    uint32_t storeEnd_ = 0;
+};
 
 // Which key (device x 64 + key) holds each block of the store: its key
 // record, the record behind it, and a cycle list's step codes.
@@ -132,12 +146,12 @@ std::vector<std::string> DeviceDisplayNames(const TTiFlashFm& flash) {
     names[kHomeSlot] = "Home";
     names[kMacroSlot] = "Macro";
     std::vector<bool> named(kDeviceSlots, false);
-    for (const DeviceTreeNode& node : BuildDeviceTree(flash)) {
+    VisitDeviceTree(flash, [&](const DeviceTreeNode& node, int) {
         const int slot = node.key.link;
-        if (slot < 1 || slot > kLastDeviceSlot || named[size_t(slot)] || node.text.empty()) continue;
+        if (slot < 1 || slot > kLastDeviceSlot || named[size_t(slot)] || node.text.empty()) return;
         named[size_t(slot)] = true;
         names[size_t(slot)] = "device " + node.text;
-    }
+    });
     return names;
 }
 
@@ -162,19 +176,29 @@ std::vector<PageRegion> DescribePages(const TTiFlashFm& flash, std::span<const u
         bool run = false;  // unclaimed pages, named by number
     };
     std::vector<Building> regions;
-    std::map<std::string, size_t> byName;
+    // Keyed by the areas' own names (string literals), with the region the
+    // previous page went to tried first: pages come in order, runs of them
+    // in one area.
+    std::map<std::string_view, size_t> byName;
+    size_t lastNamed = SIZE_MAX;
     std::map<int, size_t> byDevice;
     std::vector<int> owners;
+    const PageAreas areas(flash);
     const uint32_t devicePages = PageOf(flash.DevicePagesStart());
     const uint32_t storeStart = flash.BlockStoreStart();
 
-    const auto addNamed = [&](const std::string& what, uint32_t page) {
+    const auto addNamed = [&](std::string_view what, uint32_t page) {
+        if (lastNamed < regions.size() && regions[lastNamed].region.what == what) {
+            regions[lastNamed].region.pages.push_back(page);
+            return;
+        }
         auto [it, fresh] = byName.emplace(what, regions.size());
         if (fresh) {
             Building b;
-            b.region.what = what;
+            b.region.what = std::string(what);
             regions.push_back(std::move(b));
         }
+        lastNamed = it->second;
         regions[it->second].region.pages.push_back(page);
     };
     const auto addDevice = [&](int device, int key, uint32_t page) {
@@ -204,10 +228,10 @@ std::vector<PageRegion> DescribePages(const TTiFlashFm& flash, std::span<const u
             addUnclaimed(page);
             continue;
         }
-        const PageArea area = AreaOfPage(flash, page);
+        const PageArea area = areas.Of(page);
         switch (area.kind) {
         case AreaKind::Fixed:
-            if (area.what.empty()) addUnclaimed(page);
+            if (!area.what) addUnclaimed(page);
             else addNamed(area.what, page);
             break;
         case AreaKind::DevicePages:

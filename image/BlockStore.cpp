@@ -70,14 +70,16 @@ bool MarkBlocks(TTiFlashFm& flash, int first, int count, bool free) {
 
 bool ReadLinkTrailer(const TTiFlashFm& flash, int device, LinkTrailer& trailer) {
     if (!ValidSlot(flash, device, 0)) return false;
-    ByteReader r(flash.Image().subspan(DevicePage(flash, device) + kTrailerOffset, 6));
+    // Read for every key slot of every device by the comparison and the
+    // page naming: the six bytes checked once, not one by one.
+    const auto b = flash.Image().subspan(DevicePage(flash, device) + kTrailerOffset, 6);
+    if (b.size() < 6) return false;
     LinkTrailer t;
-    t.linkState = r.U8();
-    t.byte259 = r.U8();
-    t.codeNumber = r.U16();
-    t.parentDevice = r.U8();
-    t.parentKey = r.U8();
-    if (!r.ok()) return false;
+    t.linkState = b[0];
+    t.byte259 = b[1];
+    t.codeNumber = uint16_t(b[2] | b[3] << 8);
+    t.parentDevice = b[4];
+    t.parentKey = b[5];
     trailer = t;
     return true;
 }
@@ -95,11 +97,12 @@ bool WriteLinkTrailer(TTiFlashFm& flash, int device, const LinkTrailer& trailer)
 
 bool ReadKeySlot(const TTiFlashFm& flash, int device, int key, KeySlot& slot) {
     if (!ValidSlot(flash, device, key)) return false;
-    ByteReader r(flash.Image().subspan(DevicePage(flash, device) + 4 * size_t(key), 4));
+    const auto b = flash.Image().subspan(DevicePage(flash, device) + 4 * size_t(key), 4);
+    if (b.size() < 4) return false;
     KeySlot s;
-    s.keyRecord = r.U16();
-    s.codeIndex = r.U16();
-    if (!r.ok() || !ValidSlotIndex(flash, s.keyRecord, false) || !ValidSlotIndex(flash, s.codeIndex, true))
+    s.keyRecord = uint16_t(b[0] | b[1] << 8);
+    s.codeIndex = uint16_t(b[2] | b[3] << 8);
+    if (!ValidSlotIndex(flash, s.keyRecord, false) || !ValidSlotIndex(flash, s.codeIndex, true))
         return false;
     if (!ReadLinkTrailer(flash, device, s.trailer)) return false;
     slot = s;

@@ -482,9 +482,24 @@ private:
         };
         std::vector<uint32_t> differing;
         std::vector<size_t> bytes;
+        // Whole pages the records above explain need no look.
+        const auto explained = [&](uint32_t p) {
+            return (p >= devices && p < devices + kDeviceSlots) || (p >= map && p < storeEnd) || p == settings;
+        };
+        // The rest is mostly alike: a stretch of up to 64 pages is compared
+        // at once, and only one that differs page by page.
+        uint32_t stretchEnd = 0;
         for (uint32_t p = 0; p < pages; ++p) {
-            // Whole pages the records above explain need no look.
-            if ((p >= devices && p < devices + kDeviceSlots) || (p >= map && p < storeEnd) || p == settings) continue;
+            if (explained(p)) continue;
+            if (p >= stretchEnd) {
+                stretchEnd = p + 1;
+                while (stretchEnd < pages && stretchEnd - p < 64 && !explained(stretchEnd)) ++stretchEnd;
+                const size_t from = size_t(p) * kPageSize;
+                if (std::memcmp(ia.data() + from, ib.data() + from, size_t(stretchEnd - p) * kPageSize) == 0) {
+                    p = stretchEnd - 1;
+                    continue;
+                }
+            }
             const size_t at = size_t(p) * kPageSize;
             if (std::memcmp(ia.data() + at, ib.data() + at, kPageSize) == 0) continue;
             size_t count = 0;

@@ -1,5 +1,6 @@
-// Starting and stopping orvalink-remote-sim for the end-to-end tests: it
-// prints the path of its pseudo-terminal on its first line.
+// Starting and stopping orvalink-remote-sim for the end-to-end tests (it
+// prints the path of its pseudo-terminal on its first line), and running
+// orvalink-cli against it.
 #pragma once
 
 #include <QProcess>
@@ -28,6 +29,31 @@ inline void StopRemoteSim(QProcess& sim) {
         sim.kill();
         sim.waitForFinished(5000);
     }
+}
+
+// What a finished command line program said; exitCode -1 when it did not
+// start, did not end within `timeoutMs` (then it is killed) or crashed.
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+inline CliRun RunCli(const QString& program, const QStringList& args, const QString& folder,
+                     int timeoutMs = 120000) {
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    p.start(program, args);
+    CliRun run;
+    if (!p.waitForStarted(5000) || !p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(5000);
+        return run;
+    }
+    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    run.out = QString::fromUtf8(p.readAllStandardOutput());
+    run.err = QString::fromUtf8(p.readAllStandardError());
+    return run;
 }
 
 }  // namespace orvalink::testing

@@ -60,11 +60,7 @@ bool WriteDocument(const QString& path, const std::vector<uint8_t>& payload) {
 // The names in a folder.
 QStringList Entries(const QString& folder) { return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = testing::CliRun;
 
 }  // namespace
 
@@ -87,19 +83,7 @@ private:
 
     // The CLI in the test's folder (or `folder`), with its output.
     Run Cli(const QStringList& args, const QString& folder = {}) {
-        QProcess p;
-        p.setWorkingDirectory(folder.isEmpty() ? dir().path() : folder);
-        p.start(ORVALINK_CLI_PROGRAM, args);
-        Run run;
-        if (!p.waitForStarted(5000) || !p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished(5000);
-            return run;
-        }
-        run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        run.out = QString::fromUtf8(p.readAllStandardOutput());
-        run.err = QString::fromUtf8(p.readAllStandardError());
-        return run;
+        return testing::RunCli(ORVALINK_CLI_PROGRAM, args, folder.isEmpty() ? dir().path() : folder);
     }
 
 private slots:

@@ -34,11 +34,7 @@ std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
     return f;
 }
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = testing::CliRun;
 
 }  // namespace
 
@@ -51,19 +47,7 @@ private:
     QString pty_;
 
     Run Cli(const QStringList& args) {
-        QProcess p;
-        p.setWorkingDirectory(folder_->path());
-        p.start(ORVALINK_CLI_PROGRAM, args);
-        Run run;
-        if (!p.waitForStarted(5000) || !p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished(5000);
-            return run;
-        }
-        run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        run.out = QString::fromUtf8(p.readAllStandardOutput());
-        run.err = QString::fromUtf8(p.readAllStandardError());
-        return run;
+        return testing::RunCli(ORVALINK_CLI_PROGRAM, args, folder_->path());
     }
 
 private slots:

@@ -62,11 +62,7 @@ bool WriteVFile(const QString& path, uint16_t kind, const std::vector<uint8_t>& 
     return SaveVFile(path.toStdString(), payload, header, clock, random);
 }
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = testing::CliRun;
 
 // What is wrong with the gauges of a run ("" when nothing): every
 // "progress N/M" line has N within M, and each gauge's last line is M/M.
@@ -113,19 +109,7 @@ private:
     void StopSim() { testing::StopRemoteSim(sim_); }
 
     Run Cli(const QStringList& args) {
-        QProcess p;
-        p.setWorkingDirectory(folder_->path());
-        p.start(ORVALINK_CLI_PROGRAM, args);
-        Run run;
-        if (!p.waitForStarted(5000) || !p.waitForFinished(180000)) {
-            p.kill();
-            p.waitForFinished(5000);
-            return run;
-        }
-        run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        run.out = QString::fromUtf8(p.readAllStandardOutput());
-        run.err = QString::fromUtf8(p.readAllStandardError());
-        return run;
+        return testing::RunCli(ORVALINK_CLI_PROGRAM, args, folder_->path(), 180000);
     }
 
 private slots:

@@ -164,8 +164,10 @@ bool BlockProtocol::ReadBlocks(uint16_t first, uint16_t count, std::span<uint8_t
     receiver.ResetAssembly();
     for (int i = 0; i < count; ++i) {
         if (!ReceiveBlock(out.subspan(size_t(i) * kBlockBytes, kBlockBytes), first + i)) return false;
-        channel_.SetProgress(first + i);
-        if (progress) progress(first + i);
+        if (progress)
+            progress(first + i);
+        else
+            channel_.SetProgress(first + i);
         if (channel_.ShouldStop()) return false;
     }
     return true;

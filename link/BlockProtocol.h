@@ -77,8 +77,10 @@ public:
     // the progress counter (it knows the block's place in its range).
     bool SendBlock(std::span<const uint8_t> block264, int number = -1);
 
-    // Called with the block number after every block moved; the progress
-    // counter is set to that number too.
+    // Called with the block number after every block moved. Without one the
+    // progress counter is set to that number; a reader that gives one keeps
+    // the counter itself (a read-back counts its own blocks, not the
+    // remote's block numbers).
     using BlockProgress = std::function<void(int block)>;
     // Reads count blocks from first into out (count * 264 bytes).
     bool ReadBlocks(uint16_t first, uint16_t count, std::span<uint8_t> out, const BlockProgress& progress = {});

@@ -197,7 +197,10 @@ bool Transfers::RunUploadToRemote(TransferProgress& progress, int kind, VerifyOu
         progress.Open(kVerifyingStatus, kTransferDialogMaximum);
         progress.SetPosition(0);
         link_.SetProgress(0);
-        *verify = ReadBack(0, sent, [&progress](int b) { progress.SetPosition(b); });
+        *verify = ReadBack(0, sent, [&](int b) {
+            link_.SetProgress(b);
+            progress.SetPosition(b);
+        });
         if (verify->result == VerifyResult::Same || verify->result == VerifyResult::Differ) progress.Succeeded();
     }
 
@@ -349,9 +352,12 @@ bool Transfers::ReadBlocksBack(uint16_t first, uint16_t count, std::span<uint8_t
     link_.ResetAssembly();
     link_.SetReceiveMode(ReceiveMode::Word2);
     if (!link_.Blocks().WakeForTransfer() || link_.LinkStatus() != kLinkGood) return false;
+    // The counter runs over this read's blocks, or as the caller counts.
     return link_.Blocks().ReadBlocks(first, count, out, [&](int block) {
-        link_.SetProgress(block - first);
-        if (progress) progress(block - first);
+        if (progress)
+            progress(block - first);
+        else
+            link_.SetProgress(block - first);
     });
 }
 

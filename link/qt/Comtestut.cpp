@@ -60,7 +60,6 @@ TComTestFm::TComTestFm(const std::filesystem::path& programFolder, UiServices& u
       transfers_(*link_, flash),
       older_(std::make_unique<TFlashFm>()) {
     setWindowTitle(QStringLiteral("Communications"));
-    trace_.AddSink(monitorTrace_);
     BuildPages();
     http_ = std::make_unique<QtHttpClient>();
     upgradeRunner_ = std::make_unique<LinkUpgradeRunner>(*link_, flash_);
@@ -95,6 +94,8 @@ TComTestFm::TComTestFm(const std::filesystem::path& programFolder, UiServices& u
 }
 
 TComTestFm::~TComTestFm() {
+    // Closing the window as it goes hides the page after these members are gone.
+    testPage_->SetMonitorRunning({});
     link_->CloseLinkPort();
     // A recording still running ends with the program and keeps its file.
     std::string why;
@@ -124,6 +125,7 @@ void TComTestFm::BuildPages() {
                                     [this](int n) { return registry_.PortPath(n); }, pages_);
     testPage_->UseOlderFlash(older_->flash.bytes);
     testPage_->UseMonitorTrace(monitorTrace_);
+    testPage_->SetMonitorRunning([this](bool running) { SetMonitorRunning(running); });
     Receive1Mo = testPage_->Receive1Mo;
     m_ComPortCBox = testPage_->m_ComPortCBox;
     m_BaudRateCBox = testPage_->m_BaudRateCBox;
@@ -240,15 +242,41 @@ void TComTestFm::PortLost(const std::string& hint) {
     SetTrayHint(hint);
 }
 
-void TComTestFm::BytesSent(const std::string& hex) { Receive1Mo->appendPlainText(QString::fromStdString(hex)); }
+void TComTestFm::BytesSent(const std::string& hex) {
+    MonitorTouched();
+    Receive1Mo->appendPlainText(QString::fromStdString(hex));
+}
 void TComTestFm::MonitorWrapped() {
+    MonitorTouched();
     Receive1Mo->clear();
     monitorTrace_.Clear();
 }
-void TComTestFm::PacketLog(const std::string& text) { Receive1Mo->appendPlainText(QString::fromStdString(text)); }
+void TComTestFm::PacketLog(const std::string& text) {
+    MonitorTouched();
+    Receive1Mo->appendPlainText(QString::fromStdString(text));
+}
 void TComTestFm::PacketReadStarting() {
+    MonitorTouched();
     Receive1Mo->clear();
     monitorTrace_.Clear();
+}
+
+// The monitor's memory records only while the page is in view, so that a
+// window nobody looks at records nothing. When the memo was written to
+// meanwhile, the monitor starts over: "Save trace..." saves what it shows.
+void TComTestFm::SetMonitorRunning(bool running) {
+    if (running == monitorRunning_) return;
+    monitorRunning_ = running;
+    if (!running) {
+        trace_.RemoveSink(monitorTrace_);
+        return;
+    }
+    if (monitorStale_) {
+        Receive1Mo->clear();
+        monitorTrace_.Clear();
+        monitorStale_ = false;
+    }
+    trace_.AddSink(monitorTrace_);
 }
 
 bool TComTestFm::StartLinkTrace(const std::string& path, std::string& why) {

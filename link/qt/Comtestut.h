@@ -67,6 +67,8 @@ public:
     bool RecordingLinkTrace() const { return traceFile_.IsOpen(); }
     // The conversation since the monitor last started over, as a trace.
     const TraceMemory& MonitorTrace() const { return monitorTrace_; }
+    // Whether the serial test page is in view, its monitor recording.
+    bool MonitorRunning() const { return monitorRunning_; }
 
     // What the link tells.
     void DiscoveryStarted() override;
@@ -113,6 +115,11 @@ private:
     void SetTrayHint(const std::string& text);
     void SelectPortText(const std::string& text);
     void LoadModelList();
+    void SetMonitorRunning(bool running);
+    // Something reached the monitor memo while the page was out of view.
+    void MonitorTouched() {
+        if (!monitorRunning_) monitorStale_ = true;
+    }
 
     std::filesystem::path programFolder_;
     UiServices& ui_;
@@ -120,11 +127,17 @@ private:
     Registry& registry_;
     QtSerialPort port_;
     QtEventPump pump_;
-    // The link's recorder: always into the monitor's memory, and into a file
-    // while Tools > Record link trace is checked.
+    // The link's recorder: into the monitor's memory while the serial test
+    // page is in view, and into a file while Tools > Record link trace is
+    // checked. With neither it has no sink and records nothing: the link
+    // asks Recording() and makes no record at all.
     LinkTraceRecorder trace_;
     TraceMemory monitorTrace_;
     TraceFile traceFile_;
+    bool monitorRunning_ = false;
+    // The monitor memo shows more than its trace holds: it starts over when
+    // the page comes into view again.
+    bool monitorStale_ = false;
     std::unique_ptr<LinkEngine> link_;
     TTiFlashFm& flash_;
     Transfers transfers_;

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -231,6 +232,18 @@ void TSerialTestPage::SetBootWriter(BootWriter writer) {
 }
 
 // ---- The monitor and the port settings
+
+// The window system's own show and hide (a minimised window) leave the
+// monitor as it is.
+void TSerialTestPage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous() && monitorRunning_) monitorRunning_(true);
+}
+
+void TSerialTestPage::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous() && monitorRunning_) monitorRunning_(false);
+}
 
 void TSerialTestPage::ClearViewBtnClick() {
     Receive1Mo->clear();

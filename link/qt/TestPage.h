@@ -56,6 +56,9 @@ public:
     // The link trace of what the monitor shows (kept by the window); "Save
     // trace..." writes it, "Clear View" starts it over.
     void UseMonitorTrace(TraceMemory& trace) { monitorTrace_ = &trace; }
+    // Told true when the page comes into view (the monitor runs) and false
+    // when it leaves it (the window hidden or another page chosen).
+    void SetMonitorRunning(std::function<void(bool running)> handler) { monitorRunning_ = std::move(handler); }
     const std::vector<uint8_t>& TransferBuffer() const { return transfer_; }
     // The ROM boot mode writer of the "32k Boot Mode" panel's "Write"; the
     // button stays disabled until one is given.
@@ -119,6 +122,10 @@ public:
     QPushButton* m_LoopClearBtn = nullptr;
     QTimer* Timer1 = nullptr;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void BuildTestPage();
     void BuildLoopPage();
@@ -142,6 +149,7 @@ private:
     std::vector<uint8_t> program_;
     BootWriter bootWriter_;
     TraceMemory* monitorTrace_ = nullptr;
+    std::function<void(bool)> monitorRunning_;
 
     // The second port (115200 bit/s) and its own receiver; it listens for
     // packet numbers and no exchange uses it.

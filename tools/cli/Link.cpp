@@ -27,6 +27,7 @@
 #include "formats/ModelCatalogue.h"
 #include "image/ImageRegions.h"
 #include "image/Tiflashut.h"
+#include "tools/cli/VerifyLines.h"
 #include "link/LinkEngine.h"
 #include "link/Transfers.h"
 #include "link/Transtatus.h"
@@ -247,12 +248,7 @@ int UploadCommand(const std::string& portPath, const std::string& in, LinkTrace&
         // No one is there to answer "Upload again?": the failure and, a line
         // each, the pages and what they hold.
         std::cerr << VerifyFailedText(rig.flash, outcome.verify) << "\n";
-        for (const PageRegion& region : DescribePages(rig.flash, outcome.verify.differing)) {
-            std::string pages;
-            for (uint32_t p : region.pages) pages += (pages.empty() ? "" : " ") + std::to_string(p);
-            std::cerr << "  " << (region.pages.size() == 1 ? "page " : "pages ") << pages << ": " << region.what
-                      << "\n";
-        }
+        PrintDifferingPages(std::cerr, rig.flash, outcome.verify);
     }
     if (signals.Cancelled()) return Cancelled(signals);
     return outcome.Ok() ? 0 : 1;

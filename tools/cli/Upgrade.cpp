@@ -39,6 +39,7 @@
 #include "platform/linux/PosixSerialPort.h"
 #include "platform/linux/SysfsRegistry.h"
 #include "tools/cli/CancelWatch.h"
+#include "tools/cli/VerifyLines.h"
 #endif
 
 namespace orvalink {
@@ -53,7 +54,7 @@ int UsageError(const std::string& why) {
     std::cerr << "orvalink-cli: " << why << "\n"
               << "usage:\n"
                  "  orvalink-cli upgrade --port PATH --model NAME|CODE [--mcu FILE.vmcu] [--flash FILE.vmcf]\n"
-                 "                       [--kind all|code]\n"
+                 "                       [--kind all|code] [--verify|--no-verify]\n"
                  "  orvalink-cli backup --port PATH --model NAME|CODE OUT.vmcf\n";
     return kExitUsage;
 }
@@ -189,7 +190,8 @@ void Show(UiServices& ui, const std::vector<LinkReport>& reports) {
 }
 
 int RunUpgrade(const std::string& portPath, uint16_t model, const std::optional<std::string>& mcu,
-               const std::optional<std::string>& flashFile, int kind, CancelSignals& signals, LinkTrace& trace) {
+               const std::optional<std::string>& flashFile, int kind, bool verify, CancelSignals& signals,
+               LinkTrace& trace) {
     const UpgradeSteps steps = UpgradeStepsFor(model);
     if (!steps.supported) {
         std::cerr << "orvalink-cli: model " << model << " is upgraded over the older packet protocol, which this "
@@ -253,9 +255,14 @@ int RunUpgrade(const std::string& portPath, uint16_t model, const std::optional<
         }
     }
     rig.buffers.kind = kind;
+    // The flash write reads its pages back and compares them.
+    rig.buffers.verify = verify;
     std::cerr << "flash: " << ButtonInfo(steps.flash).caption << "\n";
     const TransferOutcome outcome = RunUpgradeButton(rig.upgrader, steps.flash);
     Show(rig.ui, UpgradeButtonReports(steps.flash, outcome));
+    // A difference: after the message, the pages a line each and what they hold.
+    for (const VerifyOutcome* v : {&rig.upgrader.FlashTransfers().LastWriteVerify(), &rig.upgrader.LastTiVerify()})
+        if (!outcome.Ok() && v->result == VerifyResult::Differ) PrintDifferingPages(std::cerr, rig.flash, *v);
     if (cancelled()) return Cancelled(signals);
     return outcome.Ok() ? kExitOk : kExitFailed;
 }
@@ -303,6 +310,7 @@ int RunBackup(const std::string& portPath, uint16_t model, const std::string& ou
 
 int UpgradeCommand(const std::string& command, const std::vector<std::string>& args) {
     std::optional<std::string> port, model, mcu, flash, kindText, file, traceFile;
+    bool verify = true;
     for (size_t i = 0; i < args.size(); ++i) {
         auto value = [&](std::optional<std::string>& into) {
             if (i + 1 >= args.size() || args[i + 1].empty() || into) return false;
@@ -317,6 +325,7 @@ int UpgradeCommand(const std::string& command, const std::vector<std::string>& a
         else if (command == "upgrade" && a == "--mcu") ok = value(mcu);
         else if (command == "upgrade" && a == "--flash") ok = value(flash);
         else if (command == "upgrade" && a == "--kind") ok = value(kindText);
+        else if (command == "upgrade" && (a == "--verify" || a == "--no-verify")) verify = a == "--verify";
         else if (a.size() > 1 && a[0] == '-') return UsageError("unknown option " + a);
         else if (command == "backup" && !file && !a.empty()) file = a;
         else return UsageError(command + ": unexpected " + a);
@@ -345,7 +354,7 @@ int UpgradeCommand(const std::string& command, const std::vector<std::string>& a
     if (!mcu && !flash) return UsageError("upgrade needs --mcu FILE.vmcu, --flash FILE.vmcf or both");
     CliTrace trace;
     if (traceFile && !trace.Begin(*traceFile)) return kExitFailed;
-    return trace.End(RunUpgrade(*port, *code, mcu, flash, kind, signals, trace.Recorder()));
+    return trace.End(RunUpgrade(*port, *code, mcu, flash, kind, verify, signals, trace.Recorder()));
 #else
     std::cerr << "orvalink-cli: this build has no serial link (" << command
               << " needs the Linux platform layer)\n";

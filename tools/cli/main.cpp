@@ -50,7 +50,7 @@ const char kUsage[] =
     "  orvalink-cli download --port PATH [--trace FILE] OUT.vmcf\n"
     "  orvalink-cli upload --port PATH [--verify|--no-verify] [--trace FILE] IN.vmcf\n"
     "  orvalink-cli fetch --model NAME [--url BASE] [--folder DIR]\n"
-    "  orvalink-cli upgrade --port PATH --model NAME|CODE [--mcu FILE.vmcu] [--flash FILE.vmcf] [--kind all|code] [--trace FILE]\n"
+    "  orvalink-cli upgrade --port PATH --model NAME|CODE [--mcu FILE.vmcu] [--flash FILE.vmcf] [--kind all|code] [--verify|--no-verify] [--trace FILE]\n"
     "  orvalink-cli backup --port PATH --model NAME|CODE [--trace FILE] OUT.vmcf\n"
     "  orvalink-cli trace FILE\n"
     "  orvalink-cli sec FILE --kind mcf|mod|sdc\n"

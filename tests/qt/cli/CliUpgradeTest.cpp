@@ -246,6 +246,57 @@ private slots:
         }
     }
 
+    // The flash write of an upgrade is read back (--verify, the default): a
+    // page the remote stores otherwise than sent fails the command and is
+    // named with what it holds; --no-verify leaves it unnoticed.
+    void upgradeVerifiesTheFlashItWrote_data() {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<int>("imageBytes");
+        QTest::addColumn<QStringList>("fault");
+        QTest::addColumn<QStringList>("verify");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("said");
+        QTest::addColumn<QStringList>("unsaid");
+        const QString ok5100 = QStringLiteral("Write 5100 Flash Data Ok !");
+        const QString failed = QStringLiteral("Verify failed: ");
+        QTest::newRow("5100, as sent") << "QM-5100" << int(kDocumentImageBytes) << QStringList{} << QStringList{} << 0
+                                       << QStringList{"Verifying", ok5100} << QStringList{failed};
+        QTest::newRow("5100, one bit at 2000") << "QM-5100" << int(kDocumentImageBytes) << QStringList{"--flip-bit", "2000"}
+                                               << QStringList{} << 1
+                                               << QStringList{"Verify failed: 1 block differs \u2014 ", "\n  page 2000: ",
+                                                              "Write 5100 Flash Data Error !"}
+                                               << QStringList{ok5100};
+        QTest::newRow("5100, one bit at 2000, --verify")
+            << "QM-5100" << int(kDocumentImageBytes) << QStringList{"--flip-bit", "2000"} << QStringList{"--verify"} << 1
+            << QStringList{"Verify failed: 1 block differs \u2014 ", "\n  page 2000: "} << QStringList{ok5100};
+        QTest::newRow("5100, one bit at 2000, --no-verify")
+            << "QM-5100" << int(kDocumentImageBytes) << QStringList{"--flip-bit", "2000"} << QStringList{"--no-verify"}
+            << 0 << QStringList{ok5100} << QStringList{failed, "Verifying"};
+        QTest::newRow("2300, one bit at 1500") << "QM-2300_A" << 2048 * 264 << QStringList{"--flip-bit", "1500"}
+                                               << QStringList{} << 1
+                                               << QStringList{"Verify failed: 1 block differs \u2014 ", "\n  page 1500: "}
+                                               << QStringList{"Write 2300 Flash Data Ok !"};
+    }
+    void upgradeVerifiesTheFlashItWrote() {
+        QFETCH(QString, model);
+        QFETCH(int, imageBytes);
+        QFETCH(QStringList, fault);
+        QFETCH(QStringList, verify);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, said);
+        QFETCH(QStringList, unsaid);
+        WriteFile(FlashFile(), Pattern(kFlashBytes, 2));
+        QVERIFY(WriteVFile(Path("new.vmcf"), kKindVmcf, Pattern(size_t(imageBytes), 31)));
+        QVERIFY(StartSim(fault));
+        const Run run = Cli(QStringList{"upgrade", "--port", pty_, "--model", model, "--flash", "new.vmcf", "--kind",
+                                        "code"} + verify);
+        QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+        for (const QString& s : said) QVERIFY2(run.err.contains(s), qPrintable(s + QStringLiteral("\n") + run.err));
+        for (const QString& s : unsaid) QVERIFY2(!run.err.contains(s), qPrintable(s + QStringLiteral("\n") + run.err));
+        // The read-back's gauge counts its own pages, up to its end.
+        QVERIFY2(GaugeFault(run.err).isEmpty(), qPrintable(GaugeFault(run.err)));
+    }
+
     void upgradeTakesTheLargestProgramFileAndWritesItsPages() {
         // "Make VMCU" of a 5100-family model makes 65536 bytes; the boot
         // loader writes its first 115 pages.

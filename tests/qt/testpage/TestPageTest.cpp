@@ -110,6 +110,12 @@ class TestPageTest : public QObject {
             const auto t = ui.MessageTexts();
             return t.empty() ? QString() : QString::fromStdString(t.back());
         }
+        // The serial test page in view (its monitor running), and out of it.
+        void OpenPage() {
+            comTest.findChild<QTabWidget*>()->setCurrentWidget(page);
+            comTest.show();
+        }
+        void ClosePage() { comTest.hide(); }
         // The loop-back test as the user runs it: ACTION, then the timer decides.
         void RunLoop() {
             page->ActBtn->click();
@@ -178,6 +184,7 @@ private slots:
         QVERIFY(StartSim());
         Rig rig(folder_, pty_);
         QCOMPARE(rig.page->m_SaveTraceBtn->accessibleName(), QStringLiteral("Save trace"));
+        rig.OpenPage();
         rig.page->m_NRecvTBtn->click();
         QVERIFY2(rig.ui.MessageTexts().empty(), qPrintable(rig.LastText()));
 
@@ -198,6 +205,56 @@ private slots:
         rig.page->m_SaveTraceBtn->click();
         QCOMPARE(rig.LastText(), QStringLiteral("The monitor shows no link conversation to save."));
         QCOMPARE(rig.ui.Dialogs().size(), dialogs);
+    }
+
+    // The monitor's memory records only while the page is in view, the file
+    // only while Tools > Record link trace is on; with neither nothing is
+    // recorded at all. Whenever the page is in view its monitor and its
+    // trace tell the same.
+    void recordingFollowsThePageAndTheMenu_data() {
+        QTest::addColumn<int>("page");  // 0 never opened, 1 open, 2 opened and closed again
+        QTest::addColumn<bool>("menu");
+        QTest::addColumn<bool>("inMemory");
+        QTest::newRow("closed") << 0 << false << false;
+        QTest::newRow("closed, menu") << 0 << true << false;
+        QTest::newRow("open") << 1 << false << true;
+        QTest::newRow("open, menu") << 1 << true << true;
+        QTest::newRow("closed again") << 2 << false << false;
+        QTest::newRow("closed again, menu") << 2 << true << false;
+    }
+    void recordingFollowsThePageAndTheMenu() {
+        QFETCH(int, page);
+        QFETCH(bool, menu);
+        QFETCH(bool, inMemory);
+        QVERIFY(StartSim());
+        Rig rig(folder_, pty_);
+        if (page >= 1) rig.OpenPage();
+        if (page == 2) rig.ClosePage();
+        QCOMPARE(rig.comTest.MonitorRunning(), page == 1);
+        const fs::path file = folder_ / "menu.trace";
+        std::string why;
+        if (menu) QVERIFY2(rig.comTest.StartLinkTrace(file.string(), why), why.c_str());
+        QCOMPARE(rig.comTest.Link().Trace().Recording(), inMemory || menu);
+
+        QVERIFY(rig.comTest.EnsureLinkPort());
+        const std::vector<uint8_t> sent{0x5A, 0x5B, 0x5C};
+        QVERIFY(rig.comTest.Link().Channel().SendBytes(sent));
+        rig.comTest.CloseLinkPort();
+        const std::string line = "bytes 5A 5B 5C\n";
+
+        QCOMPARE(rig.comTest.MonitorTrace().Text().find(line) != std::string::npos, inMemory);
+        if (menu) {
+            QVERIFY2(rig.comTest.StopLinkTrace(why), why.c_str());
+            const auto bytes = ReadFile(file);
+            QVERIFY(std::string(bytes.begin(), bytes.end()).find(line) != std::string::npos);
+        }
+        QVERIFY(!fs::exists(file) || menu);
+
+        // In view again, the monitor shows the exchange only where its trace holds it.
+        rig.OpenPage();
+        QCOMPARE(HexBytesIn(rig.page->Receive1Mo->toPlainText()), inMemory ? int(sent.size()) : 0);
+        QCOMPARE(rig.comTest.MonitorTrace().Empty(), !inMemory);
+        rig.ClosePage();
     }
 
     void send256WritesTheOlderFlash() {

@@ -106,6 +106,20 @@ class GuidePictures(UserPathCase):
         wait_for("the program on the accessibility bus", self.program.app)
         return self.program
 
+    def factory_main_window(self):
+        """The program started for a new user: the QM-5100 picked, the
+        factory configuration loaded from the start dialog."""
+        p = self.start_program(extra_env={})
+        picker = p.window("Model Select")
+        p.click(p.wait("QM-5100", ["list item"], picker))
+        ok = p.find("OK", ["push button"], picker)
+        wait_for("OK to become usable", lambda: sensitive(ok))
+        p.click(ok)
+        dialog = self.start_dialog(p)
+        p.click(p.find("Yes", ["push button"], dialog))
+        wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
+        return p, self.main_window(p)
+
     def remote(self):
         folder = tempfile.mkdtemp(prefix="orvalink-guide-remote-")
         # At the wire's own pace, so the gauge can be seen on its way.
@@ -202,16 +216,7 @@ class GuidePictures(UserPathCase):
         p.key("Escape")
 
     def test_comparing_two_configurations(self):
-        p = self.start_program(extra_env={})
-        picker = p.window("Model Select")
-        p.click(p.wait("QM-5100", ["list item"], picker))
-        ok = p.find("OK", ["push button"], picker)
-        wait_for("OK to become usable", lambda: sensitive(ok))
-        p.click(ok)
-        dialog = self.start_dialog(p)
-        p.click(p.find("Yes", ["push button"], dialog))
-        wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
-        main = self.main_window(p)
+        p, main = self.factory_main_window()
 
         # A backup that differs from the factory configuration: a key moved
         # and one relabelled on the TV, the contrast set higher.
@@ -231,16 +236,7 @@ class GuidePictures(UserPathCase):
     def test_make_code(self):
         """Button Properties' "Make code…" with NEC device 4, function 8."""
         import test_key_codes
-        p = self.start_program(extra_env={})
-        picker = p.window("Model Select")
-        p.click(p.wait("QM-5100", ["list item"], picker))
-        ok = p.find("OK", ["push button"], picker)
-        wait_for("OK to become usable", lambda: sensitive(ok))
-        p.click(ok)
-        dialog = self.start_dialog(p)
-        p.click(p.find("Yes", ["push button"], dialog))
-        wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
-        main = self.main_window(p)
+        p, main = self.factory_main_window()
         p.click(p.wait("TV", ["table cell", "tree item"], main))
         lcd = p.wait("Soft keys", None, main)
         editor = test_key_codes.KeyCodes.open_key_6(self, p, lcd)
@@ -257,16 +253,7 @@ class GuidePictures(UserPathCase):
 
     def test_link_trace(self):
         """Tools "Record link trace…" checked, its menu open."""
-        p = self.start_program(extra_env={})
-        picker = p.window("Model Select")
-        p.click(p.wait("QM-5100", ["list item"], picker))
-        ok = p.find("OK", ["push button"], picker)
-        wait_for("OK to become usable", lambda: sensitive(ok))
-        p.click(ok)
-        dialog = self.start_dialog(p)
-        p.click(p.find("Yes", ["push button"], dialog))
-        wait_for("the main window's menus", lambda: self.menu_bar_usable(p))
-        main = self.main_window(p)
+        p, main = self.factory_main_window()
         item = "Record link trace\u2026"
         p.click(p.find("Tools", ["menu item"], p.find(None, ["menu bar"], main)))
         p.click(p.wait(item, ["menu item", "check menu item"]))

@@ -7,6 +7,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
 namespace orvalink::testing {
 
 // Starts the virtual remote with its flash in `flashFile`; `pty` gets the
@@ -29,6 +35,25 @@ inline void StopRemoteSim(QProcess& sim) {
         sim.kill();
         sim.waitForFinished(5000);
     }
+}
+
+// A file's bytes (empty when it cannot be read), and bytes written over a
+// file: the flash files of the virtual remote and the documents around it.
+inline std::vector<uint8_t> ReadFile(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteFile(const QString& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// Bytes no two neighbouring pages of which are alike; `seed` tells patterns apart.
+inline std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
+    std::vector<uint8_t> f(size);
+    for (size_t i = 0; i < f.size(); ++i) f[i] = uint8_t(i * 29 + seed + i / 264);
+    return f;
 }
 
 // What a finished command line program said; exitCode -1 when it did not

@@ -29,6 +29,10 @@
 
 using namespace orvalink;
 
+using testing::Pattern;
+using testing::ReadFile;
+using testing::WriteFile;
+
 namespace {
 
 constexpr size_t kFlashBytes = 4096 * 264;
@@ -36,22 +40,6 @@ constexpr size_t kProgramBytes = 58880;
 // Block 103 bytes 112..131: the remote keeps its own on a flash write.
 constexpr size_t kPreservedStart = 103 * 264 + 112;
 constexpr size_t kPreservedEnd = kPreservedStart + 20;
-
-std::vector<uint8_t> ReadFile(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const QString& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
-    std::vector<uint8_t> f(size);
-    for (size_t i = 0; i < f.size(); ++i) f[i] = uint8_t(i * 29 + seed + i / 264);
-    return f;
-}
 
 bool WriteVFile(const QString& path, uint16_t kind, const std::vector<uint8_t>& payload) {
     VFileHeader header;

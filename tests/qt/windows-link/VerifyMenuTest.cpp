@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "support/RemoteSimProcess.h"
+#include "WindowsRig.h"
 
 #include <filesystem>
 #include <fstream>
@@ -55,25 +56,9 @@ private:
     QTimer timer_;
 };
 
-struct Rig {
-    ScriptedUiServices ui;
-    FixedClock clock;
-    Pcg32Random random;
-    TTiFlashFm flash;
-    VFileCommands files;
-    AppServices services;
-    SysfsRegistry registry;
-    TComTestFm comTest;
-    TMainFm main;
+struct Rig : testing::WindowsRig {
     DialogWatcher watcher;
-    Rig(const fs::path& folder, const QString& port)
-        : files(ui, clock, random, folder, flash),
-          services{folder, ui, clock, random, flash, files, nullptr, nullptr, nullptr},
-          comTest(folder, ui, clock, flash, registry),
-          main(services, Brand::Plain) {
-        if (!port.isEmpty()) registry.AddPortEntry(port.toStdString() + "=COM3");
-        main.SetRemoteLink(&comTest);
-        services.link = &comTest;
+    Rig(const fs::path& folder, const QString& port) : WindowsRig(folder, port) {
         ui.Clear();  // what the windows said at their creation
     }
 };

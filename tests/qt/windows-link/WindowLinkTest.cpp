@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include "support/RemoteSimProcess.h"
+#include "WindowsRig.h"
 
 #include <filesystem>
 #include <fstream>
@@ -104,27 +105,9 @@ class WindowLinkTest : public QObject {
     }
 
     // Everything the windows need, pointed at the virtual remote.
-    struct Rig {
-        ScriptedUiServices ui;
-        FixedClock clock;
-        Pcg32Random random;
-        TTiFlashFm flash;
-        VFileCommands files;
-        AppServices services;
-        SysfsRegistry registry;
-        TComTestFm comTest;
-        TMainFm main;
+    struct Rig : testing::WindowsRig {
         DialogAnswerer answerer;
-        Rig(const fs::path& folder, const QString& port)
-            : files(ui, clock, random, folder, flash),
-              services{folder, ui, clock, random, flash, files, nullptr, nullptr, nullptr},
-              comTest(folder, ui, clock, flash, registry),
-              main(services, Brand::Plain),
-              answerer(comTest) {
-            registry.AddPortEntry(port.toStdString() + "=COM3");
-            main.SetRemoteLink(&comTest);
-            services.link = &comTest;
-        }
+        Rig(const fs::path& folder, const QString& port) : WindowsRig(folder, port), answerer(comTest) {}
         QStringList Texts() const {
             QStringList out;
             for (const auto& t : ui.MessageTexts()) out << QString::fromStdString(t);

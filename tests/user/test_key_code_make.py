@@ -134,4 +134,21 @@ class KeyCodeMake(UserPathCase):
         p.wait("Protocol: NEC 7 / 33", ["label"], editor)
 
         self.assert_nec(self.shoot(p, editor), 7, 0x21)
+
+        # Exported again as a Flipper file, the key's code is the one imported.
+        out = os.path.join(folder, "volume.ir")
+        p.click(p.find("Export code\u2026", ["push button"], editor))
+        files = wait_for("the save dialog", lambda: next(
+            (w for w in p.windows() if w.name not in ("Orvalink ", "TV", "Button Properties")), None))
+        p.wait("File name:", ["label"], files)
+        p.key("ctrl+a")
+        p.type(out)
+        p.key("Return")
+        wait_for("the exported file", lambda: os.path.exists(out))
+        with open(out) as f:
+            exported = f.read()
+        self.assertIn("protocol: NEC", exported)
+        self.assertIn("address: 07 00 00 00", exported)
+        self.assertIn("command: 21 00 00 00", exported)
+        wait_for("the key editor active again", lambda: states(editor).contains(pyatspi.STATE_ACTIVE))
         self.close_editor(p, editor)
